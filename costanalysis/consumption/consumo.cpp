@@ -1,0 +1,123 @@
+// Service consumption: item quantities and costs, type totals and flags, the selected type's items,
+// the quantity column's title and both grids' colours.
+
+#include "costanalysis/window/frmcustoserv.h"
+
+#include "platform/hostlib/host.h"
+
+namespace kpv40206 {
+
+using host::RoundDec;
+
+namespace {
+
+std::string TipoFiltro(const std::string &tipo)
+{
+    return tk::FilterEq("IDCONSUMO", tipo);
+}
+
+// Draws a cell in the shared way: highlight for the selected cell, else tooltip colours with the
+// grid's red rule; left-aligned text columns, right-aligned numbers.
+void DesenhaCelula(tk::TDBGrid &grid, tk::TClientDataSet &ds, const QRect &rect, const tk::TColumn &column,
+                   tk::TGridDrawState state, bool red, std::initializer_list<const char *> leftColumns)
+{
+    tk::TCanvas &canvas = grid.Canvas();
+    canvas.FillRect(rect);
+    if (state & tk::gdSelected) {
+        canvas.BrushColor = tk::clHighlight;
+        canvas.FontColor = tk::clHighlightText;
+    } else {
+        canvas.BrushColor = tk::clInfoBk;
+        canvas.FontColor = red ? tk::clRed : tk::clWindowText;
+    }
+    const tk::TField *field = ds.FindField(column.FieldName);
+    const std::string text = field ? field->DisplayText() : std::string();
+    bool left = false;
+    for (const char *name : leftColumns)
+        left = left || column.FieldName == name;
+    if (left)
+        canvas.TextRect(rect, rect.left() + 3, rect.top() + 3, text);
+    else
+        canvas.TextRect(rect, rect.right() - (canvas.TextWidth(text) + 2), rect.top() + 3, text);
+}
+
+} // namespace
+
+void TfrmCustoServ::qryConsServCalcFields(tk::TClientDataSet &dataSet)
+{
+    const bool perCapita = dataSet.FieldByName("IDCONSUMO")->AsString() == "P";
+    const double comens = cdsComens->Active() && !cdsComens->IsEmpty()
+                              ? cdsComens->FieldByName("QTCOMESTICAR")->AsFloat()
+                              : 0.0;
+    const double factor = host::iif(perCapita, comens, 1.0).asDouble();
+    dataSet.FieldByName("QtdeTotal")->SetAsFloat(RoundDec(dataSet.FieldByName("QTCONSSERV")->AsFloat() * factor, 5));
+    dataSet.FieldByName("CustoTotal")->SetAsFloat(
+        RoundDec(dataSet.FieldByName("CustoUnit")->AsFloat() * dataSet.FieldByName("QtdeTotal")->AsFloat(), 5));
+}
+
+void TfrmCustoServ::cdsConsumoCalcFields(tk::TClientDataSet &dataSet)
+{
+    tk::TClientDataSet &itens = *qryConsServ;
+    const tk::Variant tipo = dataSet.FieldByName("TPCONS")->Value();
+    const std::string tpcons = tipo.isNull() ? std::string() : tipo.asString();
+
+    itens.SetFiltered(false);
+    dataSet.FieldByName("IDCUSTODESATU")
+        ->SetAsString(itens.Locate("IDCUSTODESATU;IDCONSUMO", tk::Variant::array({"S", tpcons})) ? "S" : "N");
+    dataSet.FieldByName("idExistCustZero")
+        ->SetAsString(itens.Locate("CustoUnit;IDCONSUMO", tk::Variant::array({0.0, tpcons})) ? "S" : "N");
+    AplicaFiltro(itens, TipoFiltro(tpcons));
+    if (itens.IsEmpty()) {
+        dataSet.FieldByName("CUSTOTOTAL")->SetAsFloat(0);
+        dataSet.FieldByName("CUSTOPERCAP")->SetAsFloat(0);
+        return;
+    }
+    tk::DisableControlsGuard controls(itens);
+    double sum = 0;
+    itens.First();
+    while (!itens.Eof()) {
+        sum += itens.FieldByName("CustoTotal")->AsFloat();
+        itens.Next();
+    }
+    dataSet.FieldByName("CUSTOTOTAL")->SetAsFloat(RoundDec(sum, 5));
+    const double comensais = qryTrabCusto->FieldByName("QTCOMENSAIS")->AsFloat();
+    dataSet.FieldByName("CUSTOPERCAP")->SetAsFloat(sum != 0 && comensais != 0 ? RoundDec(sum / comensais, 5) : 0.0);
+}
+
+void TfrmCustoServ::cdsConsumoAfterScroll(tk::TClientDataSet &dataSet)
+{
+    const tk::Variant tipo = dataSet.IsEmpty() ? tk::Variant() : dataSet.FieldByName("TPCONS")->Value();
+    AplicaFiltro(*qryConsServ, TipoFiltro(tipo.isNull() ? std::string() : tipo.asString()));
+    const std::string key = host::iif(tipo.isNull(), tk::Variant("P"), tipo).asString();
+    const int index = host::IndiceCol(*dbgConsPerc, "QTCONSSERV");
+    if (index >= 0)
+        dbgConsPerc->SetColumnTitle(index, msgPadrao.Msg(key));
+}
+
+void TfrmCustoServ::Splitter2Moved()
+{
+    const bool hasType = cdsConsumo->Active() && !cdsConsumo->IsEmpty();
+    const std::string tipo = hasType ? cdsConsumo->FieldByName("TPCONS")->AsString() : std::string();
+    qryConsServ->SetFilter(TipoFiltro(tipo));
+}
+
+void TfrmCustoServ::dbgTipoConsDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int, tk::TColumn &column,
+                                              tk::TGridDrawState state)
+{
+    tk::TClientDataSet &ds = *cdsConsumo;
+    const bool red = ds.FieldByName("IDCUSTODESATU")->AsString() == "S"
+                     || (ds.FieldByName("idExistCustZero")->AsString() == "S"
+                         && IsTipoCustoDestaque(ContextoCusto.CdTipoCusto));
+    DesenhaCelula(grid, ds, rect, column, state, red, {"NMTIPOPRAT"});
+}
+
+void TfrmCustoServ::dbgConsPercDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int, tk::TColumn &column,
+                                              tk::TGridDrawState state)
+{
+    tk::TClientDataSet &ds = *qryConsServ;
+    const bool red = ds.FieldByName("IDCUSTODESATU")->AsString() == "S"
+                     || (ds.FieldByName("CustoUnit")->AsFloat() == 0 && IsTipoCustoDestaque(ContextoCusto.CdTipoCusto));
+    DesenhaCelula(grid, ds, rect, column, state, red, {"NMPRODUTO", "SGUNIDADE"});
+}
+
+} // namespace kpv40206

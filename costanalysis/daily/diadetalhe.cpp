@@ -1,0 +1,114 @@
+// The day drill-down: moving to another day of the daily table (or to another planned sub-page)
+// loads that day's details for the sub-page on show.
+
+#include "costanalysis/window/frmcustoserv.h"
+
+#include "platform/hostlib/host.h"
+#include "platform/toolkit/data/datetime.h"
+
+namespace kpv40206 {
+
+namespace {
+
+struct BusyHideGuard
+{
+    ~BusyHideGuard() { host::DeactiveShowAvi(); }
+};
+
+} // namespace
+
+void TfrmCustoServ::qryTrabCustoBeforeScroll(tk::TClientDataSet &)
+{
+    SomaCustoSafra = 0;
+    SomaCustoSafr2 = 0;
+    SomaCustoSafr3 = 0;
+}
+
+void TfrmCustoServ::qryTrabCustoAfterScroll(tk::TClientDataSet &)
+{
+    const TContextoCusto &c = ContextoCusto;
+    // The ingredient grid stays detached until the end, also when a load fails.
+    tk::DisableSourceGuard produtoSource(*dtsProduto);
+    const tk::TDateTime day = qryTrabCusto->FieldByName("DTDATA")->AsDateTime();
+    const tk::TDateTime priceDate = c.PriceDate(day);
+
+    if (pgcPadrao->ActivePage() == tshPlanejado) {
+        if (pgcPlanejado->ActivePage() == tshMatPrima) {
+            BusyHideGuard busy;
+            if (!qryProduto->Active() || !qryCardapio->Active())
+                host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando"));
+            qryProduto->SetFiltered(false);
+            LoadPacket(*qryProduto, rdmCustoServ->GetProduto(c, day, priceDate));
+            if (!qryCardapio->Active()) {
+                qryCardapio->SetFiltered(false);
+                LoadPacket(*qryCardapio, rdmCustoServ->GetCardapio(c, host::PriDiaMes(day)));
+            }
+            std::string filter = DiaFiltro(day);
+            if (host::ModuloAtiv() == 24) {
+                const std::string diet = cdsDieta->Active() ? cdsDieta->FieldByName("CDDIETPAD")->AsString()
+                                                            : std::string();
+                filter = tk::FilterAnd(filter, tk::FilterEq("CDDIETPAD", diet));
+            }
+            // One view change: the dish list costs every dish of its view once per change, so an
+            // unfiltered intermediate view would cost the whole month for nothing.
+            AplicaFiltro(*qryCardapio, filter);
+
+            const double percSafra = SomaCustoSafra > 0 ? SomaCustoSafr3 / SomaCustoSafra * 100
+                                                              + (SomaCustoSafr2 / SomaCustoSafra * 100) / 2
+                                                        : 0.0;
+            nedPeSafraCard->SetNumber(percSafra);
+            qrySinaSafra->Close();
+            qrySinaSafra->ParamByName("P_PERCSAFRA").SetAsFloat(nedPeSafraCard->GetNumber());
+            qrySinaSafra->Open();
+            if (!qrySinaSafra->IsEmpty() && !qrySinaSafra->FieldByName("NRCORSINSAFR")->IsNull())
+                shpSafraCard->SetBrushColor(ColorNumber(qrySinaSafra->FieldByName("NRCORSINSAFR")->AsFloat()));
+        } else if (pgcPlanejado->ActivePage() == tshConsumoServico) {
+            BusyHideGuard busy;
+            host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando"));
+            qryFeriFili->Close();
+            qryFeriFili->ParamByName("P_CDFILIAL").SetAsString(c.CdFilial);
+            qryFeriFili->ParamByName("P_DTFERIFILI").SetAsDate(day);
+            qryFeriFili->Open();
+            const std::string dayType = qryFeriFili->FieldByName("CTFERIFILI")->AsInteger() >= 1
+                                            ? std::string("8")
+                                            : std::to_string(tk::DayOfWeek(day));
+            const tk::Variant result = rdmCustoServ->GetConsServ(c, day, dayType, priceDate);
+            LoadPacket(*cdsComens, result[2]);
+            if (qryConsServ->Active())
+                qryConsServ->EmptyDataSet();
+            else
+                qryConsServ->CreateDataSet();
+            LoadPacket(*qryConsServ, result[1]);
+            if (cdsConsumo->Active())
+                cdsConsumo->EmptyDataSet();
+            else
+                cdsConsumo->CreateDataSet();
+            LoadPacket(*cdsConsumo, result[0]);
+        }
+    }
+
+    if (pgcPadrao->ActivePage() == tshPlanejado)
+        Atualiza_Custo();
+
+    if (host::ModuloAtiv() == 24) {
+        if (qryDieta->Active())
+            qryDieta->First();
+        if (cdsDieta->Active())
+            cdsDieta->First();
+        if (pgcPlanejado->ActivePage() == tshMatPrima)
+            CalcCustoDietas();
+    }
+}
+
+void TfrmCustoServ::pgcPlanejadoChange(tk::TPageControl &)
+{
+    qryTrabCustoAfterScroll(*qryTrabCusto);
+    panSafra->setVisible(pgcPlanejado->ActivePage() == tshMatPrima);
+}
+
+std::string TfrmCustoServ::DiaFiltro(tk::TDateTime day) const
+{
+    return tk::FilterEqDate("DTCARDAPIO", day);
+}
+
+} // namespace kpv40206

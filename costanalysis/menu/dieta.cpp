@@ -1,0 +1,85 @@
+// Diet costs (host module 24): the diet list, pointing the dishes at a diet, and CalcCustoDietas.
+
+#include "costanalysis/window/frmcustoserv.h"
+
+#include "platform/hostlib/host.h"
+
+namespace kpv40206 {
+
+namespace {
+
+struct EnableSourcesGuard
+{
+    std::initializer_list<tk::TDataSource *> sources;
+    ~EnableSourcesGuard()
+    {
+        for (tk::TDataSource *s : sources)
+            s->SetEnabled(true);
+    }
+};
+
+} // namespace
+
+static void ApontaDieta(TfrmCustoServ &w, const std::string &dieta)
+{
+    tk::DisableControlsGuard controls(*w.qryCardapio);
+    const tk::TDateTime day = w.qryTrabCusto->Active() && !w.qryTrabCusto->IsEmpty()
+                                  ? w.qryTrabCusto->FieldByName("DTDATA")->AsDateTime()
+                                  : 0.0;
+    TfrmCustoServ::AplicaFiltro(*w.qryCardapio,
+                                tk::FilterAnd(tk::FilterEqDate("DTCARDAPIO", day), tk::FilterEq("CDDIETPAD", dieta)));
+}
+
+void TfrmCustoServ::qryDietaAfterScroll(tk::TClientDataSet &dataSet)
+{
+    if (qryCardapio->Active())
+        ApontaDieta(*this, dataSet.IsEmpty() ? std::string() : dataSet.FieldByName("CDDIETPAD")->AsString());
+}
+
+void TfrmCustoServ::cdsDietaAfterScroll(tk::TClientDataSet &dataSet)
+{
+    if (qryCardapio->Active())
+        ApontaDieta(*this, dataSet.IsEmpty() ? std::string() : dataSet.FieldByName("CDDIETPAD")->AsString());
+}
+
+void TfrmCustoServ::CalcCustoDietas()
+{
+    if (!cdsDieta->Active() || !qryCardapio->Active())
+        return;
+    dtsDieta->SetEnabled(false);
+    dtsCardapio->SetEnabled(false);
+    dtsProduto->SetEnabled(false);
+    EnableSourcesGuard enable{{dtsDieta.get(), dtsCardapio.get(), dtsProduto.get()}};
+
+    tk::TClientDataSet &dieta = *cdsDieta;
+    tk::TClientDataSet &prato = *qryCardapio;
+    dieta.First();
+    while (!dieta.Eof()) {
+        double sum = 0;
+        prato.First();
+        dieta.Edit();
+        dieta.FieldByName("NUMCOMEN")->SetAsFloat(prato.IsEmpty() ? 0.0
+                                                                : prato.FieldByName("QTCOMESTICAR")->AsFloat());
+        dieta.Post();
+        while (!prato.Eof()) {
+            sum += prato.FieldByName("CustoPrato")->AsFloat();
+            prato.Next();
+        }
+        dieta.Edit();
+        dieta.FieldByName("CUSTDIET")->SetAsFloat(sum);
+        dieta.Post();
+        dieta.Next();
+    }
+    dieta.First();
+    while (!dieta.Eof()) {
+        const double comens = dieta.FieldByName("NUMCOMEN")->AsFloat();
+        dieta.Edit();
+        dieta.FieldByName("CUSTPERCAPT")->SetAsFloat(comens > 0 ? dieta.FieldByName("CUSTDIET")->AsFloat() / comens
+                                                                : 0.0);
+        dieta.Post();
+        dieta.Next();
+    }
+    dieta.First();
+}
+
+} // namespace kpv40206

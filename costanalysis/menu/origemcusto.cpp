@@ -1,0 +1,48 @@
+// Cost origin drill-down: a double click on an ingredient or a consumption item asks the server where
+// the product's cost comes from and hands the answer to the cost-origin module.
+
+#include "costanalysis/window/frmcustoserv.h"
+
+#include "platform/hostlib/host.h"
+
+namespace kpv40206 {
+
+namespace {
+
+void OrigemCusto(TfrmCustoServ &w, tk::TClientDataSet &items)
+{
+    const TContextoCusto &c = ContextoCusto;
+    const tk::TDateTime referenceDate =
+        c.IdRefeFixa ? c.DtRefeFixa : w.qryTrabCusto->FieldByName("DTDATA")->AsDateTime();
+    if (!IsTipoCustoCotacao(c.CdTipoCusto))
+        return;
+    const std::string product =
+        items.Active() && !items.IsEmpty() ? items.FieldByName("CDPRODUTO")->AsString() : std::string();
+    host::ActiveShowAvi(&w, 6, w.msgPadrao.Msg("CUSTO_ORIGEM"));
+    try {
+        const std::string branch = c.CdFiliCust.empty() ? c.CdFilial : c.CdFiliCust;
+        const tk::Variant result = w.rdmCustoServ->GetOrigemCusto(branch, product, c.CdTipoCusto, referenceDate);
+        w.cdsOrigemCusto->SetData(host::CheckResultServ(result, true, 0));
+    } catch (...) {
+        host::DeactiveShowAvi();
+        w.repaint();
+        throw;
+    }
+    host::DeactiveShowAvi();
+    w.repaint();
+    host::LoadBPL("KPV40212", tk::Variant::array({tk::Variant(w.cdsOrigemCusto->Data()), c.CdFilial, product}));
+}
+
+} // namespace
+
+void TfrmCustoServ::dbgPratoDblClick(tk::TDBGrid &)
+{
+    OrigemCusto(*this, *qryProduto);
+}
+
+void TfrmCustoServ::dbgConsPercDblClick(tk::TDBGrid &)
+{
+    OrigemCusto(*this, *qryConsServ);
+}
+
+} // namespace kpv40206

@@ -1,0 +1,108 @@
+// Dish ingredients qryProduto: quantities and costs for the dish's diners, the season code of the
+// processing month, the per-capita costs by season code, the grid colours and the previous-cost toggle.
+
+#include "costanalysis/window/frmcustoserv.h"
+
+#include "platform/hostlib/host.h"
+#include "platform/toolkit/data/datetime.h"
+#include "platform/toolkit/data/formats.h"
+
+namespace kpv40206 {
+
+using host::RoundDec;
+
+namespace {
+
+// Season code of a calendar (one character per month, January first) in a month; Null when the
+// calendar is shorter than the month, 0 for a blank or non-digit character.
+tk::Variant CodigoSafra(const std::string &calendar, int month)
+{
+    if (month < 1 || static_cast<int>(calendar.size()) < month)
+        return tk::Variant();
+    const std::string code = tk::Trim(calendar.substr(static_cast<size_t>(month - 1), 1));
+    int32_t value = 0;
+    if (code.size() == 1 && code[0] >= '0' && code[0] <= '9')
+        value = code[0] - '0';
+    return tk::Variant(value);
+}
+
+} // namespace
+
+void TfrmCustoServ::qryProdutoCalcFields(tk::TClientDataSet &dataSet)
+{
+    tk::DisableSourceGuard source(*dtsProduto);
+    const tk::TClientDataSet &dish = *qryCardapio;
+    const bool hasDish = dish.Active() && !dish.IsEmpty();
+    const double comensPrato = hasDish ? dish.FieldByName("COMENSPRATO")->AsFloat() : 0.0;
+    const double comesticar = hasDish ? dish.FieldByName("QTCOMESTICAR")->AsFloat() : 0.0;
+
+    const double qtdeBruta = dataSet.FieldByName("QTDEBRUTA")->AsFloat();
+    const double custoProd = dataSet.FieldByName("CustoProd")->AsFloat();
+    const double qtdeTotal = RoundDec(qtdeBruta * comensPrato, 5);
+    dataSet.FieldByName("QtdeTotal")->SetAsFloat(qtdeTotal);
+    const double custoTotal = RoundDec(custoProd * dataSet.FieldByName("QtdeTotal")->AsFloat(), 5);
+    dataSet.FieldByName("CustoTotal")->SetAsFloat(custoTotal);
+
+    const tk::Variant safra = CodigoSafra(dataSet.FieldByName("IDINTESAFR")->AsString(),
+                                          tk::MonthOf(ContextoCusto.DtProcesso));
+    if (!safra.isNull())
+        dataSet.FieldByName("SAFRA")->SetAsInteger(safra.asInteger());
+    const double perCapita = custoProd * qtdeBruta;
+    dataSet.FieldByName("CustoSafra")->SetAsFloat(perCapita);
+    if (!safra.isNull() && safra.asInteger() == 2)
+        dataSet.FieldByName("CustoSafr2")->SetAsFloat(perCapita);
+    if (!safra.isNull() && safra.asInteger() == 3)
+        dataSet.FieldByName("CustoSafr3")->SetAsFloat(perCapita);
+
+    dataSet.FieldByName("percDia")->SetAsFloat(comesticar > 0 ? RoundDec(qtdeTotal / comesticar, 5) : 0.0);
+    dataSet.FieldByName("custoPercDia")->SetAsFloat(comesticar > 0 ? RoundDec(custoTotal / comesticar, 5) : 0.0);
+}
+
+void TfrmCustoServ::dbgPratoDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int, tk::TColumn &column,
+                                           tk::TGridDrawState state)
+{
+    tk::TCanvas &canvas = grid.Canvas();
+    canvas.FillRect(rect);
+    tk::TClientDataSet &produto = *qryProduto;
+    if (state & tk::gdSelected) {
+        canvas.BrushColor = tk::clHighlight;
+        canvas.FontColor = tk::clHighlightText;
+    } else {
+        canvas.BrushColor = tk::clInfoBk;
+        canvas.FontColor = tk::clWindowText;
+        if (produto.FieldByName("IDCUSTODESATU")->AsString() == "S"
+            || (produto.FieldByName("CustoProd")->AsFloat() == 0 && IsTipoCustoDestaque(ContextoCusto.CdTipoCusto)))
+            canvas.FontColor = tk::clRed;
+    }
+    const tk::TField *field = produto.FindField(column.FieldName);
+    const std::string text = field ? field->DisplayText() : std::string();
+    if (column.FieldName == "NMPRODUTO" || column.FieldName == "SGUNIDPROD")
+        canvas.TextRect(rect, rect.left() + 3, rect.top() + 3, text);
+    else
+        canvas.TextRect(rect, rect.right() - (canvas.TextWidth(text) + 2), rect.top() + 3, text);
+    if (UpperCaseAscii(column.FieldName) == "SAFRA") {
+        const char *colourField = nullptr;
+        switch (produto.FieldByName("SAFRA")->AsInteger()) {
+        case 1: colourField = "NRCORSAFRA"; break;
+        case 2: colourField = "NRCORINICSAF"; break;
+        case 3: colourField = "NRCORENTRSAF"; break;
+        default: break;
+        }
+        if (colourField && qryParamPlaneja->Active() && !qryParamPlaneja->IsEmpty())
+            canvas.BrushColor = ColorNumber(qryParamPlaneja->FieldByName(colourField)->AsFloat());
+        canvas.FillRect(rect);
+    }
+}
+
+void TfrmCustoServ::sbtCustUnitAntClick()
+{
+    const int index = host::IndiceCol(*dbgPrato, "CUSTOPRODANT");
+    if (index < 0)
+        return;
+    if (sbtCustUnitAnt->Down())
+        dbgPrato->SetColumnVisible(index, true), dbgPrato->SetColumnWidth(index, 78);
+    else
+        dbgPrato->SetColumnVisible(index, false), dbgPrato->SetColumnWidth(index, -1);
+}
+
+} // namespace kpv40206

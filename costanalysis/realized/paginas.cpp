@@ -1,0 +1,54 @@
+// Main page switching: each page loads what it needs when it comes forward, the print button
+// follows the page, and the summary follows the page in front.
+
+#include "costanalysis/window/frmcustoserv.h"
+
+#include "platform/hostlib/host.h"
+
+namespace kpv40206 {
+
+void TfrmCustoServ::pgcPadraoChange(tk::TPageControl &)
+{
+    const TContextoCusto &c = ContextoCusto;
+    tk::TTabSheet *page = pgcPadrao->ActivePage();
+
+    if (page == tshPlanejado) {
+        qryTrabCustoAfterScroll(*qryTrabCusto);
+        panSafra->setVisible(pgcPlanejado->ActivePage() == tshMatPrima);
+    } else if (page == tshRealizado) {
+        struct HideBusy { ~HideBusy() { host::DeactiveShowAvi(); } } busy;
+        if (!qryRealizado->Active()) {
+            host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando_real"));
+            LoadPacket(*qryRealizado,
+                       rdmCustoServ->GetRealizado(c, host::PriDiaMes(qryTrabCusto->FieldByName("DTDATA")->AsDateTime())));
+        }
+        qryRealizadoAfterScroll(*qryRealizado);
+    } else if (page == tshPlanReal) {
+        if (cdsPlanReal->IsEmpty()) {
+            host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando_real"));
+            try {
+                if (!qryRealizado->Active())
+                    LoadPacket(*qryRealizado, rdmCustoServ->GetRealizado(
+                                                  c, host::PriDiaMes(qryTrabCusto->FieldByName("DTDATA")->AsDateTime())));
+            } catch (...) {
+                host::DeactiveShowAvi();
+                throw;
+            }
+            MontaPlanReal();
+        }
+    } else if (page == tshProdCustZero) {
+        cdsProdCustZero->FieldByName("CDARVPROD")->SetEditMask(host::DBPict(0));
+        LoadPacket(*cdsProdCustZero, rdmCustoServ->GetProdCustZero(c, host::PriDiaMes(c.DtReferencia),
+                                                                   host::UltimoDiaMes(c.DtReferencia)));
+    } else if (page == tshCotDesatu) {
+        cdsProdCotDesatu->FieldByName("CDARVPROD")->SetEditMask(host::DBPict(0));
+        LoadPacket(*cdsProdCotDesatu,
+                   rdmCustoServ->GetProdCotDesatu(c, ChaveTrabCusto, host::PriDiaMes(c.DtReferencia),
+                                                  host::UltimoDiaMes(c.DtReferencia)));
+    }
+
+    sbtCustZero->setEnabled(page == tshProdCustZero || page == tshCotDesatu);
+    Atualiza_Custo();
+}
+
+} // namespace kpv40206

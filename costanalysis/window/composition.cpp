@@ -1,0 +1,642 @@
+// The window's composition: pages, grids and their columns, the summary panel, the buttons, the
+// message list, the initial states, and the binding of every event to its handler.
+
+#include "costanalysis/window/frmcustoserv.h"
+
+#include "platform/hostlib/host.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace kpv40206 {
+
+namespace {
+
+using tk::TAlignment;
+constexpr auto R = TAlignment::taRightJustify;
+constexpr auto L = TAlignment::taLeftJustify;
+constexpr int kDefault = -1;
+
+struct ColumnSpec
+{
+    const char *field;
+    const char *title;
+    int width;
+    TAlignment titleAlign;
+};
+
+tk::TDBGrid *NewGrid(QWidget *parent, const char *name, tk::TDataSource *source, std::initializer_list<ColumnSpec> cols,
+                     bool rowSelect, bool readOnly = false)
+{
+    auto *grid = new tk::TDBGrid(parent, name);
+    tk::TDBGridOptions options = tk::dgEditing | tk::dgTitles | tk::dgColumnResize | tk::dgColLines | tk::dgRowLines
+                                 | tk::dgTabs | tk::dgAlwaysShowSelection | tk::dgConfirmDelete;
+    if (rowSelect)
+        options |= tk::dgRowSelect;
+    if (readOnly)
+        options &= ~tk::dgEditing;
+    grid->SetOptions(options);
+    grid->SetColor(tk::clInfoBk);
+    grid->setFrameShape(QFrame::NoFrame);
+    QFont titleFont = grid->horizontalHeader()->font();
+    titleFont.setFamily("MS Sans Serif");
+    titleFont.setPointSize(8);
+    grid->horizontalHeader()->setFont(titleFont);
+    for (const ColumnSpec &c : cols)
+        grid->AddColumn(c.field, c.title, c.width, c.titleAlign);
+    grid->SetDataSource(source);
+    return grid;
+}
+
+// A grid page's frame: a lowered panel with a 2-pixel border holding the page's content.
+tk::TPanel *FramePanel(QWidget *parent, const char *name)
+{
+    auto *panel = new tk::TPanel(parent, name);
+    panel->SetBevelOuter(tk::TBevelCut::bvNone);
+    panel->SetBevelInner(tk::TBevelCut::bvLowered);
+    panel->SetBorderWidth(2);
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(0);
+    return panel;
+}
+
+QVBoxLayout *PageLayout(QWidget *page)
+{
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
+}
+
+tk::TNumberEdit *NewSummaryEdit(QWidget *parent, const char *name)
+{
+    auto *ned = new tk::TNumberEdit(parent, name);
+    ned->SetReadOnly(true);
+    ned->setFocusPolicy(Qt::NoFocus);
+    ned->SetColor(tk::clBtnFace);
+    ned->SetDecimals(5);
+    ned->SetThousandSeparator(true);
+    ned->setAlignment(Qt::AlignRight);
+    return ned;
+}
+
+tk::TButtonFlat *NewButton(QWidget *parent, const char *name, const char *hint, QStyle::StandardPixmap glyph)
+{
+    auto *button = new tk::TButtonFlat(parent, name);
+    button->SetHint(hint);
+    button->SetShowHint(true);
+    button->SetGlyph(QApplication::style()->standardIcon(glyph));
+    button->setIconSize(QSize(16, 16));
+    return button;
+}
+
+} // namespace
+
+void TfrmCustoServ::CreateComponents()
+{
+    resize(875, 529);
+    setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
+    setWindowTitle(QString::fromUtf8("Análise de Custos"));
+    HelpFile = "Kpvhelp.hlp";
+    HelpContext = 12340206;
+    SetCodTela("KPV40206");
+    panMenu->setFixedHeight(257);
+
+    // Message list.
+    for (const auto &[key, text] : std::initializer_list<std::pair<const char *, const char *>>{
+             {"Come", "Comensais (Total)"},
+             {"Clie", "Comensais (Cliente)"},
+             {"CustoServ", "Análise de Custos"},
+             {"calculando_real", "Calculando custos realizados..."},
+             {"calculando", "Calculando custos do cardápio..."},
+             {"DIA", "Dia "},
+             {"ACUM_ATE", "Acumulado até "},
+             {"CUSTO_ORIGEM", "Buscando origem do custo..."},
+             {"refefix", "(Custo) Referência.: %s"},
+             {"refecard", "(Custo) Data do Cardápio"},
+             {"P", "Per Capita"},
+             {"F", "Fixo"},
+             {"FILIAL", "Filial:"}})
+        msgPadrao.Add(key, text);
+
+    // Connection.
+    netCustoServ = std::make_unique<tk::TNetConnection>("netCustoServ");
+    netCustoServ->ThrowException = false;
+    host::AttachBusyPainting(*netCustoServ);
+    rdmCustoServ = std::make_unique<TCustoServRemote>(*netCustoServ);
+
+    // Right-hand buttons.
+    sbtCustos = NewButton(panBotoes, "sbtCustos", "Visualizar Acompanhamento de Custos", QStyle::SP_FileDialogDetailedView);
+    sbtCustos->SetGroupIndex(9);
+    sbtCustos->SetAllowAllUp(true);
+    sbtCustZero = NewButton(panBotoes, "sbtCustZero", "Imprimir", QStyle::SP_DialogSaveButton);
+    sbtCustZero->SetDisabledGlyph(QApplication::style()->standardIcon(QStyle::SP_DialogSaveButton).pixmap(16, 16,
+                                                                                                           QIcon::Disabled));
+    sbtCustZero->setEnabled(false);
+    sbtCustUnitAnt = NewButton(panBotoes, "sbtCustUnitAnt", "Visualizar Custo Unitario Anterior",
+                               QStyle::SP_FileDialogBack);
+    sbtCustUnitAnt->SetGroupIndex(9);
+    sbtCustUnitAnt->SetAllowAllUp(true);
+    const int buttonLeft = sbtSair->x();
+    sbtCustos->setGeometry(buttonLeft, 28, sbtSair->width(), sbtSair->height());
+    sbtCustZero->setGeometry(buttonLeft, 61, sbtSair->width(), sbtSair->height());
+    sbtCustUnitAnt->setGeometry(buttonLeft, 89, sbtSair->width(), sbtSair->height());
+
+    // Top strip over the tab row.
+    Panel9 = new tk::TPanel(this, "Panel9");
+    Panel9->SetBevelOuter(tk::TBevelCut::bvNone);
+    Panel9->setGeometry(469, 0, 197, 16);
+    lblDtRefeCust = new tk::TLabel(Panel9, "lblDtRefeCust", "Referência");
+    lblDtRefeCust->SetBold(true);
+    lblDtRefeCust->setToolTip(QString::fromUtf8("Data de referência para cálculo de custos na pesquisa de pratos"));
+    lblDtRefeCust->setGeometry(0, 0, 197, 16);
+    lblDtRefeCust->setVisible(false);
+    panFiliCust = new tk::TPanel(this, "panFiliCust");
+    panFiliCust->SetBevelOuter(tk::TBevelCut::bvNone);
+    panFiliCust->SetBold(true);
+    panFiliCust->setGeometry(671, 0, 139, 16);
+
+    // Main pages.
+    tshPlanejado = new tk::TTabSheet(pgcPadrao, "tshPlanejado", "Planejado");
+    tshRealizado = new tk::TTabSheet(pgcPadrao, "tshRealizado", "Realizado");
+    tshPlanReal = new tk::TTabSheet(pgcPadrao, "tshPlanReal", "Acompanhamento");
+    tshProdCustZero = new tk::TTabSheet(pgcPadrao, "tshProdCustZero", "Produtos Custo Zero");
+    tshCotDesatu = new tk::TTabSheet(pgcPadrao, "tshCotDesatu", "Cotação Desatualizada");
+    pgcPadrao->setFocusPolicy(Qt::NoFocus);
+
+    // "Planejado": the planned sub-pages above the bottom bar.
+    {
+        QVBoxLayout *layout = PageLayout(tshPlanejado);
+        pgcPlanejado = new tk::TPageControl(tshPlanejado, "pgcPlanejado");
+        layout->addWidget(pgcPlanejado, 1);
+        tshAnaCusto = new tk::TTabSheet(pgcPlanejado, "tshAnaCusto", "Análise de Custo");
+        tshMatPrima = new tk::TTabSheet(pgcPlanejado, "tshMatPrima", "Matéria Prima");
+        tshConsumoServico = new tk::TTabSheet(pgcPlanejado, "tshConsumoServico", "Consumo por Serviço");
+
+        Panel11 = new tk::TPanel(tshPlanejado, "Panel11");
+        Panel11->setFixedHeight(31);
+        layout->addWidget(Panel11);
+        auto *bar = new QHBoxLayout(Panel11);
+        bar->setContentsMargins(4, 2, 4, 2);
+        dbnCusto = new tk::TDBNavigator(Panel11, "dbnCusto");
+        dbnCusto->SetDataSource(dtsTrabCusto.get());
+        dbnCusto->SetHints({"Primeiro", "Anterior", "Próximo", "Último"});
+        dbnCusto->SetShowHint(false);
+        bar->addWidget(dbnCusto);
+        dbtData = new tk::TDBText(Panel11, "dbtData");
+        dbtData->SetDataSource(dtsTrabCusto.get());
+        dbtData->SetDataField("DTDATA");
+        dbtData->SetBold(true);
+        dbtData->setMinimumWidth(130);
+        bar->addWidget(dbtData);
+        lblCustoPadrao = new tk::TLabel(Panel11, "lblCustoPadrao", "Custo Padrão Per Capita");
+        lblCustoPadrao->SetBold(true);
+        bar->addWidget(lblCustoPadrao);
+        nedCustoPadrao = new tk::TNumberEdit(Panel11, "nedCustoPadrao");
+        nedCustoPadrao->SetDecimals(5);
+        nedCustoPadrao->SetReadOnly(true);
+        nedCustoPadrao->setFixedWidth(90);
+        bar->addWidget(nedCustoPadrao);
+        bar->addStretch(1);
+        panSafra = new tk::TPanel(Panel11, "panSafra");
+        panSafra->SetBevelOuter(tk::TBevelCut::bvNone);
+        panSafra->setFixedWidth(188);
+        auto *safra = new QHBoxLayout(panSafra);
+        safra->setContentsMargins(0, 0, 0, 0);
+        lblSafra = new tk::TLabel(panSafra, "lblSafra", "Safra (%)");
+        lblSafra->SetBold(true);
+        safra->addWidget(lblSafra);
+        nedPeSafraCard = new tk::TNumberEdit(panSafra, "nedPeSafraCard");
+        nedPeSafraCard->SetDecimals(2);
+        nedPeSafraCard->SetThousandSeparator(true);
+        nedPeSafraCard->SetReadOnly(true);
+        nedPeSafraCard->setEnabled(false);
+        nedPeSafraCard->SetColor(tk::clBtnFace);
+        nedPeSafraCard->setFixedWidth(55);
+        safra->addWidget(nedPeSafraCard);
+        shpSafraCard = new tk::TShape(panSafra, "shpSafraCard");
+        shpSafraCard->SetPenStyle(tk::TPenStyle::psClear);
+        shpSafraCard->setFixedSize(44, 20);
+        safra->addWidget(shpSafraCard);
+        bar->addWidget(panSafra);
+        panSafra->setVisible(false);
+    }
+
+    // "Análise de Custo": the daily table.
+    {
+        tk::TPanel *frame = FramePanel(tshAnaCusto, "pnlTrabCusto");
+        PageLayout(tshAnaCusto)->addWidget(frame);
+        dbgTrabCusto = NewGrid(frame, "dbgTrabCusto", dtsTrabCusto.get(),
+                               {{"DTDATA", "Data", 110, L},
+                                {"QTCOMENSAIS", "Comensais Estimados", 110, R},
+                                {"VRCUSTPRODMAT", "Matéria Prima", 120, R},
+                                {"VRCUSTOCONS", "Consumo", 120, R},
+                                {"VRCUSTORAT", "Custos Indiretos", 120, R},
+                                {"VRMATPERC", "Mat. Prima Per Capita", 120, R},
+                                {"VRCUSTOTOTAL", "Custo Total", 120, R},
+                                {"VRTOTPERC", "Custo Total Per Capita", 120, R},
+                                {"VRCUSTOACU", "Custo Acumulado", 120, R},
+                                {"QTCOMESACU", "Comensais Acumulados", 121, R},
+                                {"VRCUSTOMEDIO", "Custo Perc. Médio", 95, R}},
+                               false, true);
+        frame->layout()->addWidget(dbgTrabCusto);
+    }
+
+    // "Matéria Prima": diets, dishes with their navigator, ingredients.
+    {
+        tk::TPanel *frame = FramePanel(tshMatPrima, "pnlMatPrima");
+        PageLayout(tshMatPrima)->addWidget(frame);
+        splDieta = new tk::TSplitter(Qt::Vertical, frame, "splDieta");
+        splDieta->SetAutoSnap(false);
+        splDieta->SetHandleSize(6);
+        frame->layout()->addWidget(splDieta);
+
+        pnlDieta = new tk::TPanel(splDieta, "pnlDieta");
+        auto *dietLayout = new QVBoxLayout(pnlDieta);
+        dietLayout->setContentsMargins(0, 0, 0, 0);
+        dbgDieta = NewGrid(pnlDieta, "dbgDieta", dtsDieta.get(),
+                           {{"CDDIETPAD", "Código", kDefault, L},
+                            {"DSDIETPAD", "Nome da Dieta", kDefault, L},
+                            {"CUSTDIET", "Custo da Dieta", kDefault, L},
+                            {"NUMCOMEN", "Número de Comensais", kDefault, L},
+                            {"CUSTPERCAPT", "Custo Per Capita", kDefault, L}},
+                           true, true);
+        dbgDieta->setMouseTracking(true);
+        dietLayout->addWidget(dbgDieta);
+        splDieta->addWidget(pnlDieta);
+
+        Splitter4 = new tk::TSplitter(Qt::Vertical, splDieta, "Splitter4");
+        Splitter4->SetAutoSnap(false);
+        Splitter4->SetHandleSize(6);
+        splDieta->addWidget(Splitter4);
+
+        pnlPrato = new tk::TPanel(Splitter4, "pnlPrato");
+        auto *pratoLayout = new QVBoxLayout(pnlPrato);
+        pratoLayout->setContentsMargins(0, 0, 0, 0);
+        pratoLayout->setSpacing(0);
+        dbgCardapio = NewGrid(pnlPrato, "dbgCardapio", dtsCardapio.get(),
+                              {{"NMPRATO", "Nome do Prato", 218, L},
+                               {"CONT", "Ocorr.", 34, L},
+                               {"CustoPerc", "Custo Per Capita", 84, R},
+                               {"CustoPrato", "Custo do Prato", 80, R},
+                               {"COMENSPRATO", "Comensais", 57, L},
+                               {"SAFRA", "Safra", 30, L},
+                               {"PercSafra", "Safra (%)", 80, R},
+                               {"custoPercDia", "Custo Per Capita Dia", 106, L}},
+                              false);
+        pratoLayout->addWidget(dbgCardapio, 1);
+        panNavigator = new tk::TPanel(pnlPrato, "panNavigator");
+        panNavigator->setFixedHeight(27);
+        auto *nav = new QHBoxLayout(panNavigator);
+        nav->setContentsMargins(2, 1, 2, 1);
+        dbnPadrao = new tk::TDBNavigator(panNavigator, "dbnPadrao");
+        dbnPadrao->SetDataSource(dtsCardapio.get());
+        dbnPadrao->SetHints({"Primeiro prato do dia", "Prato anterior", "Próximo prato", "Último prato do dia"});
+        dbnPadrao->SetShowHint(false);
+        nav->addWidget(dbnPadrao);
+        dbtNome = new tk::TDBText(panNavigator, "dbtNome");
+        dbtNome->SetDataSource(dtsCardapio.get());
+        dbtNome->SetDataField("NMPRATO");
+        dbtNome->SetBold(true);
+        nav->addWidget(dbtNome, 1);
+        pratoLayout->addWidget(panNavigator);
+        Splitter4->addWidget(pnlPrato);
+
+        pnlProduto = new tk::TPanel(Splitter4, "pnlProduto");
+        auto *produtoLayout = new QVBoxLayout(pnlProduto);
+        produtoLayout->setContentsMargins(0, 0, 0, 0);
+        dbgPrato = NewGrid(pnlProduto, "dbgPrato", dtsProduto.get(),
+                           {{"NMPRODUTO", "Nome do Produto", 135, L},
+                            {"SGUNIDPROD", "UN", kDefault, L},
+                            {"QTDERECE", "Per Capita", kDefault, R},
+                            {"QTDEBRUTA", "Qtde. Bruta", kDefault, R},
+                            {"CUSTOPRODANT", "Custo Unit. Ant.", kDefault, L},
+                            {"CustoProd", "Custo Unit. Atual", 86, R},
+                            {"QtdeTotal", "Qtde. Total", kDefault, R},
+                            {"CustoTotal", "Custo Total", kDefault, R},
+                            {"SAFRA", "Safra", 30, L},
+                            {"percDia", "Per Capita Dia", 77, L},
+                            {"custoPercDia", "Custo Per Capita Dia", 104, L}},
+                           false);
+        dbgPrato->SetColumnVisible(dbgPrato->ColumnIndexByField("CUSTOPRODANT"), false);
+        produtoLayout->addWidget(dbgPrato);
+        Splitter4->addWidget(pnlProduto);
+        Splitter4->setStretchFactor(0, 1);
+        splDieta->setStretchFactor(1, 1);
+
+        pnlDieta->setVisible(false);
+        dbgDieta->setVisible(false);
+    }
+
+    // "Consumo por Serviço": types above their items.
+    {
+        tk::TPanel *frame = FramePanel(tshConsumoServico, "pnlConsumo");
+        PageLayout(tshConsumoServico)->addWidget(frame);
+        Splitter2 = new tk::TSplitter(Qt::Vertical, frame, "Splitter2");
+        Splitter2->SetAutoSnap(false);
+        Splitter2->SetHandleSize(6);
+        frame->layout()->addWidget(Splitter2);
+        Panel5 = new tk::TPanel(Splitter2, "Panel5");
+        Panel5->resize(Panel5->width(), 107);
+        auto *typesLayout = new QVBoxLayout(Panel5);
+        typesLayout->setContentsMargins(0, 0, 0, 0);
+        dbgTipoCons = NewGrid(Panel5, "dbgTipoCons", dtsConsumo.get(),
+                              {{"NMTIPOPRAT", "Tipo de Consumo", 161, L},
+                               {"CUSTOPERCAP", "Custo Per Capita", 132, R},
+                               {"CUSTOTOTAL", "Custo Total", 75, R},
+                               {"VRCUSTPADRTP", "P. U. Objetivo", 96, R}},
+                              false);
+        typesLayout->addWidget(dbgTipoCons);
+        Splitter2->addWidget(Panel5);
+        Panel7 = new tk::TPanel(Splitter2, "Panel7");
+        auto *itemsLayout = new QVBoxLayout(Panel7);
+        itemsLayout->setContentsMargins(0, 0, 0, 0);
+        dbgConsPerc = NewGrid(Panel7, "dbgConsPerc", dtsConsServ.get(),
+                              {{"NMPRODUTO", "Produto", 225, L},
+                               {"SGUNIDADE", "UN", kDefault, L},
+                               {"QTCONSSERV", "Per Capita", 71, R},
+                               {"CustoUnit", "Custo Unit.", 74, R},
+                               {"QtdeTotal", "Qtde Total", 72, R},
+                               {"CustoTotal", "Custo Total", 70, R}},
+                              false);
+        itemsLayout->addWidget(dbgConsPerc);
+        Splitter2->addWidget(Panel7);
+        Splitter2->setSizes({107, 200});
+        Splitter2->setStretchFactor(1, 1);
+    }
+
+    // "Realizado": realized days above the withdrawn items.
+    {
+        tk::TPanel *frame = FramePanel(tshRealizado, "pnlRealizado");
+        PageLayout(tshRealizado)->addWidget(frame);
+        Splitter3 = new tk::TSplitter(Qt::Vertical, frame, "Splitter3");
+        Splitter3->SetHandleSize(4);
+        frame->layout()->addWidget(Splitter3);
+        dbgRealizado = NewGrid(Splitter3, "dbgRealizado", dtsRealizado.get(),
+                               {{"DTCARDAPIO", "Data Retirada", 110, L},
+                                {"QTCOMEFETCAR", "Comensais", kDefault, R},
+                                {"QtdePerc", "Per Capita", 90, R},
+                                {"CUSTO", "Custo Total", 90, R},
+                                {"CUSTOACUM", "Custo Acumulado", 90, R},
+                                {"QTCOMENSACU", "Comensais Acumulados", 121, R},
+                                {"VRCUSTOMEDIO", "Custo Perc. Médio", 95, R}},
+                               true);
+        Splitter3->addWidget(dbgRealizado);
+        dbgProdReal = NewGrid(Splitter3, "dbgProdReal", dtsItemReti.get(),
+                              {{"NMPRODUTO", "Nome do Produto", 233, L},
+                               {"SGUNIDADE", "UN", kDefault, L},
+                               {"QtdePerc", "Per Capita", 80, R},
+                               {"CustoUnit", "Custo Unit.", 80, R},
+                               {"QTRETIRADA", "Qtde. Total", 80, R},
+                               {"CustoTotal", "Custo Total", 80, R}},
+                              true);
+        Splitter3->addWidget(dbgProdReal);
+        Splitter3->setSizes({106, 200});
+        Splitter3->setStretchFactor(1, 1);
+    }
+
+    // "Acompanhamento".
+    {
+        tk::TPanel *frame = FramePanel(tshPlanReal, "pnlPlanReal");
+        PageLayout(tshPlanReal)->addWidget(frame);
+        dbgPlanReal = NewGrid(frame, "dbgPlanReal", dtsPlanReal.get(),
+                              {{"DTCARDAPIO", "Data", 110, L},
+                               {"QTCOMENSAIS", "Comensais", kDefault, R},
+                               {"VRCUSTOPER", "Custo Per Capita", 86, R},
+                               {"CUSTO", "Custo Total", 101, R},
+                               {"CUSTOACUM", "Custo Acumulado", 109, R},
+                               {"QTCOMENSACU", "Comensais Acumulados", 119, R},
+                               {"VRCUSTOMEDIO", "Custo Perc. Médio", 94, R}},
+                              false);
+        frame->layout()->addWidget(dbgPlanReal);
+    }
+
+    // "Produtos Custo Zero" and "Cotação Desatualizada".
+    {
+        tk::TPanel *frame = FramePanel(tshProdCustZero, "pnlCustZero");
+        PageLayout(tshProdCustZero)->addWidget(frame);
+        dbgCustZero = NewGrid(frame, "dbgCustZero", dtsProdCustZero.get(),
+                              {{"DTCARDAPIO", "Data", kDefault, L},
+                               {"CDARVPROD", "Código", 94, L},
+                               {"NMPRODUTO", "Nome do Produto", kDefault, L},
+                               {"QTDEBRUTA", "Qtde.Bruta", kDefault, R}},
+                              false);
+        frame->layout()->addWidget(dbgCustZero);
+
+        tk::TPanel *frame2 = FramePanel(tshCotDesatu, "pnlCotDesatu");
+        PageLayout(tshCotDesatu)->addWidget(frame2);
+        dbgCotDesatu = NewGrid(frame2, "dbgCotDesatu", dtsProdCotDesatu.get(),
+                               {{"DTCONSPLAN", "Data", 91, L},
+                                {"CDARVPROD", "Código", 94, L},
+                                {"NMPRODUTO", "Nome do Produto", 253, L},
+                                {"QTCONSPLAN", "Qtde. Bruta", kDefault, L},
+                                {"CUSTOPROD", "Custo Unit.", 61, L},
+                                {"DTCUSTOSUP", "Período De", 78, L},
+                                {"DTFINCUSTSUP", "Período Até", 72, L}},
+                               true);
+        frame2->layout()->addWidget(dbgCotDesatu);
+    }
+
+    // Summary panel, bottom-aligned under the pages, hidden at start.
+    panCusto = new tk::TPanel(this, "panCusto");
+    panCusto->SetBevelOuter(tk::TBevelCut::bvNone);
+    panCusto->SetBevelInner(tk::TBevelCut::bvRaised);
+    panCusto->setFixedHeight(216);
+    subPanCusto = new tk::TPanel(panCusto, "subPanCusto");
+    subPanCusto->SetBevelOuter(tk::TBevelCut::bvNone);
+    subPanCusto->setGeometry(0, 3, 689, 210);
+    {
+        grbGraficos = new tk::TGroupBox(subPanCusto, "grbGraficos", "Gráficos");
+        grbGraficos->setGeometry(4, 0, 110, 60);
+        sbtGrafCust = NewButton(grbGraficos, "sbtGrafCust", "Custo Percapita", QStyle::SP_FileDialogInfoView);
+        sbtPlanReal = NewButton(grbGraficos, "sbtPlanReal", "Comparação do Percapita", QStyle::SP_FileDialogListView);
+        sbtCustoAcum = NewButton(grbGraficos, "sbtCustoAcum", "Variação do Custo Acumulado",
+                                 QStyle::SP_FileDialogContentsView);
+        sbtGrafCust->setGeometry(18, 24, 25, 25);
+        sbtPlanReal->setGeometry(46, 24, 25, 25);
+        sbtCustoAcum->setGeometry(74, 24, 25, 25);
+
+        auto addRow = [](QGridLayout *grid, int row, const char *label, std::initializer_list<tk::TNumberEdit *> edits) {
+            grid->addWidget(new tk::TLabel(grid->parentWidget(), {}, label), row, 0);
+            int col = 1;
+            for (tk::TNumberEdit *e : edits)
+                grid->addWidget(e, row, col++);
+        };
+        auto newBox = [this](const char *name, const char *caption, const QRect &geometry) {
+            auto *box = new tk::TGroupBox(subPanCusto, name, caption);
+            box->setGeometry(geometry);
+            auto *grid = new QGridLayout(box);
+            grid->setContentsMargins(6, 14, 6, 4);
+            grid->setVerticalSpacing(2);
+            return std::pair{box, grid};
+        };
+
+        auto [totaDia, totaGrid] = newBox("grbCustTotaDia", "Dia", QRect(118, 0, 567, 60));
+        grbCustTotaDia = totaDia;
+        {
+            auto *w = grbCustTotaDia;
+            nedMatPriCardPlan = NewSummaryEdit(w, "nedMatPriCardPlan");
+            nedConsCardPlan = NewSummaryEdit(w, "nedConsCardPlan");
+            nedCustoCardPlan = NewSummaryEdit(w, "nedCustoCardPlan");
+            nedCustoCardReal = NewSummaryEdit(w, "nedCustoCardReal");
+            totaGrid->addWidget(new tk::TLabel(w, {}, "Matéria-prima"), 0, 0);
+            totaGrid->addWidget(nedMatPriCardPlan, 1, 0);
+            totaGrid->addWidget(new tk::TLabel(w, {}, "Consumo"), 0, 1);
+            totaGrid->addWidget(nedConsCardPlan, 1, 1);
+            totaGrid->addWidget(new tk::TLabel(w, {}, "Custo Total - Planejado"), 0, 2);
+            totaGrid->addWidget(nedCustoCardPlan, 1, 2);
+            lblRealizado = new tk::TLabel(w, "lblRealizado", "Realizado");
+            totaGrid->addWidget(lblRealizado, 0, 3);
+            totaGrid->addWidget(nedCustoCardReal, 1, 3);
+        }
+
+        auto [custoDia, diaGrid] = newBox("grbCustoDia", "Dia", QRect(4, 62, 340, 146));
+        grbCustoDia = custoDia;
+        {
+            auto *w = grbCustoDia;
+            diaGrid->addWidget(new tk::TLabel(w, {}, "Per Capita do Dia"), 0, 1);
+            diaGrid->addWidget(new tk::TLabel(w, {}, "Total do Mês (Plan.)"), 0, 2);
+            nedMatPriPerc = NewSummaryEdit(w, "nedMatPriPerc");
+            nedMatPriMes = NewSummaryEdit(w, "nedMatPriMes");
+            nedConsPerc = NewSummaryEdit(w, "nedConsPerc");
+            nedConsMes = NewSummaryEdit(w, "nedConsMes");
+            nedPercDia = NewSummaryEdit(w, "nedPercDia");
+            nedTotalMes = NewSummaryEdit(w, "nedTotalMes");
+            nedPadrPerc = NewSummaryEdit(w, "nedPadrPerc");
+            nedPadrMens = NewSummaryEdit(w, "nedPadrMens");
+            nedSaldoPerc = NewSummaryEdit(w, "nedSaldoPerc");
+            nedSaldoMes = NewSummaryEdit(w, "nedSaldoMes");
+            addRow(diaGrid, 1, "Matéria-prima", {nedMatPriPerc, nedMatPriMes});
+            addRow(diaGrid, 2, "Consumo", {nedConsPerc, nedConsMes});
+            addRow(diaGrid, 3, "Custo", {nedPercDia, nedTotalMes});
+            addRow(diaGrid, 4, "Padrão", {nedPadrPerc, nedPadrMens});
+            addRow(diaGrid, 5, "Saldo", {nedSaldoPerc, nedSaldoMes});
+        }
+
+        auto [acum, acumGrid] = newBox("grbCustoAcum", "Acumulado até", QRect(348, 62, 337, 146));
+        grbCustoAcum = acum;
+        {
+            auto *w = grbCustoAcum;
+            acumGrid->addWidget(new tk::TLabel(w, {}, "Planejado"), 0, 1);
+            lblRealAcum = new tk::TLabel(w, "lblRealAcum", "Realizado");
+            acumGrid->addWidget(lblRealAcum, 0, 2);
+            nedMatPriAcuPlan = NewSummaryEdit(w, "nedMatPriAcuPlan");
+            nedConsAcuPlan = NewSummaryEdit(w, "nedConsAcuPlan");
+            nedTotalTAcum = NewSummaryEdit(w, "nedTotalTAcum");
+            nedTotalRAcum = NewSummaryEdit(w, "nedTotalRAcum");
+            nedEstimados = NewSummaryEdit(w, "nedEstimados");
+            nedEfetivos = NewSummaryEdit(w, "nedEfetivos");
+            nedPuMedioTeor = NewSummaryEdit(w, "nedPuMedioTeor");
+            nedPuMedioReal = NewSummaryEdit(w, "nedPuMedioReal");
+            addRow(acumGrid, 1, "Matéria-prima", {nedMatPriAcuPlan});
+            addRow(acumGrid, 2, "Consumo", {nedConsAcuPlan});
+            addRow(acumGrid, 3, "Custo Total", {nedTotalTAcum, nedTotalRAcum});
+            addRow(acumGrid, 4, "Comensais", {nedEstimados, nedEfetivos});
+            addRow(acumGrid, 5, "Per Capita Médio", {nedPuMedioTeor, nedPuMedioReal});
+        }
+        // The value boxes are disabled as containers so their contents look read-only; the
+        // realized items start greyed as well.
+        grbCustTotaDia->setEnabled(false);
+        grbCustoDia->setEnabled(false);
+        grbCustoAcum->setEnabled(false);
+        for (QWidget *w : std::initializer_list<QWidget *>{lblRealizado, lblRealAcum, nedCustoCardReal, nedTotalRAcum,
+                                                           nedEfetivos, nedPuMedioReal})
+            w->setEnabled(false);
+    }
+    panCusto->setVisible(false);
+    panMenu->raise();
+    Panel9->raise();
+    panFiliCust->raise();
+    LayoutBase();
+}
+
+void TfrmCustoServ::LayoutBase()
+{
+    host::TfrmPadrParam::LayoutBase();
+    if (!panCusto)
+        return;
+    const bool summary = !panCusto->isHidden();
+    const int bottom = height() - (summary ? panCusto->height() : 0);
+    pgcPadrao->resize(pgcPadrao->width(), std::max(0, bottom - pgcPadrao->y()));
+    panCusto->setGeometry(0, bottom, width(), panCusto->height());
+}
+
+void TfrmCustoServ::BindEvents()
+{
+    netCustoServ->BeforeConnect = [this](tk::TNetConnection &c) { netCustoServBeforeConnect(c); };
+    pgcPadrao->OnChange = [this](tk::TPageControl &p) { pgcPadraoChange(p); };
+    pgcPlanejado->OnChange = [this](tk::TPageControl &p) { pgcPlanejadoChange(p); };
+
+    qryTrabCusto->AfterOpen = [this](tk::TClientDataSet &d) { qryTrabCustoAfterOpen(d); };
+    qryTrabCusto->BeforeScroll = [this](tk::TClientDataSet &d) { qryTrabCustoBeforeScroll(d); };
+    qryTrabCusto->AfterScroll = [this](tk::TClientDataSet &d) { qryTrabCustoAfterScroll(d); };
+    qryTrabCusto->OnCalcFields = [this](tk::TClientDataSet &d) { qryTrabCustoCalcFields(d); };
+    qryTrabCusto->FieldByName("DTDATA")->OnGetText = [this](tk::TField &f, std::string &t, bool dt) {
+        qryTrabCustoDTDATAGetText(f, t, dt);
+    };
+
+    qryCardapio->AfterOpen = [this](tk::TClientDataSet &d) { qryCardapioAfterOpen(d); };
+    qryCardapio->OnCalcFields = [this](tk::TClientDataSet &d) { qryCardapioCalcFields(d); };
+    dtsCardapio->OnDataChange = [this](tk::TDataSource &s, tk::TField *f) { dtsCardapioDataChange(s, f); };
+    qryProduto->OnCalcFields = [this](tk::TClientDataSet &d) { qryProdutoCalcFields(d); };
+    qryDieta->AfterScroll = [this](tk::TClientDataSet &d) { qryDietaAfterScroll(d); };
+    cdsDieta->AfterScroll = [this](tk::TClientDataSet &d) { cdsDietaAfterScroll(d); };
+
+    qryConsServ->OnCalcFields = [this](tk::TClientDataSet &d) { qryConsServCalcFields(d); };
+    cdsConsumo->OnCalcFields = [this](tk::TClientDataSet &d) { cdsConsumoCalcFields(d); };
+    cdsConsumo->AfterScroll = [this](tk::TClientDataSet &d) { cdsConsumoAfterScroll(d); };
+    Splitter2->OnMoved = [this](tk::TSplitter &) { Splitter2Moved(); };
+
+    qryRealizado->AfterOpen = [this](tk::TClientDataSet &d) { qryRealizadoAfterOpen(d); };
+    qryRealizado->AfterScroll = [this](tk::TClientDataSet &d) { qryRealizadoAfterScroll(d); };
+    qryRealizado->OnCalcFields = [this](tk::TClientDataSet &d) { qryRealizadoCalcFields(d); };
+    qryRealizado->FieldByName("DTCARDAPIO")->OnGetText = [this](tk::TField &f, std::string &t, bool dt) {
+        qryRealizadoDTCARDAPIOGetText(f, t, dt);
+    };
+    qryItemReti->OnCalcFields = [this](tk::TClientDataSet &d) { qryItemRetiCalcFields(d); };
+    cdsPlanReal->AfterScroll = [this](tk::TClientDataSet &d) { cdsPlanRealAfterScroll(d); };
+    cdsPlanReal->FieldByName("DTCARDAPIO")->OnGetText = [this](tk::TField &f, std::string &t, bool dt) {
+        cdsPlanRealDTCARDAPIOGetText(f, t, dt);
+    };
+    cdsProdCustZero->FieldByName("DTCARDAPIO")->OnGetText = [this](tk::TField &f, std::string &t, bool dt) {
+        cdsProdCustZeroDTCARDAPIOGetText(f, t, dt);
+    };
+    cdsProdCotDesatu->FieldByName("DTCONSPLAN")->OnGetText = [this](tk::TField &f, std::string &t, bool dt) {
+        cdsProdCotDesatuDTCONSPLANGetText(f, t, dt);
+    };
+
+    using Draw = void (TfrmCustoServ::*)(tk::TDBGrid &, const QRect &, int, tk::TColumn &, tk::TGridDrawState);
+    auto bindDraw = [this](tk::TDBGrid *grid, Draw handler) {
+        grid->OnDrawColumnCell = [this, handler](tk::TDBGrid &g, const QRect &r, int c, tk::TColumn &col,
+                                                 tk::TGridDrawState s) { (this->*handler)(g, r, c, col, s); };
+    };
+    bindDraw(dbgTrabCusto, &TfrmCustoServ::dbgTrabCustoDrawColumnCell);
+    bindDraw(dbgCardapio, &TfrmCustoServ::dbgCardapioDrawColumnCell);
+    bindDraw(dbgPrato, &TfrmCustoServ::dbgPratoDrawColumnCell);
+    bindDraw(dbgTipoCons, &TfrmCustoServ::dbgTipoConsDrawColumnCell);
+    bindDraw(dbgConsPerc, &TfrmCustoServ::dbgConsPercDrawColumnCell);
+    bindDraw(dbgPlanReal, &TfrmCustoServ::dbgPlanRealDrawColumnCell);
+
+    auto keyDown = [this](tk::TDBGrid &g, int &k, Qt::KeyboardModifiers s) { dbgTrabCustoKeyDown(g, k, s); };
+    for (tk::TDBGrid *grid : {dbgTrabCusto, dbgCardapio, dbgPrato, dbgDieta, dbgConsPerc, dbgTipoCons, dbgProdReal,
+                              dbgRealizado, dbgPlanReal})
+        grid->OnKeyDown = keyDown;
+    dbgCotDesatu->OnKeyDown = [this](tk::TDBGrid &g, int &k, Qt::KeyboardModifiers s) { dbgCotDesatuKeyDown(g, k, s); };
+    dbgPrato->OnDblClick = [this](tk::TDBGrid &g) { dbgPratoDblClick(g); };
+    dbgConsPerc->OnDblClick = [this](tk::TDBGrid &g) { dbgConsPercDblClick(g); };
+
+    sbtCustos->OnClick = [this](tk::TButtonFlat &) { sbtCustosClick(); };
+    sbtCustZero->OnClick = [this](tk::TButtonFlat &) { sbtCustZeroClick(); };
+    sbtCustUnitAnt->OnClick = [this](tk::TButtonFlat &) { sbtCustUnitAntClick(); };
+    sbtGrafCust->OnClick = [this](tk::TButtonFlat &) { sbtGrafCustClick(); };
+    sbtPlanReal->OnClick = [this](tk::TButtonFlat &) { sbtPlanRealClick(); };
+    sbtCustoAcum->OnClick = [this](tk::TButtonFlat &) { sbtCustoAcumClick(); };
+}
+
+} // namespace kpv40206

@@ -1,0 +1,193 @@
+#pragma once
+
+// TfrmCustoServ: the "Análise de Custos" window. Its behaviour is a set of event handlers named after
+// their component and event; they live in the folder of the subsystem they belong to:
+//   window/       creation, activation, close, resize and the composition of the controls
+//   daily/        the daily cost table, the summary panel and the day drill-down
+//   menu/         dishes, ingredients, seasonal indicator, diets and the cost origin
+//   consumption/  service consumption items
+//   realized/     page switching, realized cost, comparison, charts and the attention lists
+
+#include "costanalysis/host/custoservremote.h"
+#include "costanalysis/module/contextocusto.h"
+#include "platform/hostlib/localquery.h"
+#include "platform/hostlib/basewindow.h"
+#include "platform/protocol/netconnection.h"
+#include "platform/toolkit/data/dataset.h"
+#include "platform/toolkit/data/datasource.h"
+#include "platform/toolkit/widgets/buttonflat.h"
+#include "platform/toolkit/widgets/canvas.h"
+#include "platform/toolkit/widgets/colors.h"
+#include "platform/toolkit/widgets/controls.h"
+#include "platform/toolkit/widgets/dbgrid.h"
+#include "platform/toolkit/widgets/dbnavigator.h"
+#include "platform/toolkit/widgets/dbtext.h"
+#include "platform/toolkit/widgets/numberedit.h"
+#include "platform/toolkit/widgets/pagecontrol.h"
+
+#include <functional>
+#include <memory>
+
+namespace kpv40206 {
+
+class TfrmCustoServ : public host::TfrmPadrParam
+{
+    Q_OBJECT
+public:
+    explicit TfrmCustoServ(QWidget *owner = nullptr);
+    ~TfrmCustoServ() override;
+
+    // --- Window lifecycle -------------------------------------------------------------------
+    void FormCreate() override;
+    void FormActivate() override;
+    void FormClose(host::CloseAction &action) override;
+    void FormResize() override;
+    void netCustoServBeforeConnect(tk::TNetConnection &sender);
+
+    // --- Daily cost table -------------------------------------------------------------------
+    void qryTrabCustoCalcFields(tk::TClientDataSet &dataSet);
+    void qryTrabCustoAfterOpen(tk::TClientDataSet &dataSet);
+    void qryTrabCustoDTDATAGetText(tk::TField &sender, std::string &text, bool displayText);
+    void dbgTrabCustoDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int dataCol, tk::TColumn &column,
+                                    tk::TGridDrawState state);
+    void dbgTrabCustoKeyDown(tk::TDBGrid &grid, int &key, Qt::KeyboardModifiers shift);
+
+    // --- Summary panel ----------------------------------------------------------------------
+    void Atualiza_Custo();
+    void sbtCustosClick();
+
+    // --- Day drill-down ---------------------------------------------------------------------
+    void qryTrabCustoBeforeScroll(tk::TClientDataSet &dataSet);
+    void qryTrabCustoAfterScroll(tk::TClientDataSet &dataSet);
+    void pgcPlanejadoChange(tk::TPageControl &sender);
+
+    // --- Menu dishes, ingredients, seasonal indicator, diets ------------------------------------
+    void qryCardapioCalcFields(tk::TClientDataSet &dataSet);
+    void qryCardapioAfterOpen(tk::TClientDataSet &dataSet);
+    void dtsCardapioDataChange(tk::TDataSource &sender, tk::TField *field);
+    void dbgCardapioDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int dataCol, tk::TColumn &column,
+                                   tk::TGridDrawState state);
+    void qryProdutoCalcFields(tk::TClientDataSet &dataSet);
+    void dbgPratoDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int dataCol, tk::TColumn &column,
+                                tk::TGridDrawState state);
+    void sbtCustUnitAntClick();
+    void qryDietaAfterScroll(tk::TClientDataSet &dataSet);
+    void cdsDietaAfterScroll(tk::TClientDataSet &dataSet);
+    void CalcCustoDietas();
+    void dbgPratoDblClick(tk::TDBGrid &sender);
+    void dbgConsPercDblClick(tk::TDBGrid &sender);
+
+    // --- Service consumption --------------------------------------------------------------------
+    void qryConsServCalcFields(tk::TClientDataSet &dataSet);
+    void cdsConsumoCalcFields(tk::TClientDataSet &dataSet);
+    void cdsConsumoAfterScroll(tk::TClientDataSet &dataSet);
+    void dbgTipoConsDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int dataCol, tk::TColumn &column,
+                                   tk::TGridDrawState state);
+    void dbgConsPercDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int dataCol, tk::TColumn &column,
+                                   tk::TGridDrawState state);
+    void Splitter2Moved();
+
+    // --- Realized, comparison, charts, attention lists ------------------------------------------
+    void pgcPadraoChange(tk::TPageControl &sender);
+    void qryRealizadoAfterOpen(tk::TClientDataSet &dataSet);
+    void qryRealizadoAfterScroll(tk::TClientDataSet &dataSet);
+    void qryRealizadoCalcFields(tk::TClientDataSet &dataSet);
+    void qryRealizadoDTCARDAPIOGetText(tk::TField &sender, std::string &text, bool displayText);
+    void qryItemRetiCalcFields(tk::TClientDataSet &dataSet);
+    void MontaPlanReal();
+    void cdsPlanRealAfterScroll(tk::TClientDataSet &dataSet);
+    void cdsPlanRealDTCARDAPIOGetText(tk::TField &sender, std::string &text, bool displayText);
+    void dbgPlanRealDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int dataCol, tk::TColumn &column,
+                                   tk::TGridDrawState state);
+    void sbtGrafCustClick();
+    void sbtPlanRealClick();
+    void sbtCustoAcumClick();
+    void cdsProdCustZeroDTCARDAPIOGetText(tk::TField &sender, std::string &text, bool displayText);
+    void cdsProdCotDesatuDTCONSPLANGetText(tk::TField &sender, std::string &text, bool displayText);
+    void dbgCotDesatuKeyDown(tk::TDBGrid &grid, int &key, Qt::KeyboardModifiers shift);
+    void sbtCustZeroClick();
+
+    // --- State (private fields of the window, public for the driver's dumps) --------------------
+    bool PrimeiraAtivacao = true;
+    std::string ChaveTrabCusto;
+    double SomaCustoSafra = 0;
+    double SomaCustoSafr2 = 0;
+    double SomaCustoSafr3 = 0;
+
+    // --- Connection and remote methods ----------------------------------------------------------
+    std::unique_ptr<tk::TNetConnection> netCustoServ; // Owned.
+    std::unique_ptr<TCustoServRemote> rdmCustoServ;   // Owned.
+
+    // --- Datasets (owned by the window) ----------------------------------------------------------
+    std::unique_ptr<tk::TClientDataSet> qryParamFilial, qryParamPlaneja, cdsCustoPadrao, qryTrabCusto,
+        cdsTotalMes, cdsPreCotDesatu, cdsComens, qryCardapio, qryProduto, cdsDieta, qryConsServ, cdsConsumo,
+        qryRealizado, qryItemReti, cdsPlanReal, cdsGrafCust, cdsGrafPlanReal, cdsCustoAcum, cdsProdCustZero,
+        cdsProdCotDesatu, cdsOrigemCusto;
+    std::unique_ptr<host::TADOIBQuery> qryServico, qryFeriFili, qrySinaSafra, qryDieta;
+    std::unique_ptr<tk::TDataSource> dtsTrabCusto, dtsCardapio, dtsProduto, dtsDieta, dtsConsumo, dtsConsServ,
+        dtsRealizado, dtsItemReti, dtsPlanReal, dtsProdCustZero, dtsProdCotDesatu;
+
+    // --- Controls (owned by Qt's parent chain) ---------------------------------------------------
+    tk::TPanel *Panel9 = nullptr, *panFiliCust = nullptr, *Panel11 = nullptr, *panSafra = nullptr,
+               *panNavigator = nullptr, *pnlDieta = nullptr, *pnlPrato = nullptr, *pnlProduto = nullptr,
+               *Panel5 = nullptr, *Panel7 = nullptr, *panCusto = nullptr, *subPanCusto = nullptr;
+    tk::TLabel *lblDtRefeCust = nullptr, *lblCustoPadrao = nullptr, *lblSafra = nullptr,
+               *lblRealizado = nullptr, *lblRealAcum = nullptr;
+    tk::TPageControl *pgcPlanejado = nullptr;
+    tk::TTabSheet *tshPlanejado = nullptr, *tshAnaCusto = nullptr, *tshMatPrima = nullptr,
+                  *tshConsumoServico = nullptr, *tshRealizado = nullptr, *tshPlanReal = nullptr,
+                  *tshProdCustZero = nullptr, *tshCotDesatu = nullptr;
+    tk::TDBGrid *dbgTrabCusto = nullptr, *dbgCardapio = nullptr, *dbgPrato = nullptr, *dbgDieta = nullptr,
+                *dbgTipoCons = nullptr, *dbgConsPerc = nullptr, *dbgRealizado = nullptr, *dbgProdReal = nullptr,
+                *dbgPlanReal = nullptr, *dbgCustZero = nullptr, *dbgCotDesatu = nullptr;
+    tk::TSplitter *splDieta = nullptr, *Splitter4 = nullptr, *Splitter2 = nullptr, *Splitter3 = nullptr;
+    tk::TDBNavigator *dbnCusto = nullptr, *dbnPadrao = nullptr;
+    tk::TDBText *dbtData = nullptr, *dbtNome = nullptr;
+    tk::TNumberEdit *nedCustoPadrao = nullptr, *nedPeSafraCard = nullptr;
+    tk::TShape *shpSafraCard = nullptr;
+    tk::TButtonFlat *sbtCustos = nullptr, *sbtCustZero = nullptr, *sbtCustUnitAnt = nullptr,
+                    *sbtGrafCust = nullptr, *sbtPlanReal = nullptr, *sbtCustoAcum = nullptr;
+    tk::TGroupBox *grbGraficos = nullptr, *grbCustTotaDia = nullptr, *grbCustoDia = nullptr,
+                  *grbCustoAcum = nullptr;
+    tk::TNumberEdit *nedMatPriCardPlan = nullptr, *nedConsCardPlan = nullptr, *nedCustoCardPlan = nullptr,
+                    *nedCustoCardReal = nullptr, *nedMatPriPerc = nullptr, *nedMatPriMes = nullptr,
+                    *nedConsPerc = nullptr, *nedConsMes = nullptr, *nedPercDia = nullptr,
+                    *nedTotalMes = nullptr, *nedPadrPerc = nullptr, *nedPadrMens = nullptr,
+                    *nedSaldoPerc = nullptr, *nedSaldoMes = nullptr, *nedMatPriAcuPlan = nullptr,
+                    *nedConsAcuPlan = nullptr, *nedTotalTAcum = nullptr, *nedTotalRAcum = nullptr,
+                    *nedEstimados = nullptr, *nedEfetivos = nullptr, *nedPuMedioTeor = nullptr,
+                    *nedPuMedioReal = nullptr;
+
+    // Every dataset and data source by name (driver dumps and moves).
+    tk::TClientDataSet *DataSetByName(const std::string &name) const;
+
+    void LoadPacket(tk::TClientDataSet &ds, const tk::Variant &packet);
+    // Sets a filter text and switches filtering on in a single view change.
+    static void AplicaFiltro(tk::TClientDataSet &ds, const std::string &filter);
+
+protected:
+    void LayoutBase() override;
+
+private:
+    void CreateComponents();   // window/composition
+    void CreateDataSets();     // window/datasets
+    void BindEvents();         // window/composition
+    void RestauraPlanReal(tk::TBookmark position);
+    void PercorreTrabCusto(const std::function<void()> &visit); // the charts' walk of the daily table
+    std::string DayText(const tk::TField &field) const; // date, " - ", three letters of the weekday
+    std::string DiaFiltro(tk::TDateTime day) const;     // "DTCARDAPIO = 'dd/mm/yyyy'"
+};
+
+// "Delete with exactly Ctrl held": the grids' record-delete shortcut, swallowed everywhere.
+bool IsCtrlDelete(int key, Qt::KeyboardModifiers shift);
+
+// Cost codes under which a unit cost of exactly 0 is drawn in red.
+bool IsTipoCustoDestaque(int32_t cdTipoCusto);
+// A colour number kept as a number (system colours need the full 32 bits).
+tk::TColor ColorNumber(double value);
+std::string UpperCaseAscii(std::string text);
+
+// Cost codes with quotes: outdated-quote page and cost-origin drill-down.
+bool IsTipoCustoCotacao(int32_t cdTipoCusto);
+
+} // namespace kpv40206
