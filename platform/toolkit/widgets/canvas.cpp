@@ -1,0 +1,204 @@
+#include "platform/toolkit/widgets/canvas.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <cstdlib>
+
+namespace tk {
+
+TCanvas::~TCanvas() = default;
+
+// --- QPainterCanvas ------------------------------------------------------------------------
+
+QPainterCanvas::QPainterCanvas(QPainter &painter, const QFont &font, const QPalette &palette)
+    : m_painter(painter), m_font(font), m_palette(palette)
+{
+}
+
+QFont QPainterCanvas::currentFont() const
+{
+    QFont font = m_font;
+    font.setBold(FontBold);
+    return font;
+}
+
+void QPainterCanvas::FillRect(const QRect &rect)
+{
+    m_painter.fillRect(rect, toQColor(BrushColor, m_palette));
+}
+
+void QPainterCanvas::drawText(int x, int y, const QString &text)
+{
+    const QFontMetrics fm(currentFont());
+    m_painter.setFont(currentFont());
+    m_painter.setPen(toQColor(FontColor, m_palette));
+    // (x, y) is the top of the text box, so draw on the baseline below it.
+    m_painter.drawText(QPoint(x, y + fm.ascent()), text);
+}
+
+void QPainterCanvas::TextOut(int x, int y, const std::string &text)
+{
+    const QString qtext = QString::fromStdString(text);
+    const QFontMetrics fm(currentFont());
+    m_painter.fillRect(QRect(x, y, fm.horizontalAdvance(qtext), fm.height()),
+                       toQColor(BrushColor, m_palette));
+    drawText(x, y, qtext);
+}
+
+void QPainterCanvas::TextRect(const QRect &clip, int x, int y, const std::string &text)
+{
+    m_painter.fillRect(clip, toQColor(BrushColor, m_palette));
+    m_painter.save();
+    m_painter.setClipRect(clip, Qt::IntersectClip);
+    drawText(x, y, QString::fromStdString(text));
+    m_painter.restore();
+}
+
+int QPainterCanvas::TextWidth(const std::string &text)
+{
+    return QFontMetrics(currentFont()).horizontalAdvance(QString::fromStdString(text));
+}
+
+int QPainterCanvas::TextHeight(const std::string &text)
+{
+    return QFontMetrics(currentFont()).height();
+}
+
+// --- RecordingCanvas -----------------------------------------------------------------------
+
+const char *cellAlignmentName(CellAlignment alignment)
+{
+    switch (alignment) {
+    case CellAlignment::Left: return "left";
+    case CellAlignment::Right: return "right";
+    case CellAlignment::Center: return "center";
+    case CellAlignment::None: break;
+    }
+    return "none";
+}
+
+CellAlignment inferAlignment(const QRect &cell, int x, int width)
+{
+    const int leftGap = x - cell.left();
+    const int rightGap = (cell.left() + cell.width()) - (x + width);
+    if (leftGap < 0 && rightGap >= 0)
+        return CellAlignment::Right;
+    if (rightGap < 0 && leftGap >= 0)
+        return CellAlignment::Left;
+    if (std::abs(leftGap - rightGap) <= 1 && leftGap > 3)
+        return CellAlignment::Center;
+    return leftGap <= rightGap ? CellAlignment::Left : CellAlignment::Right;
+}
+
+RecordingCanvas::RecordingCanvas(const QFont &font) : m_font(font) {}
+
+QFont RecordingCanvas::currentFont() const
+{
+    QFont font = m_font;
+    font.setBold(FontBold);
+    return font;
+}
+
+void RecordingCanvas::BeginCell(const QRect &cell)
+{
+    m_cell = cell;
+    m_ops.clear();
+}
+
+void RecordingCanvas::Clear()
+{
+    m_ops.clear();
+}
+
+void RecordingCanvas::FillRect(const QRect &rect)
+{
+    CanvasOp op;
+    op.kind = CanvasOp::Kind::Fill;
+    op.rect = rect;
+    op.brushColor = BrushColor;
+    op.fontColor = FontColor;
+    op.fontBold = FontBold;
+    m_ops.push_back(std::move(op));
+}
+
+void RecordingCanvas::TextOut(int x, int y, const std::string &text)
+{
+    CanvasOp op;
+    op.kind = CanvasOp::Kind::Text;
+    op.x = x;
+    op.y = y;
+    op.width = TextWidth(text);
+    op.rect = QRect(x, y, op.width, TextHeight(text));
+    op.text = text;
+    op.brushColor = BrushColor;
+    op.fontColor = FontColor;
+    op.fontBold = FontBold;
+    m_ops.push_back(std::move(op));
+}
+
+void RecordingCanvas::TextRect(const QRect &clip, int x, int y, const std::string &text)
+{
+    CanvasOp op;
+    op.kind = CanvasOp::Kind::Text;
+    op.rect = clip;
+    op.x = x;
+    op.y = y;
+    op.width = TextWidth(text);
+    op.text = text;
+    op.brushColor = BrushColor;
+    op.fontColor = FontColor;
+    op.fontBold = FontBold;
+    m_ops.push_back(std::move(op));
+}
+
+int RecordingCanvas::TextWidth(const std::string &text)
+{
+    return QFontMetrics(currentFont()).horizontalAdvance(QString::fromStdString(text));
+}
+
+int RecordingCanvas::TextHeight(const std::string &text)
+{
+    return QFontMetrics(currentFont()).height();
+}
+
+PaintedCell RecordingCanvas::Result() const
+{
+    PaintedCell result;
+    result.cell = m_cell;
+    int lastText = -1;
+    for (int i = int(m_ops.size()) - 1; i >= 0; --i) {
+        if (m_ops[size_t(i)].kind == CanvasOp::Kind::Text) {
+            lastText = i;
+            break;
+        }
+    }
+    if (lastText >= 0) {
+        const CanvasOp &op = m_ops[size_t(lastText)];
+        result.hasText = true;
+        result.text = op.text;
+        result.fontColor = op.fontColor;
+        result.brushColor = op.brushColor;
+        result.fontBold = op.fontBold;
+        result.alignment = inferAlignment(m_cell, op.x, op.width);
+        result.textLeft = op.x - m_cell.left();
+        result.textTop = op.y - m_cell.top();
+    }
+    // Without text, the cell shows the last fill's colour; after the text, a fill is a swatch.
+    for (size_t i = 0; i < m_ops.size(); ++i) {
+        const CanvasOp &op = m_ops[i];
+        if (op.kind != CanvasOp::Kind::Fill)
+            continue;
+        if (int(i) > lastText && lastText >= 0) {
+            result.hasFill = true;
+            result.fill = op.brushColor;
+            result.fillCoversCell = op.rect.contains(m_cell);
+        } else if (lastText < 0) {
+            result.brushColor = op.brushColor;
+            result.fontColor = op.fontColor;
+        }
+    }
+    return result;
+}
+
+} // namespace tk

@@ -1,0 +1,661 @@
+#include "platform/toolkit/widgets/dbgrid.h"
+
+#include "platform/toolkit/widgets/errors.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScopedValueRollback>
+#include <QStyledItemDelegate>
+
+#include <strings.h>
+
+namespace tk {
+
+// --- Data link and delegate ----------------------------------------------------------------
+
+class TDBGrid::Link : public TDataLink
+{
+public:
+    explicit Link(TDBGrid &grid) : m_grid(grid) {}
+
+    void ActiveChanged() override { m_grid.onActiveChanged(); }
+    void DataSetChanged() override { m_grid.requestRefresh(); }
+    void DataSetScrolled(int) override { m_grid.onScrolled(); }
+    void RecordChanged(TField *) override { m_grid.onRecordChanged(); }
+
+private:
+    TDBGrid &m_grid;
+};
+
+namespace {
+
+// Paints every cell through the grid's RenderCell, so the module's draw handler runs for real
+// cells exactly as it does for recorded ones.
+class GridDelegate : public QStyledItemDelegate
+{
+public:
+    explicit GridDelegate(TDBGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        painter->save();
+        QPainterCanvas canvas(*painter, m_grid->font(), QApplication::palette(m_grid));
+        m_grid->RenderCellAt(index.row(), index.column(), option.rect, canvas);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const override
+    {
+        return QSize(m_grid->ColumnWidth(index.column()), m_grid->RowHeight());
+    }
+
+private:
+    TDBGrid *m_grid; // Not owned (the delegate's parent).
+};
+
+} // namespace
+
+// --- Construction --------------------------------------------------------------------------
+
+TDBGrid::TDBGrid(QWidget *parent, const std::string &name)
+    : QTableView(parent), m_link(std::make_unique<Link>(*this))
+{
+    if (!name.empty())
+        setObjectName(QString::fromStdString(name));
+    m_model = new DataSetTableModel(&m_columns, m_link.get(), this);
+    setModel(m_model);
+    setItemDelegate(new GridDelegate(this));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    horizontalHeader()->setMinimumSectionSize(1);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setHighlightSections(false);
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(RowHeight());
+    m_idleCanvas = std::make_unique<RecordingCanvas>(font());
+
+    // A user resizing a column changes the column's width, as the column list is the truth.
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical, int, int newSize) {
+        if (m_applyingLayout || newSize <= 0 || logical < 0 || logical >= ColumnCount())
+            return;
+        m_columns[size_t(logical)].Width = newSize;
+    });
+    applyOptions();
+    applyColors();
+}
+
+TDBGrid::~TDBGrid()
+{
+    // The model reads through the link: it goes first.
+    setModel(nullptr);
+    delete m_model;
+    m_model = nullptr;
+    m_link.reset();
+}
+
+// --- Data ----------------------------------------------------------------------------------
+
+TDataSource *TDBGrid::DataSource() const
+{
+    return m_link->DataSource();
+}
+
+TClientDataSet *TDBGrid::DataSet() const
+{
+    return m_model->DataSet();
+}
+
+bool TDBGrid::Showing() const
+{
+    return m_model->Showing();
+}
+
+void TDBGrid::SetDataSource(TDataSource *source)
+{
+    m_link->SetDataSource(source);
+    m_model->Refresh();
+    applyLayout();
+    syncCurrentFromDataSet();
+}
+
+void TDBGrid::onActiveChanged()
+{
+    // A disabled source freezes the grid: it shows nothing and is not reset until the source is
+    // enabled again, which refreshes it.
+    if (DataSource() && !DataSource()->Enabled()) {
+        viewport()->update();
+        return;
+    }
+    // A closed dataset empties the grid now. An opened one (or a source enabled again) is
+    // followed by DataSetChanged, which refreshes the grid once.
+    if (!Showing())
+        requestRefresh();
+}
+
+void TDBGrid::requestRefresh()
+{
+    if (!DataSetReadScope::Active() && m_paintDepth == 0 && m_deferDepth == 0) {
+        refresh();
+        return;
+    }
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QMetaObject::invokeMethod(this, [this] {
+        if (m_refreshPending)
+            refresh();
+    }, Qt::QueuedConnection);
+}
+
+void TDBGrid::refresh()
+{
+    m_refreshPending = false;
+    m_lastReportedError.clear();
+    m_model->Refresh();
+    applyLayout();
+    syncCurrentFromDataSet();
+    viewport()->update();
+}
+
+void TDBGrid::onScrolled()
+{
+    TClientDataSet *ds = DataSet();
+    if (!Showing())
+        return;
+    if (m_refreshPending || m_model->rowCount() != ds->RecordCount() || DataSetReadScope::Active()) {
+        requestRefresh();
+        return;
+    }
+    syncCurrentFromDataSet();
+    viewport()->update();
+}
+
+void TDBGrid::onRecordChanged()
+{
+    if (!Showing())
+        return;
+    m_model->RowChanged(DataSet()->CurrentViewRow());
+    viewport()->update();
+}
+
+void TDBGrid::syncCurrentFromDataSet()
+{
+    if (!Showing() || ColumnCount() == 0)
+        return;
+    const int row = DataSet()->CurrentViewRow();
+    QScopedValueRollback<bool> guard(m_syncing, true);
+    if (row < 0 || row >= m_model->rowCount()) {
+        selectionModel()->clear();
+        return;
+    }
+    int col = currentIndex().isValid() ? currentIndex().column() : firstVisibleColumn();
+    if (col < 0)
+        col = 0;
+    const QModelIndex index = m_model->index(row, col);
+    QItemSelectionModel::SelectionFlags flags = QItemSelectionModel::ClearAndSelect;
+    if (HasOption(dgRowSelect))
+        flags |= QItemSelectionModel::Rows;
+    selectionModel()->setCurrentIndex(index, flags);
+    scrollTo(index);
+}
+
+void TDBGrid::moveDataSetTo(int viewRow)
+{
+    TClientDataSet *ds = DataSet();
+    if (!Showing() || viewRow < 0 || viewRow >= ds->RecordCount())
+        return;
+    if (ds->CurrentViewRow() != viewRow)
+        CallSafely([ds, viewRow] { ds->SetRecNo(viewRow + 1); });
+    // The dataset may have refused the move or gone elsewhere; the grid shows where it is.
+    syncCurrentFromDataSet();
+}
+
+void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    viewport()->update();
+    if (m_syncing || !current.isValid())
+        return;
+    if (previous.isValid() && previous.row() == current.row())
+        return;
+    // A reset asked for by the handlers this move runs waits until the view's own change is done.
+    ++m_deferDepth;
+    moveDataSetTo(current.row());
+    --m_deferDepth;
+}
+
+// --- Columns -------------------------------------------------------------------------------
+
+TColumn &TDBGrid::Column(int index)
+{
+    return m_columns.at(size_t(index));
+}
+
+void TDBGrid::SetColumns(std::vector<TColumn> columns)
+{
+    m_model->BeginColumnsChange();
+    m_columns = std::move(columns);
+    m_model->EndColumnsChange();
+    applyLayout();
+    syncCurrentFromDataSet();
+}
+
+int TDBGrid::AddColumn(const std::string &fieldName, const std::string &title, int width,
+                       TAlignment titleAlignment)
+{
+    TColumn column;
+    column.FieldName = fieldName;
+    column.TitleCaption = title;
+    column.Width = width;
+    column.TitleAlignment = titleAlignment;
+    m_model->BeginColumnsChange();
+    m_columns.push_back(std::move(column));
+    m_model->EndColumnsChange();
+    applyLayout();
+    syncCurrentFromDataSet();
+    return ColumnCount() - 1;
+}
+
+void TDBGrid::ClearColumns()
+{
+    SetColumns({});
+}
+
+int TDBGrid::ColumnIndexByField(const std::string &fieldName) const
+{
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        if (strcasecmp(m_columns[i].FieldName.c_str(), fieldName.c_str()) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+TColumn *TDBGrid::ColumnByField(const std::string &fieldName)
+{
+    const int index = ColumnIndexByField(fieldName);
+    return index < 0 ? nullptr : &m_columns[size_t(index)];
+}
+
+void TDBGrid::SetColumnWidth(int index, int width)
+{
+    Column(index).Width = width;
+    applyLayout();
+}
+
+void TDBGrid::SetColumnVisible(int index, bool visible)
+{
+    Column(index).Visible = visible;
+    applyLayout();
+}
+
+void TDBGrid::SetColumnTitle(int index, const std::string &caption)
+{
+    Column(index).TitleCaption = caption;
+    m_model->TitlesChanged();
+}
+
+void TDBGrid::SetColumnTitleAlignment(int index, TAlignment alignment)
+{
+    Column(index).TitleAlignment = alignment;
+    m_model->TitlesChanged();
+}
+
+int TDBGrid::defaultColumnWidth(int index) const
+{
+    const QFontMetrics fm(font());
+    const TField *field = m_model->FieldOf(index);
+    int width = field ? field->DisplayWidth() * fm.horizontalAdvance(QLatin1Char('0')) + 4 : 64;
+    if (HasOption(dgTitles)) {
+        const QFontMetrics titleMetrics(horizontalHeader()->font());
+        const QString title = QString::fromStdString(ColumnTitle(index));
+        width = std::max(width, titleMetrics.horizontalAdvance(title) + 4);
+    }
+    return width;
+}
+
+int TDBGrid::ColumnWidth(int index) const
+{
+    if (index < 0 || index >= ColumnCount())
+        return 0;
+    const int width = m_columns[size_t(index)].Width;
+    return width > 0 ? width : defaultColumnWidth(index);
+}
+
+std::string TDBGrid::ColumnTitle(int index) const
+{
+    return m_model->TitleOf(index);
+}
+
+bool TDBGrid::ColumnVisible(int index) const
+{
+    return index >= 0 && index < ColumnCount() && m_columns[size_t(index)].Visible;
+}
+
+int TDBGrid::firstVisibleColumn() const
+{
+    for (int i = 0; i < ColumnCount(); ++i) {
+        if (m_columns[size_t(i)].Visible)
+            return i;
+    }
+    return -1;
+}
+
+void TDBGrid::applyLayout()
+{
+    QScopedValueRollback<bool> guard(m_applyingLayout, true);
+    for (int i = 0; i < ColumnCount(); ++i) {
+        const bool visible = m_columns[size_t(i)].Visible;
+        setColumnHidden(i, !visible);
+        if (visible)
+            horizontalHeader()->resizeSection(i, ColumnWidth(i));
+    }
+}
+
+// --- Options and colours -------------------------------------------------------------------
+
+void TDBGrid::SetOptions(TDBGridOptions options)
+{
+    m_options = options;
+    applyOptions();
+}
+
+void TDBGrid::applyOptions()
+{
+    horizontalHeader()->setVisible(HasOption(dgTitles));
+    verticalHeader()->setVisible(HasOption(dgIndicator));
+    horizontalHeader()->setSectionResizeMode(HasOption(dgColumnResize) ? QHeaderView::Interactive
+                                                                       : QHeaderView::Fixed);
+    setShowGrid(HasOption(dgColLines) || HasOption(dgRowLines));
+    setTabKeyNavigation(HasOption(dgTabs));
+    setSelectionBehavior(HasOption(dgRowSelect) ? QAbstractItemView::SelectRows
+                                                : QAbstractItemView::SelectItems);
+    syncCurrentFromDataSet();
+    viewport()->update();
+}
+
+void TDBGrid::SetColor(TColor color)
+{
+    m_color = color;
+    applyColors();
+}
+
+void TDBGrid::SetFontColor(TColor color)
+{
+    m_fontColor = color;
+    viewport()->update();
+}
+
+void TDBGrid::applyColors()
+{
+    // The empty area below the last row shows the grid's colour too.
+    QPalette pal = palette();
+    const QColor background = toQColor(m_color, QApplication::palette(this));
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        pal.setColor(group, QPalette::Base, background);
+    setPalette(pal);
+    viewport()->update();
+}
+
+QFont TDBGrid::TitleFont() const
+{
+    return horizontalHeader()->font();
+}
+
+void TDBGrid::SetTitleFont(const QFont &font)
+{
+    horizontalHeader()->setFont(font);
+    applyLayout();
+}
+
+void TDBGrid::changeEvent(QEvent *event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        verticalHeader()->setDefaultSectionSize(RowHeight());
+        m_idleCanvas = std::make_unique<RecordingCanvas>(font());
+        applyLayout();
+    }
+}
+
+// --- Drawing -------------------------------------------------------------------------------
+
+TCanvas &TDBGrid::Canvas()
+{
+    return m_canvas ? *m_canvas : *m_idleCanvas;
+}
+
+int TDBGrid::RowHeight() const
+{
+    return QFontMetrics(font()).height() + 6;
+}
+
+bool TDBGrid::IsSelectedCell(int viewRow, int col) const
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || current.row() != viewRow)
+        return false;
+    if (!HasOption(dgAlwaysShowSelection) && !hasFocus())
+        return false;
+    return HasOption(dgRowSelect) || current.column() == col;
+}
+
+TGridDrawState TDBGrid::CellState(int viewRow, int col) const
+{
+    TGridDrawState state = 0;
+    if (IsSelectedCell(viewRow, col)) {
+        state |= gdSelected;
+        if (hasFocus() && currentIndex().column() == col)
+            state |= gdFocused;
+    }
+    return state;
+}
+
+QRect TDBGrid::CellRect(int viewRow, int col) const
+{
+    int left = 0;
+    for (int i = 0; i < col && i < ColumnCount(); ++i) {
+        if (m_columns[size_t(i)].Visible)
+            left += ColumnWidth(i);
+    }
+    const int line = showGrid() ? 1 : 0;
+    const int height = RowHeight();
+    return QRect(left, viewRow * height, std::max(0, ColumnWidth(col) - line), height - line);
+}
+
+void TDBGrid::DefaultDrawColumnCell(const QRect &rect, int dataCol, TColumn &column, TGridDrawState state)
+{
+    TCanvas &canvas = Canvas();
+    const std::string text = column.Field ? column.Field->DisplayText() : std::string();
+    const int width = canvas.TextWidth(text);
+    int x = rect.left() + 3;
+    switch (columnAlignment(column, column.Field)) {
+    case TAlignment::taRightJustify: x = rect.left() + rect.width() - (width + 2); break;
+    case TAlignment::taCenter: x = rect.left() + (rect.width() - width) / 2; break;
+    case TAlignment::taLeftJustify: break;
+    }
+    canvas.TextRect(rect, x, rect.top() + 3, text);
+}
+
+void TDBGrid::RenderCell(int viewRow, int col, TCanvas &canvas)
+{
+    RenderCellAt(viewRow, col, CellRect(viewRow, col), canvas);
+}
+
+void TDBGrid::RenderCellAt(int viewRow, int col, const QRect &rect, TCanvas &canvas)
+{
+    if (col < 0 || col >= ColumnCount())
+        return;
+    canvas.BeginCell(rect);
+    const TGridDrawState state = CellState(viewRow, col);
+    const bool highlight = (state & gdSelected) != 0;
+    canvas.FontBold = false;
+    canvas.BrushColor = highlight ? clHighlight : m_color;
+    canvas.FontColor = highlight ? clHighlightText : m_fontColor;
+
+    TClientDataSet *ds = DataSet();
+    if (!Showing() || viewRow < 0 || viewRow >= ds->RecordCount()) {
+        canvas.BrushColor = m_color;
+        canvas.FillRect(rect);
+        return;
+    }
+    TColumn &column = m_columns[size_t(col)];
+    DataSetReadScope scope;
+    TCanvas *const saved = m_canvas;
+    m_canvas = &canvas;
+    try {
+        column.Field = ds->FindField(column.FieldName);
+        ds->WithViewRecord(viewRow, [&] {
+            if (DefaultDrawing)
+                DefaultDrawColumnCell(rect, col, column, state);
+            if (OnDrawColumnCell)
+                OnDrawColumnCell(*this, rect, col, column, state);
+        });
+    } catch (const std::exception &e) {
+        reportDrawError(e.what());
+    } catch (...) {
+        reportDrawError(kUnknownErrorText);
+    }
+    m_canvas = saved;
+}
+
+PaintedCell TDBGrid::RecordCell(int viewRow, int col)
+{
+    RecordingCanvas canvas(font());
+    RenderCell(viewRow, col, canvas);
+    return canvas.Result();
+}
+
+void TDBGrid::reportDrawError(const std::string &message)
+{
+    // Inside a paint a dialog would repaint the grid and fail again: the first error of the paint
+    // is reported once the paint is over, and the same error only once until the data changes.
+    if (m_paintDepth > 0) {
+        if (m_paintError.empty())
+            m_paintError = message;
+        return;
+    }
+    ShowExceptionMessage(message);
+}
+
+void TDBGrid::paintEvent(QPaintEvent *event)
+{
+    ++m_paintDepth;
+    m_paintError.clear();
+    QTableView::paintEvent(event);
+    --m_paintDepth;
+    if (!m_paintError.empty() && m_paintError != m_lastReportedError) {
+        m_lastReportedError = m_paintError;
+        ShowExceptionLater(m_paintError);
+    }
+}
+
+// --- Cursor --------------------------------------------------------------------------------
+
+int TDBGrid::CurrentRow() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+int TDBGrid::SelectedIndex() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.column() : -1;
+}
+
+void TDBGrid::SetSelectedIndex(int col)
+{
+    if (col < 0 || col >= ColumnCount())
+        return;
+    const int row = CurrentRow();
+    if (row < 0)
+        return;
+    QItemSelectionModel::SelectionFlags flags = QItemSelectionModel::ClearAndSelect;
+    if (HasOption(dgRowSelect))
+        flags |= QItemSelectionModel::Rows;
+    selectionModel()->setCurrentIndex(m_model->index(row, col), flags);
+}
+
+void TDBGrid::SelectRow(int viewRow)
+{
+    if (viewRow < 0 || viewRow >= m_model->rowCount() || ColumnCount() == 0)
+        return;
+    int col = SelectedIndex();
+    if (col < 0)
+        col = std::max(0, firstVisibleColumn());
+    QItemSelectionModel::SelectionFlags flags = QItemSelectionModel::ClearAndSelect;
+    if (HasOption(dgRowSelect))
+        flags |= QItemSelectionModel::Rows;
+    selectionModel()->setCurrentIndex(m_model->index(viewRow, col), flags);
+}
+
+// --- Keys and mouse ------------------------------------------------------------------------
+
+void TDBGrid::keyPressEvent(QKeyEvent *event)
+{
+    int key = event->key();
+    // The keypad flag is not a modifier the user holds: Delete on the keypad with Ctrl is Ctrl+Delete.
+    const Qt::KeyboardModifiers shift = event->modifiers() & ~Qt::KeypadModifier;
+    if (OnKeyDown)
+        CallSafely([&] { OnKeyDown(*this, key, shift); });
+    if (key == 0) {
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_Delete && shift == Qt::ControlModifier) {
+        deleteCurrentRecord();
+        event->accept();
+        return;
+    }
+    if (key != event->key()) {
+        QKeyEvent replaced(event->type(), key, event->modifiers());
+        QTableView::keyPressEvent(&replaced);
+        event->setAccepted(replaced.isAccepted());
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void TDBGrid::deleteCurrentRecord()
+{
+    TClientDataSet *ds = DataSet();
+    if (ReadOnly() || !Showing() || ds->IsEmpty())
+        return;
+    CallSafely([this, ds] {
+        if (HasOption(dgConfirmDelete)) {
+            const bool confirmed = ConfirmDelete
+                ? ConfirmDelete(*this)
+                : QMessageBox::question(this, QApplication::applicationDisplayName(),
+                                        QStringLiteral("Excluir registro?")) == QMessageBox::Yes;
+            if (!confirmed)
+                return;
+        }
+        ds->Delete();
+    });
+}
+
+void TDBGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    DblClick();
+}
+
+void TDBGrid::PressKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    keyPressEvent(&event);
+}
+
+void TDBGrid::DblClick()
+{
+    if (OnDblClick)
+        CallSafely([this] { OnDblClick(*this); });
+}
+
+} // namespace tk

@@ -1,0 +1,74 @@
+#include "platform/toolkit/widgets/dbtext.h"
+
+#include "platform/toolkit/widgets/errors.h"
+
+namespace tk {
+
+class TDBText::Link : public TDataLink
+{
+public:
+    explicit Link(TDBText &label) : m_label(label) {}
+
+    void ActiveChanged() override { m_label.updateText(); }
+    void DataSetChanged() override { m_label.updateText(); }
+    void DataSetScrolled(int) override { m_label.updateText(); }
+    void RecordChanged(TField *) override { m_label.updateText(); }
+
+private:
+    TDBText &m_label;
+};
+
+TDBText::TDBText(QWidget *parent, const std::string &name)
+    : QLabel(parent), m_link(std::make_unique<Link>(*this))
+{
+    if (!name.empty())
+        setObjectName(QString::fromStdString(name));
+}
+
+TDBText::~TDBText()
+{
+    m_link.reset();
+}
+
+TDataSource *TDBText::DataSource() const
+{
+    return m_link->DataSource();
+}
+
+void TDBText::SetDataSource(TDataSource *source)
+{
+    m_link->SetDataSource(source);
+    updateText();
+}
+
+void TDBText::SetDataField(const std::string &fieldName)
+{
+    m_dataField = fieldName;
+    updateText();
+}
+
+void TDBText::SetBold(bool value)
+{
+    QFont f = font();
+    f.setBold(value);
+    setFont(f);
+}
+
+void TDBText::updateText()
+{
+    const TClientDataSet *ds = m_link->DataSet();
+    std::string shown;
+    if (m_link->Active() && ds && !ds->IsEmpty() && !ds->ControlsDisabled()) {
+        // Called from dataset notifications: a failing text is reported from the event loop,
+        // never thrown back into the dataset's move.
+        try {
+            if (const TField *field = ds->FindField(m_dataField))
+                shown = field->DisplayText();
+        } catch (const std::exception &e) {
+            ShowExceptionLater(e.what());
+        }
+    }
+    setText(QString::fromStdString(shown));
+}
+
+} // namespace tk
