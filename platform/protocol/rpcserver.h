@@ -1,0 +1,68 @@
+#pragma once
+
+// The generic RPC server: listens on TCP, runs the wire protocol's handshake, and answers each
+// request by calling the handler registered under the method's name.
+//
+// One thread per connection (at most Options::maxConnections; beyond that a connection is answered
+// with an error frame and closed). Calls of one connection run one after the other; calls of
+// different connections run at the same time, so handlers must be safe to run concurrently.
+
+#include "platform/protocol/wire.h"
+#include "platform/toolkit/data/variant.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace wire {
+
+// Answers one call. Throwing any std::exception answers an error whose text is its what().
+using MethodHandler = std::function<tk::Variant(const tk::VariantArray &args)>;
+// For the replay server: answers any method not registered.
+using FallbackHandler = std::function<tk::Variant(const std::string &method, const tk::VariantArray &args)>;
+
+class RpcServer
+{
+public:
+    struct Options
+    {
+        std::string host = "127.0.0.1";
+        uint16_t port = 0;                   // 0 picks a free port
+        // A started frame (and the hello) must arrive within it; also bounds sending an answer.
+        int readTimeoutMs = 30000;
+        uint32_t maxFrameBytes = 64u << 20;  // larger frames are refused before they are read
+        // One line per call: "GetParams 1.2 ms ok" or "GetParams 0.3 ms error: text"; also one line per
+        // refused or broken connection. Called from connection threads, one line at a time.
+        std::function<void(const std::string &)> log;
+        int maxConnections = 64;
+        int idleTimeoutMs = 0;               // closes a connection idle between calls; 0: never
+        DecodeLimits limits;
+    };
+
+    explicit RpcServer(Options options);
+    ~RpcServer(); // stops
+    RpcServer(const RpcServer &) = delete;
+    RpcServer &operator=(const RpcServer &) = delete;
+
+    // Registration is meant to happen before start(); it is safe at any time.
+    void registerMethod(const std::string &name, MethodHandler handler);
+    void setFallback(FallbackHandler handler);
+
+    uint16_t start(); // binds and listens (SO_REUSEADDR); returns the port; tk::Exception on failure
+    void stop();      // stops accepting, closes connections, joins threads; idempotent
+    void wait();      // blocks until stop() (or requestStop()) has finished the server
+    uint16_t port() const;
+
+    // Async-signal-safe: asks the server to stop; wait() then completes the stop. For SIGTERM.
+    void requestStop() noexcept;
+
+    // Connections being served now.
+    int connectionCount() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d; // Owned.
+};
+
+} // namespace wire

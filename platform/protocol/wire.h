@@ -1,0 +1,123 @@
+#pragma once
+
+// The wire protocol between the application server and its clients: length-prefixed frames over
+// TCP, a version handshake, and requests and responses whose values are toolkit Variants.
+//
+// Frame:     u32 payload length (little-endian), then the payload. The length never exceeds the
+//            receiver's maximum frame size and is never 0.
+// Payload:   u8 frame kind, then the kind's body:
+//   Hello     magic "KPVW", u16 protocol version                      (client -> server, first frame)
+//   HelloAck  magic "KPVW", u16 protocol version                      (server -> client)
+//   Request   u32 id, string method, u32 argument count, Variant...   (client -> server)
+//   Response  u32 id, u8 status (0 ok, 1 error), Variant result | string error text
+//   Error     string text  (the connection is closed after it: refused handshake, bad frame)
+// Variant:   u8 tag, then
+//   Null 0 | Boolean 1 u8 (0/1) | Integer 2 i32 | Double 3 f64 | DateTime 4 f64 |
+//   String 5 u32 length + UTF-8 bytes | Array 6 u32 count + Variants | Packet 7 u32 length +
+//   tk::DataPacket::encode() bytes
+// Integers are little-endian, doubles IEEE 754 binary64 little-endian, strings are valid UTF-8.
+//
+// Decoders take a payload (without the 4-byte length) and treat it as hostile: every read is checked
+// against the remaining bytes, counts are capped by what the remaining bytes can hold, tags and
+// enumerations are checked, strings must be valid UTF-8, arrays nest at most DecodeLimits::maxDepth
+// levels, and a payload must be consumed exactly. Every failure raises ProtocolError.
+
+#include "platform/toolkit/data/variant.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace wire {
+
+inline constexpr uint16_t kProtocolVersion = 1;
+inline constexpr std::string_view kMagic = "KPVW";
+inline constexpr uint32_t kDefaultMaxFrameBytes = 64u << 20;
+inline constexpr size_t kFrameHeaderBytes = 4;
+
+// A malformed, oversized or unexpected frame.
+class ProtocolError : public tk::Exception
+{
+public:
+    using tk::Exception::Exception;
+};
+
+enum class FrameKind : uint8_t { Hello = 1, HelloAck = 2, Request = 3, Response = 4, Error = 5 };
+
+enum class VariantTag : uint8_t {
+    Null = 0, Boolean = 1, Integer = 2, Double = 3, DateTime = 4, String = 5, Array = 6, Packet = 7
+};
+
+struct DecodeLimits
+{
+    uint32_t maxDepth = 32;            // nesting levels of arrays inside one value
+    uint64_t maxValues = 4u << 20;     // Variants in one payload, so memory stays proportional to input
+};
+
+struct Request
+{
+    uint32_t id = 0;
+    std::string method;
+    tk::VariantArray args;
+};
+
+struct Response
+{
+    uint32_t id = 0;
+    bool ok = true;
+    tk::Variant result;  // when ok
+    std::string error;   // when not ok
+};
+
+// Encoders return a complete frame: the 4-byte length followed by the payload. They raise
+// ProtocolError for a value the decoder would refuse (invalid UTF-8, nesting too deep, a packet
+// or payload too large for the 32-bit lengths), so a bad value fails at its sender.
+std::string encodeHello(uint16_t version = kProtocolVersion);
+std::string encodeHelloAck(uint16_t version = kProtocolVersion);
+std::string encodeRequest(const Request &request, const DecodeLimits &limits = {});
+std::string encodeResponse(const Response &response, const DecodeLimits &limits = {});
+std::string encodeErrorFrame(std::string_view text);
+
+// Appends one Variant (tag and value) to out.
+void encodeVariant(std::string &out, const tk::Variant &value, const DecodeLimits &limits = {});
+
+// The kind of a payload; ProtocolError when empty or unknown.
+FrameKind frameKind(std::string_view payload);
+
+// Payload decoders. Each checks the kind byte first.
+uint16_t decodeHello(std::string_view payload);     // the client's version
+uint16_t decodeHelloAck(std::string_view payload);  // the server's version
+Request decodeRequest(std::string_view payload, const DecodeLimits &limits = {});
+Response decodeResponse(std::string_view payload, const DecodeLimits &limits = {});
+std::string decodeErrorFrame(std::string_view payload);
+
+// One whole Variant from bytes (tag and value, nothing after it).
+tk::Variant decodeVariant(std::string_view bytes, const DecodeLimits &limits = {});
+
+// The payload length announced by a 4-byte frame header; ProtocolError when it is 0 or above
+// maxFrameBytes (checked before anything is allocated for the payload).
+uint32_t decodeFrameLength(const unsigned char header[kFrameHeaderBytes], uint32_t maxFrameBytes);
+
+// Splits a byte stream into payloads, for callers that receive bytes in arbitrary pieces.
+class FrameBuffer
+{
+public:
+    explicit FrameBuffer(uint32_t maxFrameBytes = kDefaultMaxFrameBytes) : m_maxFrameBytes(maxFrameBytes) {}
+    void append(std::string_view bytes) { m_buffer.append(bytes); }
+    // The next complete payload, or nothing while it is still incomplete; ProtocolError on a bad header.
+    std::optional<std::string> next();
+    size_t pendingBytes() const { return m_buffer.size() - m_offset; }
+
+private:
+    std::string m_buffer;
+    size_t m_offset = 0;
+    uint32_t m_maxFrameBytes;
+};
+
+// UTF-8 as the protocol accepts it: shortest forms only, no surrogates, nothing above U+10FFFF.
+bool isValidUtf8(std::string_view text);
+// The text with every invalid sequence replaced by U+FFFD, for error texts and logs from outside.
+std::string sanitizeUtf8(std::string_view text);
+
+} // namespace wire

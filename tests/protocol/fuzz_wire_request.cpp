@@ -1,0 +1,36 @@
+// libFuzzer entry: the server's request decoder and the client's response decoder on arbitrary
+// bytes. Anything but ProtocolError escaping, a crash or a sanitizer report is a finding; a payload
+// that decodes must re-encode to bytes that decode to the same encoding again.
+
+#include "platform/protocol/wire.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const std::string_view input(reinterpret_cast<const char *>(data), size);
+    try {
+        const wire::Request request = wire::decodeRequest(input);
+        const std::string once = wire::encodeRequest(request);
+        const std::string twice = wire::encodeRequest(wire::decodeRequest(std::string_view(once).substr(4)));
+        if (once != twice)
+            std::abort();
+    } catch (const wire::ProtocolError &) {
+    }
+    try {
+        const wire::Response response = wire::decodeResponse(input);
+        wire::encodeResponse(response);
+    } catch (const wire::ProtocolError &) {
+    }
+    try {
+        wire::FrameBuffer buffer(1u << 16);
+        buffer.append(input);
+        while (buffer.next()) {
+        }
+    } catch (const wire::ProtocolError &) {
+    }
+    return 0;
+}

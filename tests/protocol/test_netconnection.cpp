@@ -1,0 +1,315 @@
+// TNetConnection against the real server over loopback, and against scripted peers for the
+// failures a real server does not produce on demand.
+
+#include "platform/protocol/netconnection.h"
+#include "tests/protocol/protocol_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using protocol_test::kWaitMs;
+using protocol_test::samplePacket;
+using protocol_test::ScriptedPeer;
+using protocol_test::TestServer;
+using protocol_test::unusedPort;
+using tk::ENetError;
+using tk::ERemoteError;
+using tk::TNetConnection;
+using tk::Variant;
+using tk::VariantArray;
+
+std::string failureText(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const ENetError &e) {
+        return std::string("ENetError: ") + e.what();
+    } catch (const ERemoteError &e) {
+        return std::string("ERemoteError: ") + e.what();
+    }
+    return "no error";
+}
+
+bool contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+struct CallRecord
+{
+    std::string method;
+    VariantArray args;
+    std::optional<Variant> result;
+    std::optional<std::string> error;
+};
+
+void recordCalls(TNetConnection &connection, std::vector<CallRecord> &records)
+{
+    connection.OnCallDone = [&records](const std::string &method, const VariantArray &args, const Variant *result,
+                                       const std::string *error) {
+        CallRecord record{method, args, {}, {}};
+        if (result)
+            record.result = *result;
+        if (error)
+            record.error = *error;
+        records.push_back(std::move(record));
+    };
+}
+
+TEST(TNetConnection, BeforeConnectRunsFirstAndCanSetTheAddress)
+{
+    TestServer server;
+    TNetConnection connection("netCustoServ");
+    connection.Host = "servidor.invalido";
+    connection.Port = 1;
+    int runs = 0;
+    bool connectedDuringBeforeConnect = true;
+    connection.BeforeConnect = [&](TNetConnection &self) {
+        ++runs;
+        connectedDuringBeforeConnect = self.Connected();
+        self.Host = "127.0.0.1";
+        self.Port = server.port;
+    };
+    EXPECT_FALSE(connection.Connected());
+    EXPECT_EQ(connection.Call("Echo", {"um", int32_t(2)}), Variant(VariantArray{"um", int32_t(2)}));
+    EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(connectedDuringBeforeConnect);
+    EXPECT_TRUE(connection.Connected());
+
+    connection.Call("Echo", {});
+    EXPECT_EQ(runs, 1); // one connection serves every call
+
+    connection.Close();
+    EXPECT_FALSE(connection.Connected());
+    connection.Close(); // closing a closed connection is harmless
+    connection.Call("Echo", {});
+    EXPECT_EQ(runs, 2); // reconnected on demand
+    connection.SetConnected(true);
+    EXPECT_EQ(runs, 2);
+}
+
+TEST(TNetConnection, RefusedConnectionGivesAClearError)
+{
+    const uint16_t port = unusedPort();
+    TNetConnection connection;
+    connection.Port = port;
+    std::vector<CallRecord> records;
+    recordCalls(connection, records);
+    const std::string expected = "Falha de comunicação com o servidor 127.0.0.1:" + std::to_string(port)
+                                 + " ao chamar GetParams: connection refused";
+    EXPECT_EQ(failureText([&] { connection.Call("GetParams", {"0001"}); }), "ENetError: " + expected);
+    EXPECT_FALSE(connection.Connected());
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].error, expected);
+    EXPECT_EQ(records[0].args, VariantArray{"0001"});
+
+    EXPECT_EQ(failureText([&] { connection.Open(); }),
+              "ENetError: Falha de comunicação com o servidor 127.0.0.1:" + std::to_string(port)
+                  + " ao conectar: connection refused");
+}
+
+TEST(TNetConnection, BadAddressesAreReportedWithoutConnecting)
+{
+    TNetConnection connection;
+    connection.Port = 0;
+    EXPECT_EQ(failureText([&] { connection.Call("GetParams", {}); }),
+              "ENetError: Falha de comunicação com o servidor 127.0.0.1:0 ao chamar GetParams: invalid port 0");
+    connection.Port = 8211;
+    connection.Host = "nome.que.nao.existe.invalid";
+    EXPECT_TRUE(contains(failureText([&] { connection.Open(); }),
+                         "cannot resolve host 'nome.que.nao.existe.invalid'"));
+}
+
+TEST(TNetConnection, ServerErrorsRaiseERemoteErrorAndKeepTheConnection)
+{
+    TestServer server;
+    TNetConnection connection;
+    connection.Port = server.port;
+    std::vector<CallRecord> records;
+    recordCalls(connection, records);
+
+    EXPECT_EQ(failureText([&] { connection.Call("Fail", {}); }), "ERemoteError: Fail: boom: falhou");
+    EXPECT_TRUE(connection.Connected());
+    EXPECT_EQ(failureText([&] { connection.Call("GetNada", {}); }),
+              "ERemoteError: GetNada: unknown method 'GetNada'");
+    EXPECT_EQ(connection.Call("Echo", {"depois"}), Variant(VariantArray{"depois"}));
+
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].error, "boom: falhou");
+    EXPECT_FALSE(records[0].result);
+    EXPECT_EQ(records[1].error, "unknown method 'GetNada'");
+    EXPECT_EQ(records[2].result, Variant(VariantArray{"depois"}));
+    EXPECT_FALSE(records[2].error);
+}
+
+TEST(TNetConnection, PacketsArriveIntact)
+{
+    TestServer server;
+    TNetConnection connection;
+    connection.Port = server.port;
+    const Variant result = connection.Call("Packet", {});
+    ASSERT_TRUE(result.isArray());
+    EXPECT_EQ(result[0], Variant("key"));
+    EXPECT_EQ(result[1].packet(), samplePacket());
+}
+
+TEST(TNetConnection, OnWaitRunsWhileASlowCallWaits)
+{
+    TestServer server;
+    TNetConnection connection;
+    connection.Port = server.port;
+    connection.Open();
+    int waits = 0;
+    connection.OnWait = [&] { ++waits; };
+    EXPECT_EQ(connection.Call("Sleep", {int32_t(400)}), Variant("slept"));
+    // About every 50 ms over 400 ms; generous bounds for a loaded machine.
+    EXPECT_GE(waits, 3);
+    EXPECT_LE(waits, 40);
+}
+
+TEST(TNetConnection, ACallFromInsideOnWaitIsRefused)
+{
+    TestServer server;
+    TNetConnection connection;
+    connection.Port = server.port;
+    std::string inner;
+    connection.OnWait = [&] {
+        if (inner.empty())
+            inner = failureText([&] { connection.Call("Echo", {}); });
+    };
+    EXPECT_EQ(connection.Call("Sleep", {int32_t(200)}), Variant("slept"));
+    EXPECT_EQ(inner, "ENetError: Falha de comunicação com o servidor 127.0.0.1:" + std::to_string(server.port)
+                         + " ao chamar Echo: another call is already waiting on this connection");
+    EXPECT_TRUE(connection.Connected());
+}
+
+TEST(TNetConnection, TimeoutClosesTheConnectionAndTheNextCallReconnects)
+{
+    TestServer server;
+    TNetConnection connection;
+    connection.Port = server.port;
+    connection.TimeoutMs = 200;
+    const std::string text = failureText([&] { connection.Call("Slow", {}); });
+    EXPECT_EQ(text, "ENetError: Falha de comunicação com o servidor 127.0.0.1:" + std::to_string(server.port)
+                        + " ao chamar Slow: timed out after 200 ms");
+    EXPECT_FALSE(connection.Connected());
+    server.gate.open();
+    connection.TimeoutMs = kWaitMs;
+    EXPECT_EQ(connection.Call("Echo", {"again"}), Variant(VariantArray{"again"}));
+}
+
+TEST(TNetConnection, ConnectionDroppedMidCallRaisesAndDisconnects)
+{
+    ScriptedPeer peer([](wire::Socket &socket) {
+        ScriptedPeer::acceptHello(socket);
+        ScriptedPeer::readRequest(socket);
+        socket.close(); // gone without an answer
+    });
+    TNetConnection connection;
+    connection.Port = peer.port;
+    const std::string text = failureText([&] { connection.Call("GetTrabCusto", {}); });
+    EXPECT_TRUE(contains(text, "ENetError: Falha de comunicação com o servidor 127.0.0.1:"
+                                   + std::to_string(peer.port) + " ao chamar GetTrabCusto: "))
+        << text;
+    EXPECT_TRUE(contains(text, "connection closed") || contains(text, "reset")) << text;
+    EXPECT_FALSE(connection.Connected());
+}
+
+TEST(TNetConnection, ServerStoppedUnderAnOpenConnection)
+{
+    TestServer server;
+    TNetConnection connection;
+    connection.Port = server.port;
+    connection.Open();
+    server.server->stop();
+    EXPECT_TRUE(contains(failureText([&] { connection.Call("Echo", {}); }), "ENetError: "));
+    EXPECT_FALSE(connection.Connected());
+}
+
+TEST(TNetConnection, PeersThatBreakTheProtocol)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void(wire::Socket &)> script;
+        std::string error;
+    };
+    const auto within = [] { return wire::WaitSpec::within(kWaitMs); };
+    const Case cases[] = {
+        {"refuses the handshake",
+         [&](wire::Socket &s) {
+             s.readFrame(1024, within(), kWaitMs);
+             s.sendAll(wire::encodeErrorFrame("too many connections (limit 64)"), within());
+             s.shutdownAndDrain(kWaitMs);
+         },
+         "ao chamar Echo: the server refused the connection: too many connections (limit 64)"},
+        {"speaks another version",
+         [&](wire::Socket &s) {
+             s.readFrame(1024, within(), kWaitMs);
+             s.sendAll(wire::encodeHelloAck(9), within());
+             s.shutdownAndDrain(kWaitMs);
+         },
+         "ao chamar Echo: protocol error: the server speaks protocol version 9, this client 1"},
+        {"answers another call",
+         [&](wire::Socket &s) {
+             ScriptedPeer::acceptHello(s);
+             const wire::Request request = ScriptedPeer::readRequest(s);
+             wire::Response response;
+             response.id = request.id + 1;
+             s.sendAll(wire::encodeResponse(response), within());
+             s.shutdownAndDrain(kWaitMs);
+         },
+         "ao chamar Echo: protocol error: answer 2 does not match call 1"},
+        {"sends garbage",
+         [&](wire::Socket &s) {
+             ScriptedPeer::acceptHello(s);
+             ScriptedPeer::readRequest(s);
+             s.sendAll(protocol_test::rawFrame(std::string("\x04\x01\x00\x00\x00\x00\x09", 7)), within());
+             s.shutdownAndDrain(kWaitMs);
+         },
+         "ao chamar Echo: protocol error: unknown variant tag 9"},
+        {"announces a frame beyond the limit",
+         [&](wire::Socket &s) {
+             ScriptedPeer::acceptHello(s);
+             ScriptedPeer::readRequest(s);
+             s.sendAll(protocol_test::le32(2000), within());
+             s.shutdownAndDrain(kWaitMs);
+         },
+         "ao chamar Echo: protocol error: frame of 2000 bytes exceeds the limit of 1024 bytes"},
+        {"closes the call with an error frame",
+         [&](wire::Socket &s) {
+             ScriptedPeer::acceptHello(s);
+             ScriptedPeer::readRequest(s);
+             s.sendAll(wire::encodeErrorFrame("bad frame: whatever"), within());
+             s.shutdownAndDrain(kWaitMs);
+         },
+         "ao chamar Echo: the server closed the connection: bad frame: whatever"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer peer(c.script);
+        TNetConnection connection;
+        connection.Port = peer.port;
+        connection.MaxFrameBytes = 1024;
+        const std::string text = failureText([&] { connection.Call("Echo", {}); });
+        EXPECT_TRUE(contains(text, "ENetError: Falha de comunicação com o servidor 127.0.0.1:")) << text;
+        EXPECT_TRUE(contains(text, c.error)) << text;
+        EXPECT_FALSE(connection.Connected());
+    }
+}
+
+TEST(TNetConnection, ArgumentsThatCannotBeSentLeaveTheConnectionUsable)
+{
+    TestServer server;
+    TNetConnection connection;
+    connection.Port = server.port;
+    connection.Open();
+    const std::string text = failureText([&] { connection.Call("Echo", {"Almo\xE7o"}); });
+    EXPECT_TRUE(contains(text, "ao chamar Echo: cannot send the arguments: string value is not valid UTF-8"))
+        << text;
+    EXPECT_TRUE(connection.Connected());
+    EXPECT_EQ(connection.Call("Echo", {"Almoço"}), Variant(VariantArray{"Almoço"}));
+}
+
+} // namespace

@@ -1,0 +1,405 @@
+// The RPC server over real loopback sockets: calls, errors, refused handshakes, broken frames,
+// clients that vanish, many clients at once, and stopping with clients connected.
+
+#include "platform/protocol/rpcserver.h"
+#include "tests/protocol/protocol_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <regex>
+
+namespace {
+
+using protocol_test::eventually;
+using protocol_test::kWaitMs;
+using protocol_test::le32;
+using protocol_test::rawFrame;
+using protocol_test::RawClient;
+using protocol_test::samplePacket;
+using protocol_test::TestServer;
+using tk::Variant;
+using tk::VariantArray;
+
+bool contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST(RpcServer, EchoCarriesEveryKindOfArgument)
+{
+    TestServer server;
+    RawClient client(server.port);
+    client.handshake();
+    const VariantArray args{Variant(), true, int32_t(-5), 2.75, Variant::fromDateTime(45000.5), "Almoço",
+                            Variant::array({"a", Variant::array({})}), samplePacket()};
+    const wire::Response response = client.call("Echo", args, 77);
+    EXPECT_EQ(response.id, 77u);
+    ASSERT_TRUE(response.ok) << response.error;
+    EXPECT_EQ(response.result, Variant(args));
+
+    const wire::Response packet = client.call("Packet", {}, 78);
+    ASSERT_TRUE(packet.ok);
+    EXPECT_EQ(packet.result[1].packet(), samplePacket());
+}
+
+TEST(RpcServer, FailedCallsAnswerAnErrorAndKeepTheConnection)
+{
+    wire::RpcServer::Options options;
+    options.maxFrameBytes = 4096;
+    TestServer server(options);
+    RawClient client(server.port);
+    client.handshake();
+
+    struct Case
+    {
+        const char *method;
+        VariantArray args;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"Fail", {}, "boom: falhou"},
+        {"Nope", {int32_t(1)}, "unknown method 'Nope'"},
+        {"ThrowInt", {}, "unknown error"},
+        {"BadUtf8", {}, "cannot send the result of BadUtf8: string value is not valid UTF-8"},
+        {"Big", {int32_t(5000)}, "result of Big too large: 5011 bytes exceed the limit of 4096 bytes"},
+    };
+    uint32_t id = 1;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.method);
+        const wire::Response response = client.call(c.method, c.args, id);
+        EXPECT_EQ(response.id, id);
+        EXPECT_FALSE(response.ok);
+        EXPECT_TRUE(contains(response.error, c.error)) << response.error;
+        EXPECT_TRUE(response.result.isNull());
+        const wire::Response after = client.call("Echo", {"still here"}, ++id);
+        EXPECT_TRUE(after.ok);
+        ++id;
+    }
+}
+
+TEST(RpcServer, FallbackAnswersUnregisteredMethodsOnly)
+{
+    TestServer server;
+    server.server->setFallback([](const std::string &method, const VariantArray &args) {
+        return Variant("replay:" + method + ":" + std::to_string(args.size()));
+    });
+    RawClient client(server.port);
+    client.handshake();
+    EXPECT_EQ(client.call("GetParams", {"0001"}).result, Variant("replay:GetParams:1"));
+    EXPECT_EQ(client.call("Echo", {"x"}).result, Variant(VariantArray{"x"}));
+}
+
+TEST(RpcServer, LogsOneLinePerCallWithDurationAndOutcome)
+{
+    TestServer server;
+    {
+        RawClient client(server.port);
+        client.handshake();
+        client.call("Echo", {});
+        client.call("Fail", {});
+        client.call("Nope", {});
+    }
+    const std::vector<std::string> lines = server.log();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(Echo \d+\.\d ms ok)"))) << lines[0];
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(Fail \d+\.\d ms error: boom: falhou)"))) << lines[1];
+    EXPECT_TRUE(std::regex_match(lines[2], std::regex(R"(Nope \d+\.\d ms error: unknown method 'Nope')")))
+        << lines[2];
+}
+
+TEST(RpcServer, RefusedHandshakesGetAnErrorFrameAndAreClosed)
+{
+    TestServer server;
+    struct Case
+    {
+        const char *name;
+        std::string bytes;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"newer protocol version", wire::encodeHello(2), "unsupported protocol version 2 (server speaks 1)"},
+        {"wrong magic", rawFrame(std::string("\x01HTTP\x01\x00", 7)), "bad magic"},
+        {"request before the hello", wire::encodeRequest({1, "Echo", {}}), "unexpected frame kind 3"},
+        {"oversized hello", rawFrame(std::string(300, '\x01')), "exceeds the limit of 256 bytes"},
+        {"an HTTP request", "GET / HTTP/1.1\r\nHost: x\r\n\r\n", "exceeds the limit"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        RawClient client(server.port);
+        client.send(c.bytes);
+        const std::string error = client.expectErrorAndClose();
+        EXPECT_TRUE(contains(error, c.error)) << error;
+    }
+    // None of it disturbed the server.
+    RawClient client(server.port);
+    client.handshake();
+    EXPECT_TRUE(client.call("Echo", {}).ok);
+}
+
+TEST(RpcServer, BadFramesCloseOnlyTheirOwnConnection)
+{
+    wire::RpcServer::Options options;
+    options.maxFrameBytes = 1024;
+    TestServer server(options);
+    RawClient bystander(server.port);
+    bystander.handshake();
+
+    struct Case
+    {
+        const char *name;
+        std::string bytes;
+        std::string error;
+    };
+    const std::string head = "\x03" + le32(1) + le32(4) + "Echo";
+    const Case cases[] = {
+        {"oversized length", le32(4096) + std::string(64, 'x'),
+         "frame of 4096 bytes exceeds the limit of 1024 bytes"},
+        {"huge length", le32(0xFFFFFFFFu), "exceeds the limit"},
+        {"zero length", le32(0), "empty frame"},
+        {"unknown variant tag", rawFrame(head + le32(1) + "\x0B"), "unknown variant tag 11"},
+        {"huge argument count", rawFrame(head + le32(0x40000000u)), "announces"},
+        {"invalid UTF-8 method", rawFrame("\x03" + le32(1) + le32(2) + "\xC3\x28" + le32(0)), "not valid UTF-8"},
+        {"unknown frame kind", rawFrame("\x09"), "unexpected frame kind 9"},
+        {"a second hello", wire::encodeHello(), "unexpected frame kind 1"},
+    };
+    uint32_t id = 1;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        RawClient client(server.port);
+        client.handshake();
+        client.send(c.bytes);
+        const std::string error = client.expectErrorAndClose();
+        EXPECT_TRUE(contains(error, c.error)) << error;
+        const wire::Response response = bystander.call("Echo", {c.name}, ++id);
+        EXPECT_EQ(response.result, Variant(VariantArray{c.name}));
+    }
+    EXPECT_TRUE(server.logContains("bad frame: frame of 4096 bytes exceeds the limit of 1024 bytes"));
+}
+
+TEST(RpcServer, TruncatedFrameFromADepartingClientDoesNotHarmOthers)
+{
+    TestServer server;
+    {
+        RawClient client(server.port);
+        client.handshake();
+        client.send(le32(100) + std::string(10, '\x03'));
+    } // closed mid-frame
+    {
+        RawClient client(server.port);
+        client.handshake();
+        client.send(std::string("\x20\x00", 2)); // half a length
+    }
+    EXPECT_TRUE(eventually([&] { return server.server->connectionCount() == 0; }));
+    RawClient client(server.port);
+    client.handshake();
+    EXPECT_TRUE(client.call("Echo", {}).ok);
+}
+
+TEST(RpcServer, ReadTimeoutClosesAConnectionStalledInsideAFrame)
+{
+    wire::RpcServer::Options options;
+    options.readTimeoutMs = 150;
+    TestServer server(options);
+
+    RawClient stalled(server.port);
+    stalled.handshake();
+    stalled.send(le32(50) + "\x03\x01");
+    const std::string error = stalled.expectErrorAndClose();
+    EXPECT_TRUE(contains(error, "timed out after 150 ms")) << error;
+
+    // A client that never says hello is dropped too.
+    RawClient silent(server.port);
+    EXPECT_TRUE(contains(silent.expectErrorAndClose(), "no hello"));
+
+    // Idle between frames is not a stalled frame: the connection outlives the read timeout.
+    RawClient idle(server.port);
+    idle.handshake();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_TRUE(idle.call("Echo", {}).ok);
+}
+
+TEST(RpcServer, IdleTimeoutClosesAnIdleConnectionWhenConfigured)
+{
+    wire::RpcServer::Options options;
+    options.idleTimeoutMs = 100;
+    TestServer server(options);
+    RawClient idle(server.port);
+    idle.handshake();
+    EXPECT_TRUE(idle.call("Echo", {}).ok);
+    EXPECT_TRUE(contains(idle.expectErrorAndClose(), "timed out after 100 ms"));
+}
+
+TEST(RpcServer, ClientThatDisconnectsMidCallDoesNotDisturbOthers)
+{
+    TestServer server;
+    {
+        RawClient leaving(server.port);
+        leaving.handshake();
+        leaving.send(wire::encodeRequest({1, "Slow", {}}));
+        ASSERT_TRUE(server.gate.waitEntered(1));
+    } // gone while its handler runs
+
+    RawClient other(server.port);
+    other.handshake();
+    EXPECT_EQ(other.call("Echo", {"ok"}).result, Variant(VariantArray{"ok"}));
+
+    server.gate.open();
+    EXPECT_TRUE(eventually([&] { return server.logContains("Slow"); }));
+    EXPECT_TRUE(eventually([&] { return server.server->connectionCount() == 1; }));
+    EXPECT_TRUE(other.call("Echo", {}).ok);
+}
+
+TEST(RpcServer, SeveralClientsAtOnceEachGetTheirOwnAnswers)
+{
+    TestServer server;
+    constexpr int kClients = 8;
+    constexpr int kCalls = 40;
+    std::atomic<int> wrong{0};
+    std::atomic<int> done{0};
+    std::vector<std::thread> threads;
+    for (int c = 0; c < kClients; ++c) {
+        threads.emplace_back([&, c] {
+            try {
+                RawClient client(server.port);
+                client.handshake();
+                for (int i = 0; i < kCalls; ++i) {
+                    const VariantArray args{int32_t(c), int32_t(i), "cliente " + std::to_string(c)};
+                    const wire::Response response = client.call("Echo", args, static_cast<uint32_t>(i + 1));
+                    if (response.id != static_cast<uint32_t>(i + 1) || response.result != Variant(args))
+                        ++wrong;
+                    else
+                        ++done;
+                }
+            } catch (const std::exception &) {
+                ++wrong;
+            }
+        });
+    }
+    for (auto &thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(done, kClients * kCalls);
+
+    // Handlers of different connections run at the same time.
+    std::vector<std::unique_ptr<RawClient>> slow;
+    for (int c = 0; c < 4; ++c) {
+        slow.push_back(std::make_unique<RawClient>(server.port));
+        slow.back()->handshake();
+        slow.back()->send(wire::encodeRequest({1, "Slow", {}}));
+    }
+    EXPECT_TRUE(server.gate.waitEntered(4));
+    server.gate.open();
+    for (auto &client : slow) {
+        auto payload = client->read();
+        ASSERT_TRUE(payload);
+        EXPECT_EQ(wire::decodeResponse(*payload).result, Variant("done"));
+    }
+}
+
+TEST(RpcServer, RefusesConnectionsBeyondTheLimit)
+{
+    wire::RpcServer::Options options;
+    options.maxConnections = 2;
+    TestServer server(options);
+    auto first = std::make_unique<RawClient>(server.port);
+    first->handshake();
+    RawClient second(server.port);
+    second.handshake();
+
+    RawClient third(server.port);
+    third.send(wire::encodeHello());
+    EXPECT_EQ(third.expectErrorAndClose(), "too many connections (limit 2)");
+
+    first.reset();
+    ASSERT_TRUE(eventually([&] { return server.server->connectionCount() < 2; }));
+    RawClient fourth(server.port);
+    fourth.handshake();
+    EXPECT_TRUE(fourth.call("Echo", {}).ok);
+}
+
+TEST(RpcServer, StopDoesNotHangWithClientsConnected)
+{
+    TestServer server;
+    RawClient idle(server.port);
+    idle.handshake();
+    RawClient midFrame(server.port);
+    midFrame.handshake();
+    midFrame.send(le32(1000) + "\x03");
+    RawClient noHello(server.port);
+    RawClient inCall(server.port);
+    inCall.handshake();
+    inCall.send(wire::encodeRequest({1, "Slow", {}}));
+    ASSERT_TRUE(server.gate.waitEntered(1));
+    ASSERT_TRUE(eventually([&] { return server.server->connectionCount() == 4; }));
+
+    auto stopped = std::async(std::launch::async, [&] { server.server->stop(); });
+    // Stop waits only for the running handler, not for any client.
+    server.gate.open();
+    ASSERT_EQ(stopped.wait_for(std::chrono::milliseconds(kWaitMs)), std::future_status::ready);
+    EXPECT_TRUE(idle.closedByServer());
+    EXPECT_TRUE(midFrame.closedByServer());
+    EXPECT_TRUE(noHello.closedByServer());
+    EXPECT_TRUE(inCall.closedByServer());
+    EXPECT_EQ(server.server->connectionCount(), 0);
+
+    server.server->stop(); // idempotent
+    EXPECT_THROW(RawClient{server.port}, wire::TransportError);
+    EXPECT_THROW(server.server->start(), tk::Exception);
+}
+
+TEST(RpcServer, WaitReturnsAfterStopOrAStopRequest)
+{
+    {
+        TestServer server;
+        auto waiting = std::async(std::launch::async, [&] { server.server->wait(); });
+        EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+        server.server->stop();
+        EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(kWaitMs)), std::future_status::ready);
+    }
+    {
+        // The signal-handler path: requestStop only wakes; wait() finishes the stop.
+        TestServer server;
+        RawClient client(server.port);
+        client.handshake();
+        auto waiting = std::async(std::launch::async, [&] { server.server->wait(); });
+        server.server->requestStop();
+        ASSERT_EQ(waiting.wait_for(std::chrono::milliseconds(kWaitMs)), std::future_status::ready);
+        EXPECT_TRUE(client.closedByServer());
+        EXPECT_THROW(RawClient{server.port}, wire::TransportError);
+    }
+}
+
+TEST(RpcServer, StopCalledFromAHandlerDoesNotDeadlock)
+{
+    TestServer server;
+    wire::RpcServer *raw = server.server.get();
+    raw->registerMethod("Shutdown", [raw](const VariantArray &) {
+        raw->stop();
+        return Variant("bye");
+    });
+    RawClient client(server.port);
+    client.handshake();
+    client.send(wire::encodeRequest({1, "Shutdown", {}}));
+    auto waiting = std::async(std::launch::async, [&] { raw->wait(); });
+    ASSERT_EQ(waiting.wait_for(std::chrono::milliseconds(kWaitMs)), std::future_status::ready);
+    EXPECT_TRUE(client.closedByServer());
+}
+
+TEST(RpcServer, StartReportsAnAddressInUse)
+{
+    TestServer first;
+    wire::RpcServer::Options options;
+    options.port = first.port;
+    wire::RpcServer second(options);
+    try {
+        second.start();
+        FAIL() << "second server bound a port in use";
+    } catch (const tk::Exception &e) {
+        EXPECT_TRUE(contains(e.what(), "cannot listen on 127.0.0.1:" + std::to_string(first.port))) << e.what();
+    }
+    EXPECT_EQ(first.port, first.server->port());
+}
+
+} // namespace
