@@ -1,0 +1,53 @@
+#pragma once
+
+// The busy indicator (ActiveShowAvi / DeactiveShowAvi): an animated overlay with a text over a
+// window while a synchronous load runs.
+
+#include <string>
+
+class QWidget;
+
+namespace tk {
+class TNetConnection;
+}
+
+namespace host {
+
+// Shows the indicator over form (nullptr: the host's main window, else the active window, else a
+// small window of its own). Kind 0 is the connecting animation and shows "Conectando..." when text
+// is empty; any other kind shows "Aguarde..." when text is empty. There is one indicator: a show
+// while one is up moves it to form and replaces its kind and text. Recorded in Hooks::onBusy.
+void ActiveShowAvi(QWidget *form, int kind, const std::string &text = {});
+// Hides the indicator. Does nothing (and records nothing) when none shows.
+void DeactiveShowAvi();
+
+bool ShowAviActive();
+int ShowAviKind();          // kind shown, -1 when none
+std::string ShowAviText();  // text shown, empty when none
+QWidget *ShowAviWidget();   // the overlay, nullptr when none. Not owned by the caller.
+int ShowAviFrame();         // animation frames drawn since the indicator was shown
+
+// Processes pending events except user input, so that the indicator animates and windows repaint
+// while a synchronous call waits. Suitable for tk::TNetConnection::OnWait.
+void ProcessPaintEvents();
+// How deep the current code runs inside ProcessPaintEvents (0: not waiting). Windows use it to put
+// off a close that arrives while a synchronous call of theirs waits.
+int WaitDepth();
+// Sets connection.OnWait to ProcessPaintEvents.
+void AttachBusyPainting(tk::TNetConnection &connection);
+
+// The window busy indicators cover when the caller names none (the suite's main window).
+void SetMainWindow(QWidget *window);
+QWidget *MainWindow();
+
+// Shows the indicator for a scope and hides it on every exit path.
+class ShowAviGuard
+{
+public:
+    ShowAviGuard(QWidget *form, int kind, const std::string &text = {}) { ActiveShowAvi(form, kind, text); }
+    ~ShowAviGuard() { DeactiveShowAvi(); }
+    ShowAviGuard(const ShowAviGuard &) = delete;
+    ShowAviGuard &operator=(const ShowAviGuard &) = delete;
+};
+
+} // namespace host

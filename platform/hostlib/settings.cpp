@@ -1,0 +1,69 @@
+#include "platform/hostlib/settings.h"
+
+#include "platform/database/sqldb.h"
+#include "platform/hostlib/errors.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace host {
+
+namespace {
+
+Settings &settingsStore()
+{
+    static Settings settings;
+    return settings;
+}
+
+std::unique_ptr<db::Connection> &sharedConnection()
+{
+    static std::unique_ptr<db::Connection> connection;
+    return connection;
+}
+
+} // namespace
+
+void SetSettings(const Settings &settings)
+{
+    if (settings.dbPath != settingsStore().dbPath)
+        CloseSharedDatabase();
+    settingsStore() = settings;
+}
+
+const Settings &GetSettings()
+{
+    return settingsStore();
+}
+
+db::Connection &SharedDatabase()
+{
+    auto &connection = sharedConnection();
+    if (!connection) {
+        const std::string &path = settingsStore().dbPath;
+        if (path.empty())
+            throw EHostError("Banco de dados da suíte não configurado");
+        // An existing file only: a mistyped path must never yield an empty database.
+        connection = db::Connection::open(path, db::OpenMode::ExistingOnly);
+    }
+    return *connection;
+}
+
+void CloseSharedDatabase()
+{
+    sharedConnection().reset();
+}
+
+std::string ModulesDir()
+{
+    const std::string &configured = settingsStore().modulesDir;
+    if (!configured.empty())
+        return configured;
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return ".";
+    return exe.parent_path().string();
+}
+
+} // namespace host

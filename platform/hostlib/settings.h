@@ -1,0 +1,40 @@
+#pragma once
+
+// The host's settings (database, server address, operator, active module, locale, module folder)
+// and the suite database connection shared by every local query.
+
+#include <memory>
+#include <string>
+
+namespace db {
+class Connection;
+}
+
+namespace host {
+
+struct Settings
+{
+    std::string dbPath;                  // suite database file; empty: no local database
+    std::string serverHost = "127.0.0.1";
+    int serverPort = 8211;
+    std::string operatorName;
+    int moduloAtiv = 0;                  // active host module code (24: diets, 81: no warning colours)
+    std::string locale = "pt_BR";
+    std::string modulesDir;              // empty: the folder of the running executable
+};
+
+// Replaces the settings. A different dbPath closes the shared connection; the next use reopens it.
+// The locale is not applied here (tk::SetLocale is the caller's choice, once at start).
+void SetSettings(const Settings &settings);
+const Settings &GetSettings();
+
+// The suite database connection shared by the host and every module, opened on first use from
+// Settings::dbPath. EHostError when no database is configured; db::SqlError when it cannot be opened.
+// The connection belongs to the host and lives until CloseSharedDatabase() or a new dbPath.
+db::Connection &SharedDatabase();
+void CloseSharedDatabase();
+
+// The folder LoadBPL looks in: Settings::modulesDir, or the folder of the running executable.
+std::string ModulesDir();
+
+} // namespace host

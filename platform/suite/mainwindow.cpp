@@ -1,0 +1,89 @@
+#include "platform/suite/mainwindow.h"
+
+#include "platform/hostlib/busyindicator.h"
+#include "platform/hostlib/modules.h"
+#include "platform/hostlib/settings.h"
+#include "platform/suite/costparamsdialog.h"
+#include "platform/toolkit/widgets/errors.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace suite {
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName("frmSuite");
+    setWindowTitle(QStringLiteral("Suite de Gestão de Refeições"));
+    resize(720, 420);
+
+    actAnaliseCustos = new QAction(QStringLiteral("Análise de Custos..."), this);
+    actAnaliseCustos->setObjectName("actAnaliseCustos");
+    connect(actAnaliseCustos, &QAction::triggered, this, [this] { OpenCostAnalysis(); });
+    QMenu *menuCustos = menuBar()->addMenu(QStringLiteral("&Custos"));
+    menuCustos->addAction(actAnaliseCustos);
+    QMenu *menuSuite = menuBar()->addMenu(QStringLiteral("&Suite"));
+    menuSuite->addAction(QStringLiteral("Sair"), this, &QWidget::close);
+
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    auto *title = new QLabel(QStringLiteral("Suite de Gestão de Refeições"), central);
+    QFont font = title->font();
+    font.setPointSize(font.pointSize() + 6);
+    font.setBold(true);
+    title->setFont(font);
+    btnAnaliseCustos = new QPushButton(QStringLiteral("Análise de Custos..."), central);
+    btnAnaliseCustos->setObjectName("btnAnaliseCustos");
+    connect(btnAnaliseCustos, &QPushButton::clicked, this, [this] { OpenCostAnalysis(); });
+    layout->addWidget(title);
+    layout->addWidget(btnAnaliseCustos, 0, Qt::AlignLeft);
+    layout->addStretch();
+    setCentralWidget(central);
+
+    m_status = new QLabel(this);
+    statusBar()->addWidget(m_status, 1);
+    updateStatus();
+
+    host::SetMainWindow(this);
+}
+
+MainWindow::~MainWindow()
+{
+    if (host::MainWindow() == this)
+        host::SetMainWindow(nullptr);
+}
+
+void MainWindow::updateStatus()
+{
+    const host::Settings &s = host::GetSettings();
+    m_status->setText(QStringLiteral("Banco: %1   Servidor: %2:%3   Operador: %4   Módulo: %5")
+                          .arg(s.dbPath.empty() ? QStringLiteral("(nenhum)") : QString::fromStdString(s.dbPath))
+                          .arg(QString::fromStdString(s.serverHost))
+                          .arg(s.serverPort)
+                          .arg(QString::fromStdString(s.operatorName))
+                          .arg(s.moduloAtiv));
+}
+
+void MainWindow::OpenCostAnalysis()
+{
+    CostParamsDialog dialog(this);
+    if (!m_lastArgs.isNull())
+        dialog.SetArgs(m_lastArgs);
+    if (OnParamsDialog)
+        OnParamsDialog(dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_lastArgs = dialog.Args();
+    LaunchModule("KPV40206", m_lastArgs);
+}
+
+bool MainWindow::LaunchModule(const std::string &code, const tk::Variant &args)
+{
+    return tk::CallSafely([&] { host::LoadBPL(code, args); });
+}
+
+} // namespace suite

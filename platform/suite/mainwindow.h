@@ -1,0 +1,48 @@
+#pragma once
+
+// The suite's main window: opens the cost analysis through its parameter dialog and shows any
+// error a module raises, after which the suite keeps running.
+
+#include "platform/toolkit/data/variant.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <string>
+
+class QAction;
+class QLabel;
+class QPushButton;
+
+namespace suite {
+
+class CostParamsDialog;
+
+class MainWindow : public QMainWindow
+{
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // "Análise de Custos...": asks for the parameters and opens KPV40206 with them.
+    void OpenCostAnalysis();
+    // Starts a module through the host; an error is shown (tk::ShowException) and false returned.
+    bool LaunchModule(const std::string &code, const tk::Variant &args);
+
+    // Runs with the dialog before it executes (tests and the driver fill it in and close it).
+    std::function<void(CostParamsDialog &)> OnParamsDialog;
+
+    // The last parameters accepted, offered again the next time.
+    const tk::Variant &LastArgs() const { return m_lastArgs; }
+
+    QAction *actAnaliseCustos = nullptr;    // Owned (Qt parent).
+    QPushButton *btnAnaliseCustos = nullptr; // Owned (Qt parent).
+
+private:
+    void updateStatus();
+
+    QLabel *m_status = nullptr; // Owned (Qt parent).
+    tk::Variant m_lastArgs;
+};
+
+} // namespace suite

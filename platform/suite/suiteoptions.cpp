@@ -1,0 +1,179 @@
+#include "platform/suite/suiteoptions.h"
+
+#include "platform/toolkit/data/datetime.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSettings>
+
+namespace suite {
+
+namespace {
+
+int toInt(const QString &text, const std::string &what)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok)
+        throw EOptionError(what + " deve ser um número inteiro: '" + text.toStdString() + "'");
+    return value;
+}
+
+tk::TDateTime toDate(const QString &text, const std::string &what)
+{
+    static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    tk::TDateTime value = 0;
+    if (!iso.match(text).hasMatch() || !tk::TryIsoToDateTime(text.toStdString(), value))
+        throw EOptionError(what + " deve ser uma data AAAA-MM-DD: '" + text.toStdString() + "'");
+    return value;
+}
+
+// A path from the INI file, relative to the INI's folder; empty stays empty.
+std::string resolved(const QDir &base, const QString &path)
+{
+    return path.isEmpty() ? std::string() : QDir::cleanPath(base.absoluteFilePath(path)).toStdString();
+}
+
+} // namespace
+
+void ParseServerAddress(const std::string &text, std::string &host, int &port)
+{
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0)
+        throw EOptionError("Servidor deve ser HOST:PORTA: '" + text + "'");
+    const QString portText = QString::fromStdString(text.substr(colon + 1));
+    bool ok = false;
+    const int value = portText.toInt(&ok);
+    if (!ok || value < 1 || value > 65535)
+        throw EOptionError("Porta do servidor inválida: '" + portText.toStdString() + "'");
+    host = text.substr(0, colon);
+    port = value;
+}
+
+void ReadIniFile(const std::string &path, host::Settings &settings)
+{
+    const QString file = QString::fromStdString(path);
+    QSettings ini(file, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError)
+        throw EOptionError("Arquivo de configuração ilegível: " + path);
+    const QDir base = QFileInfo(file).absoluteDir();
+
+    if (ini.contains("Database/Path")) {
+        const QString db = ini.value("Database/Path").toString();
+        settings.dbPath = resolved(base, db);
+    }
+    if (ini.contains("Server/Host"))
+        settings.serverHost = ini.value("Server/Host").toString().toStdString();
+    if (ini.contains("Server/Port")) {
+        const int port = toInt(ini.value("Server/Port").toString(), "[Server] Port");
+        if (port < 1 || port > 65535)
+            throw EOptionError("[Server] Port fora do intervalo 1..65535: " + std::to_string(port));
+        settings.serverPort = port;
+    }
+    if (ini.contains("Operator/Name"))
+        settings.operatorName = ini.value("Operator/Name").toString().toStdString();
+    if (ini.contains("Host/ModuloAtiv"))
+        settings.moduloAtiv = toInt(ini.value("Host/ModuloAtiv").toString(), "[Host] ModuloAtiv");
+    if (ini.contains("Host/Locale"))
+        settings.locale = ini.value("Host/Locale").toString().toStdString();
+    if (ini.contains("Host/ModulesDir")) {
+        const QString dir = ini.value("Host/ModulesDir").toString();
+        settings.modulesDir = resolved(base, dir);
+    }
+}
+
+tk::Variant CostAnalysisArgs(const QStringList &values)
+{
+    if (values.size() != 7 && values.size() != 8)
+        throw EOptionError("KPV40206 espera FILIAL SERVFILI TIPOCUSTO TIPOCUSTOREAL DTREFERENCIA "
+                           "DTREFEFIXA 0|1 [FILICUST]; recebeu " + std::to_string(values.size()) +
+                           " argumento(s)");
+    const QString flag = values[6].trimmed();
+    if (flag != "0" && flag != "1")
+        throw EOptionError("O indicador de data fixa deve ser 0 ou 1: '" + flag.toStdString() + "'");
+    if (values[0].trimmed().isEmpty())
+        throw EOptionError("Informe a filial");
+    if (values[1].trimmed().isEmpty())
+        throw EOptionError("Informe o serviço");
+    return tk::Variant::array({
+        values[0].toStdString(),
+        values[1].toStdString(),
+        toInt(values[2], "TIPOCUSTO"),
+        toInt(values[3], "TIPOCUSTOREAL"),
+        tk::Variant::fromDateTime(toDate(values[4], "DTREFERENCIA")),
+        tk::Variant::fromDateTime(toDate(values[5], "DTREFEFIXA")),
+        flag == "1",
+        values.size() == 8 ? values[7].toStdString() : std::string(),
+    });
+}
+
+SuiteOptions ParseOptions(const QStringList &arguments, const std::string &executableDir)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption config("config", "Arquivo de configuração.", "FILE");
+    const QCommandLineOption dbOption("db", "Banco de dados da suíte.", "FILE");
+    const QCommandLineOption server("server", "Servidor de aplicação.", "HOST:PORT");
+    const QCommandLineOption oper("operator", "Nome do operador.", "NAME");
+    const QCommandLineOption modulo("module-ativo", "Módulo ativo do host.", "N");
+    const QCommandLineOption locale("locale", "pt_BR ou en_US.", "NAME");
+    const QCommandLineOption modulesDir("modules-dir", "Pasta dos módulos.", "DIR");
+    const QCommandLineOption open("open", "Abre um módulo.", "CODE");
+    const QCommandLineOption batch("batch", "Sem diálogos: erros na saída de erro.");
+    parser.addOptions({config, dbOption, server, oper, modulo, locale, modulesDir, open, batch});
+    parser.addPositionalArgument("args", "Argumentos do módulo aberto com --open.", "[ARGS...]");
+    if (!parser.parse(arguments))
+        throw EOptionError(parser.errorText().toStdString());
+
+    SuiteOptions options;
+    options.batch = parser.isSet(batch);
+    if (parser.isSet(config)) {
+        options.iniPath = parser.value(config).toStdString();
+        if (!QFileInfo::exists(parser.value(config)))
+            throw EOptionError("Arquivo de configuração não encontrado: " + options.iniPath);
+    } else if (QFileInfo::exists("suite.ini")) {
+        options.iniPath = QFileInfo("suite.ini").absoluteFilePath().toStdString();
+    } else {
+        const QString besideExe = QDir(QString::fromStdString(executableDir)).filePath("suite.ini");
+        if (QFileInfo::exists(besideExe))
+            options.iniPath = besideExe.toStdString();
+    }
+    if (!options.iniPath.empty())
+        ReadIniFile(options.iniPath, options.settings);
+
+    host::Settings &s = options.settings;
+    if (parser.isSet(dbOption))
+        s.dbPath = QFileInfo(parser.value(dbOption)).absoluteFilePath().toStdString();
+    if (parser.isSet(server))
+        ParseServerAddress(parser.value(server).toStdString(), s.serverHost, s.serverPort);
+    if (parser.isSet(oper))
+        s.operatorName = parser.value(oper).toStdString();
+    if (parser.isSet(modulo))
+        s.moduloAtiv = toInt(parser.value(modulo), "--module-ativo");
+    if (parser.isSet(locale))
+        s.locale = parser.value(locale).toStdString();
+    if (parser.isSet(modulesDir))
+        s.modulesDir = QFileInfo(parser.value(modulesDir)).absoluteFilePath().toStdString();
+
+    const QStringList positional = parser.positionalArguments();
+    if (parser.isSet(open)) {
+        OpenRequest request;
+        request.code = parser.value(open).toUpper().toStdString();
+        if (request.code == "KPV40206") {
+            request.args = CostAnalysisArgs(positional);
+        } else {
+            tk::VariantArray values;
+            for (const QString &value : positional)
+                values.emplace_back(value.toStdString());
+            request.args = values.empty() ? tk::Variant() : tk::Variant(std::move(values));
+        }
+        options.open = std::move(request);
+    } else if (!positional.isEmpty()) {
+        throw EOptionError("Argumento inesperado: " + positional.front().toStdString());
+    }
+    return options;
+}
+
+} // namespace suite

@@ -1,0 +1,328 @@
+// The suite: options from the INI file and the command line, the parameter dialog over a real
+// suite database, the main window's launch path, and the executable itself run as a process.
+
+#include "platform/hostlib/hooks.h"
+#include "platform/suite/costparamsdialog.h"
+#include "platform/suite/mainwindow.h"
+#include "platform/suite/suiteoptions.h"
+#include "platform/toolkit/data/datetime.h"
+#include "platform/toolkit/widgets/errors.h"
+#include "tests/hostlib/testdb.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace suite;
+
+namespace {
+
+QStringList args(std::initializer_list<const char *> items)
+{
+    QStringList list{"suite"};
+    for (const char *item : items)
+        list << QString::fromUtf8(item);
+    return list;
+}
+
+void writeFile(const QString &path, const char *text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+// --- Options ----------------------------------------------------------------------------------
+
+class SuiteOptionsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ini = dir.filePath("suite.ini");
+        writeFile(ini, "[Database]\nPath=dados/suite.db\n[Server]\nHost=servidor\nPort=9100\n"
+                       "[Operator]\nName=JOAO\n[Host]\nModuloAtiv=24\nLocale=pt_BR\n");
+    }
+    QTemporaryDir dir;
+    QString ini;
+};
+
+TEST_F(SuiteOptionsTest, IniFileGivesTheSettings)
+{
+    const SuiteOptions o = ParseOptions(args({"--config", ini.toUtf8().constData()}), "/nao/existe");
+    EXPECT_EQ(o.settings.dbPath, QDir(dir.path()).filePath("dados/suite.db").toStdString())
+        << "relative to the INI's folder";
+    EXPECT_EQ(o.settings.serverHost, "servidor");
+    EXPECT_EQ(o.settings.serverPort, 9100);
+    EXPECT_EQ(o.settings.operatorName, "JOAO");
+    EXPECT_EQ(o.settings.moduloAtiv, 24);
+    EXPECT_EQ(o.settings.locale, "pt_BR");
+    EXPECT_FALSE(o.open.has_value());
+    EXPECT_FALSE(o.batch);
+}
+
+TEST_F(SuiteOptionsTest, CommandLineOverridesTheIniFile)
+{
+    const QByteArray cfg = ini.toUtf8();
+    const SuiteOptions o = ParseOptions(args({"--config", cfg.constData(), "--db", "/tmp/outra.db", "--server",
+                                              "10.0.0.5:8300", "--operator", "ANA", "--module-ativo", "81",
+                                              "--locale", "en_US", "--batch"}),
+                                        "/nao/existe");
+    EXPECT_EQ(o.settings.dbPath, "/tmp/outra.db");
+    EXPECT_EQ(o.settings.serverHost, "10.0.0.5");
+    EXPECT_EQ(o.settings.serverPort, 8300);
+    EXPECT_EQ(o.settings.operatorName, "ANA");
+    EXPECT_EQ(o.settings.moduloAtiv, 81);
+    EXPECT_EQ(o.settings.locale, "en_US");
+    EXPECT_TRUE(o.batch);
+}
+
+TEST_F(SuiteOptionsTest, DefaultIniBesideTheExecutable)
+{
+    const SuiteOptions o = ParseOptions(args({}), dir.path().toStdString());
+    EXPECT_EQ(o.settings.serverHost, "servidor");
+    EXPECT_EQ(o.iniPath, ini.toStdString());
+}
+
+TEST_F(SuiteOptionsTest, BadOptionsAreClearErrors)
+{
+    const QByteArray cfg = ini.toUtf8();
+    writeFile(dir.filePath("ruim.ini"), "[Server]\nPort=oitenta\n");
+    const QByteArray bad = dir.filePath("ruim.ini").toUtf8();
+    struct Case { QStringList arguments; const char *fragment; };
+    const Case cases[] = {
+        {args({"--server", "servidor"}), "HOST:PORTA"},
+        {args({"--server", "servidor:0"}), "Porta do servidor inválida"},
+        {args({"--server", "servidor:70000"}), "Porta do servidor inválida"},
+        {args({"--server", ":8211"}), "HOST:PORTA"},
+        {args({"--module-ativo", "vinte"}), "--module-ativo deve ser um número inteiro"},
+        {args({"--config", "/nao/existe/suite.ini"}), "Arquivo de configuração não encontrado"},
+        {args({"--config", bad.constData()}), "[Server] Port deve ser um número inteiro"},
+        {args({"--desconhecida"}), "desconhecida"},
+        {args({"solto"}), "Argumento inesperado: solto"},
+    };
+    for (const Case &c : cases) {
+        try {
+            ParseOptions(c.arguments, "/nao/existe");
+            ADD_FAILURE() << c.arguments.join(' ').toStdString() << ": no exception";
+        } catch (const EOptionError &e) {
+            EXPECT_NE(std::string(e.what()).find(c.fragment), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(SuiteOpen, CostAnalysisArgumentsBecomeTheEntryArray)
+{
+    const SuiteOptions o = ParseOptions(
+        args({"--open", "kpv40206", "0001", "001", "6", "7", "2026-03-18", "2026-03-01", "1", "0002"}), "/x");
+    ASSERT_TRUE(o.open.has_value());
+    EXPECT_EQ(o.open->code, "KPV40206");
+    const tk::Variant expected = tk::Variant::array({
+        "0001", "001", 6, 7, tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 18)),
+        tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 1)), true, "0002"});
+    EXPECT_EQ(o.open->args, expected);
+
+    const SuiteOptions noCostBranch = ParseOptions(
+        args({"--open", "KPV40206", "0001", "001", "44", "44", "2024-02-29", "2024-02-01", "0"}), "/x");
+    EXPECT_EQ(noCostBranch.open->args[7], tk::Variant(""));
+    EXPECT_EQ(noCostBranch.open->args[6], tk::Variant(false));
+}
+
+TEST(SuiteOpen, BadCostAnalysisArgumentsNameTheProblem)
+{
+    struct Case { QStringList values; const char *fragment; };
+    const Case cases[] = {
+        {{"0001", "001", "6", "6", "2026-03-18", "2026-03-01"}, "recebeu 6 argumento(s)"},
+        {{"0001", "001", "seis", "6", "2026-03-18", "2026-03-01", "0"}, "TIPOCUSTO deve ser"},
+        {{"0001", "001", "6", "6.5", "2026-03-18", "2026-03-01", "0"}, "TIPOCUSTOREAL deve ser"},
+        {{"0001", "001", "6", "6", "18/03/2026", "2026-03-01", "0"}, "DTREFERENCIA deve ser uma data"},
+        {{"0001", "001", "6", "6", "2026-02-30", "2026-03-01", "0"}, "DTREFERENCIA deve ser uma data"},
+        {{"0001", "001", "6", "6", "2026-03-18", "2026-13-01", "0"}, "DTREFEFIXA deve ser uma data"},
+        {{"0001", "001", "6", "6", "2026-03-18", "2026-03-01", "2"}, "indicador de data fixa"},
+        {{" ", "001", "6", "6", "2026-03-18", "2026-03-01", "0"}, "Informe a filial"},
+    };
+    for (const Case &c : cases) {
+        try {
+            CostAnalysisArgs(c.values);
+            ADD_FAILURE() << c.values.join(' ').toStdString() << ": no exception";
+        } catch (const EOptionError &e) {
+            EXPECT_NE(std::string(e.what()).find(c.fragment), std::string::npos) << e.what();
+        }
+    }
+}
+
+// --- Parameter dialog ---------------------------------------------------------------------------
+
+TEST(SuiteParamsDialog, ListsComeFromTheDatabase)
+{
+    hosttest::TempSuiteDb suiteDb;
+    CostParamsDialog dialog;
+    ASSERT_EQ(dialog.cbxFilial->count(), 3);
+    EXPECT_EQ(dialog.cbxFilial->itemText(0), "0001 - Cozinha Central");
+    EXPECT_EQ(dialog.cbxFiliCust->count(), 4) << "'(nenhuma)' and the branches";
+    ASSERT_EQ(dialog.cbxServico->count(), 2);
+    EXPECT_EQ(dialog.cbxServico->itemText(0), "001 - Almoço");
+    dialog.cbxFilial->setCurrentIndex(1);
+    EXPECT_EQ(dialog.cbxServico->count(), 0) << "branch 0002 has no services";
+    EXPECT_EQ(dialog.Validate(), "Selecione o serviço da filial.");
+    EXPECT_EQ(dialog.dteReferencia->displayFormat(), "dd/MM/yyyy");
+}
+
+TEST(SuiteParamsDialog, ValidationMessages)
+{
+    hosttest::TempSuiteDb suiteDb;
+    CostParamsDialog dialog;
+    EXPECT_EQ(dialog.Validate(), "");
+    dialog.spnTipoCusto->setValue(0);
+    EXPECT_EQ(dialog.Validate(), "Informe o tipo de custo planejado.");
+    dialog.spnTipoCusto->setValue(6);
+    dialog.spnTipoCustoReal->setValue(0);
+    EXPECT_EQ(dialog.Validate(), "Informe o tipo de custo realizado.");
+    dialog.show();
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible()) << "invalid inputs keep the dialog open";
+    EXPECT_EQ(dialog.Message(), "Informe o tipo de custo realizado.");
+    dialog.spnTipoCustoReal->setValue(6);
+    dialog.accept();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST(SuiteParamsDialog, ArgsHaveTheEntryTypesAndRoundTrip)
+{
+    hosttest::TempSuiteDb suiteDb;
+    CostParamsDialog dialog;
+    dialog.cbxServico->setCurrentIndex(1);
+    dialog.spnTipoCusto->setValue(44);
+    dialog.spnTipoCustoReal->setValue(10);
+    dialog.dteReferencia->setDate(QDate(2026, 3, 31));
+    dialog.dteRefeFixa->setDate(QDate(2026, 3, 5));
+    EXPECT_FALSE(dialog.dteRefeFixa->isEnabled()) << "the fixed date follows its flag";
+    dialog.chkRefeFixa->setChecked(true);
+    EXPECT_TRUE(dialog.dteRefeFixa->isEnabled());
+    dialog.cbxFiliCust->setCurrentIndex(dialog.cbxFiliCust->findData("0002"));
+    const tk::Variant expected = tk::Variant::array({
+        "0001", "002", 44, 10, tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 31)),
+        tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 5)), true, "0002"});
+    EXPECT_EQ(dialog.Args(), expected);
+
+    CostParamsDialog again;
+    again.SetArgs(expected);
+    EXPECT_EQ(again.Args(), expected);
+}
+
+TEST(SuiteParamsDialog, WithoutADatabaseItSaysSo)
+{
+    CostParamsDialog dialog;
+    EXPECT_TRUE(dialog.Message().startsWith("Banco de dados indisponível")) << dialog.Message().toStdString();
+    EXPECT_EQ(dialog.Validate(), "Selecione a filial.");
+}
+
+// --- Main window --------------------------------------------------------------------------------
+
+TEST(SuiteMainWindow, OpensTheCostAnalysisWithTheDialogsParameters)
+{
+    hosttest::TempSuiteDb suiteDb;
+    std::vector<std::pair<std::string, tk::Variant>> launched;
+    host::Hooks hooks;
+    hooks.launcher = [&](const std::string &code, const tk::Variant &a) { launched.emplace_back(code, a); };
+    host::HooksGuard guard(std::move(hooks));
+
+    MainWindow window;
+    EXPECT_EQ(window.windowTitle(), "Suite de Gestão de Refeições");
+    EXPECT_EQ(window.actAnaliseCustos->text(), "Análise de Custos...");
+    window.OnParamsDialog = [](CostParamsDialog &dialog) {
+        dialog.spnTipoCusto->setValue(48);
+        dialog.dteReferencia->setDate(QDate(2026, 3, 18));
+        QTimer::singleShot(0, &dialog, [&dialog] { dialog.accept(); });
+        QTimer::singleShot(5000, &dialog, [&dialog] { dialog.reject(); });
+    };
+    window.actAnaliseCustos->trigger();
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(launched[0].first, "KPV40206");
+    EXPECT_EQ(launched[0].second[0], tk::Variant("0001"));
+    EXPECT_EQ(launched[0].second[2], tk::Variant(48));
+    EXPECT_EQ(launched[0].second[4], tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 18)));
+
+    // Cancel launches nothing; the dialog offers the last choice again.
+    window.OnParamsDialog = [](CostParamsDialog &dialog) {
+        EXPECT_EQ(dialog.spnTipoCusto->value(), 48);
+        QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+    };
+    window.actAnaliseCustos->trigger();
+    EXPECT_EQ(launched.size(), 1u);
+}
+
+TEST(SuiteMainWindow, AModuleErrorIsShownAndTheSuiteKeepsRunning)
+{
+    tk::ExceptionRecorder errors;
+    host::Hooks hooks;
+    hooks.launcher = [](const std::string &, const tk::Variant &) { throw tk::Exception("falha no módulo"); };
+    host::HooksGuard guard(std::move(hooks));
+    MainWindow window;
+    window.show();
+    EXPECT_FALSE(window.LaunchModule("KPV40206", tk::Variant()));
+    EXPECT_EQ(errors.Messages(), std::vector<std::string>{"falha no módulo"});
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.LaunchModule("KPV/1", tk::Variant())) << "a bad code is an error, not a crash";
+    EXPECT_EQ(errors.Messages().size(), 2u);
+}
+
+// --- The executable -----------------------------------------------------------------------------
+
+struct RunResult { int exitCode; QString err; };
+
+RunResult runSuite(const QStringList &arguments)
+{
+    const QString bin = QString::fromLocal8Bit(qgetenv("COSTANALYSIS_BIN_DIR"));
+    QProcess process;
+    process.setWorkingDirectory(QDir::tempPath());
+    process.start(QDir(bin).filePath("suite"), arguments);
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished(2000);
+        return {-1, "timeout"};
+    }
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+TEST(SuiteExecutable, OpensAModuleDirectlyAndEnds)
+{
+    const QString bin = QString::fromLocal8Bit(qgetenv("COSTANALYSIS_BIN_DIR"));
+    ASSERT_FALSE(bin.isEmpty());
+    const RunResult ok = runSuite({"--batch", "--modules-dir", bin, "--open", "KPVTST01", "echo", "a", "b"});
+    EXPECT_EQ(ok.exitCode, 0) << ok.err.toStdString();
+    EXPECT_TRUE(ok.err.contains("Erro: IniProc: a,b")) << ok.err.toStdString();
+    EXPECT_TRUE(ok.err.contains("kpvtst01: Finalize")) << "modules are finalized at exit";
+
+    const RunResult raised = runSuite({"--batch", "--modules-dir", bin, "--open", "KPVTST01", "raise"});
+    EXPECT_EQ(raised.exitCode, 1);
+    EXPECT_TRUE(raised.err.contains("falha no módulo de teste")) << raised.err.toStdString();
+}
+
+TEST(SuiteExecutable, BadStartsEndWithAMessage)
+{
+    QTemporaryDir empty;
+    const RunResult missing = runSuite({"--batch", "--modules-dir", empty.path(), "--open", "KPV40206", "0001",
+                                        "001", "6", "6", "2026-03-18", "2026-03-01", "0"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("libkpv40206.so")) << missing.err.toStdString();
+
+    const RunResult badArgs = runSuite({"--batch", "--open", "KPV40206", "0001", "001", "x"});
+    EXPECT_EQ(badArgs.exitCode, 2);
+    EXPECT_TRUE(badArgs.err.contains("KPV40206 espera")) << badArgs.err.toStdString();
+
+    const RunResult badLocale = runSuite({"--batch", "--locale", "xx_XX"});
+    EXPECT_EQ(badLocale.exitCode, 2);
+}
+
+} // namespace
