@@ -16,7 +16,9 @@
 //   Delete:                          BeforeScroll, delete, AfterScroll
 //   Locate (not found):              nothing; the cursor stays where it was
 //   Post, Cancel of an edit, Refresh, EmptyDataSet, Edit: no scroll events
-// Navigating while editing posts first.
+//   Cancel of an insert:             BeforeScroll, back to the record, AfterScroll
+// Navigating while editing posts first. While OnCalcFields runs (or WithViewRecord's function),
+// the dataset may navigate but not change its records or structure (EDatabaseError).
 
 #include "platform/toolkit/data/datapacket.h"
 #include "platform/toolkit/data/field.h"
@@ -90,7 +92,9 @@ public:
 
     // --- Filter --------------------------------------------------------------------------
     const std::string &Filter() const;
-    void SetFilter(const std::string &text); // parsed when it takes effect; EFilterError if bad
+    // Parsed when it takes effect (EFilterError if bad; the previous filter then stays). Setting
+    // the same text again changes nothing. Grammar and null semantics: filter.h.
+    void SetFilter(const std::string &text);
     bool Filtered() const;
     void SetFiltered(bool value);
 
@@ -103,7 +107,7 @@ public:
     bool Eof() const;
     bool Bof() const;
     int RecNo() const; // 1-based position in the view; 0 when empty
-    void SetRecNo(int recNo);
+    void SetRecNo(int recNo); // clamped to the view; no events when already on that record
     int RecordCount() const; // records in the view
     bool IsEmpty() const;
 

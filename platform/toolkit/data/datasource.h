@@ -28,7 +28,8 @@ public:
     virtual void RecordChanged(TField *field) {}  // the current record's values changed
 
 private:
-    TDataSource *m_source = nullptr;
+    friend class TDataSource;
+    TDataSource *m_source = nullptr; // Not owned.
 };
 
 class TDataSource
@@ -55,6 +56,8 @@ public:
 
 private:
     friend class TDataLink;
+    friend class TClientDataSet;
+    void notifyLinks(Event event, TField *field, int distance);
     std::string m_name;
     TClientDataSet *m_dataSet = nullptr;
     bool m_enabled = true;

@@ -93,6 +93,7 @@ public:
 
 private:
     friend class TClientDataSet;
+    const Variant &slot() const; // the active record's value, or a shared Null
     TClientDataSet *m_dataSet; // Not owned.
     std::string m_name;
     FieldType m_type;
@@ -107,6 +108,7 @@ private:
     int m_displayWidth = 0;
     bool m_visible = true;
     bool m_readOnly = false;
+    bool m_autoCreated = false; // created from a packet or FieldDefs, not declared by the owner
 };
 
 // A field definition, as CreateDataSet takes it.

@@ -27,6 +27,10 @@ struct TFormatSettings
     std::array<std::string, 12> shortMonthNames{"jan", "fev", "mar", "abr", "mai", "jun",
                                                 "jul", "ago", "set", "out", "nov", "dez"};
 
+    // Used by the 't' and 'dddddd' date-format tokens.
+    std::string shortTimeFormat = "hh:nn";
+    std::string longDateFormat = "dddd, d 'de' mmmm 'de' yyyy";
+
     static TFormatSettings brazilian();
     static TFormatSettings english(); // en_US: "mm/dd/yyyy", decimal point, thousands comma
 };

@@ -1,0 +1,127 @@
+#pragma once
+
+// Private state of TClientDataSet, shared by dataset.cpp and field.cpp. Not part of the API.
+
+#include "platform/toolkit/data/dataset.h"
+#include "platform/toolkit/data/datasource.h"
+#include "platform/toolkit/data/filter.h"
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace tk {
+
+namespace detail {
+
+struct Record
+{
+    TBookmark id = kInvalidBookmark;
+    std::vector<Variant> values; // one per field, in field order; calculated slots hold the cache
+    uint64_t calcGen = 0;        // view generation the calculated values belong to (0: never)
+};
+
+// The record field reads see instead of the current one: a record being computed (calc), or a
+// row a grid paints (WithViewRecord).
+struct ActiveContext
+{
+    Record *record; // Not owned.
+    bool calc;
+};
+
+// Converts a value to the storage type of a field; EDatabaseError when impossible.
+Variant coerceToField(const Variant &value, FieldType type, const std::string &fieldName);
+
+} // namespace detail
+
+struct TClientDataSet::Impl
+{
+    explicit Impl(TClientDataSet *owner) : q(owner) {}
+
+    TClientDataSet *q; // Not owned (the owner).
+
+    // Structure.
+    std::vector<std::unique_ptr<TField>> fields; // Owned.
+    std::vector<TFieldDef> fieldDefs;
+    std::vector<TIndexDef> indexDefs;
+    std::string indexName;       // active named index, "" when none
+    std::string indexFieldNames; // fields of the active index ("" for load order)
+    bool indexDescending = false;
+    std::vector<int> indexFields; // resolved positions of indexFieldNames
+
+    // Content.
+    bool active = false;
+    TDataSetState state = TDataSetState::dsInactive;
+    std::vector<std::unique_ptr<detail::Record>> records; // Owned; load order.
+    std::unordered_map<TBookmark, detail::Record *> byId;
+    TBookmark nextId = 1;
+    std::vector<detail::Record *> sorted; // records in index order; valid when sortedValid
+    bool sortedValid = false;
+
+    // View and cursor.
+    std::vector<detail::Record *> view;
+    int cur = -1;
+    bool eof = true;
+    bool bof = true;
+    uint64_t viewGen = 1;
+
+    // Filter.
+    std::string filterText;
+    bool filtered = false;
+    std::unique_ptr<FilterExpression> filter; // compiled while active and filtered; null: all pass
+
+    // Calculated fields.
+    bool calcWholeView = false;
+    int64_t calcCount = 0;
+    std::vector<detail::ActiveContext> stack;
+
+    // Editing.
+    std::vector<Variant> buffer;
+    detail::Record *editRecord = nullptr; // Not owned; the record dsEdit changes.
+    bool insertAppend = true;
+    detail::Record *insertAnchor = nullptr; // Not owned; Insert places the record before it.
+
+    // Controls.
+    int disableCount = 0;
+    bool pendingActiveChange = false;
+    std::vector<TDataSource *> sources; // Not owned.
+
+    // --- helpers -----------------------------------------------------------------------------
+    bool editing() const
+    {
+        return state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;
+    }
+    bool hasDataFields() const;
+    bool hasPersistentDataFields() const;
+
+    // The values field reads see; nullptr when there is no active record.
+    std::vector<Variant> *activeValues(bool forCalcField);
+    void setFieldValue(TField &field, const Variant &value);
+
+    void ensureCalc(detail::Record *record);
+    void computeCalc(detail::Record *record);
+    void computeWholeView();
+
+    void checkActive() const;
+    void checkNotComputing(const char *operation) const;
+    void checkBrowseMode(); // posts a pending edit
+
+    void resolveIndex();
+    const std::vector<detail::Record *> &orderedRecords();
+    void rebuildView();
+    int viewPosition(const detail::Record *record) const;
+    std::unique_ptr<FilterExpression> compileFilter(const std::string &text) const;
+    bool passesFilter(const detail::Record *record) const;
+
+    // A new view (open, filter, index): recomputes, positions on the first record and notifies.
+    void viewChanged(bool scrollEvents);
+    void arrive(int oldCur);
+    void openWith(std::vector<std::unique_ptr<detail::Record>> newRecords);
+    void clearContent();
+
+    void fire(const TDataSetNotifyEvent &event);
+    void notify(TDataSource::Event event, TField *field = nullptr, int distance = 0);
+};
+
+} // namespace tk

@@ -1,0 +1,1027 @@
+#include "platform/toolkit/data/formats.h"
+
+#include "platform/toolkit/data/datetime.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace tk {
+
+// --- Settings ------------------------------------------------------------------------------------
+
+TFormatSettings TFormatSettings::brazilian()
+{
+    return TFormatSettings();
+}
+
+TFormatSettings TFormatSettings::english()
+{
+    TFormatSettings fs;
+    fs.shortDateFormat = "mm/dd/yyyy";
+    fs.longDateFormat = "dddd, mmmm d, yyyy";
+    fs.dateSeparator = '/';
+    fs.decimalSeparator = '.';
+    fs.thousandSeparator = ',';
+    fs.longDayNames = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    fs.shortDayNames = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    fs.longMonthNames = {"January", "February", "March", "April", "May", "June", "July", "August",
+                         "September", "October", "November", "December"};
+    fs.shortMonthNames = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    return fs;
+}
+
+TFormatSettings &FormatSettings()
+{
+    static TFormatSettings settings;
+    return settings;
+}
+
+void SetLocale(const std::string &name)
+{
+    if (name == "pt_BR" || name == "pt-BR")
+        FormatSettings() = TFormatSettings::brazilian();
+    else if (name == "en_US" || name == "en-US")
+        FormatSettings() = TFormatSettings::english();
+    else
+        throw Exception("Unknown locale '" + name + "'");
+}
+
+// --- Decimal digits of a double ----------------------------------------------------------------------
+//
+// Rounding works on the value's decimal form with 15 significant digits (the precision a double
+// holds faithfully), so 2.675, stored as 2.67499999999999982..., rounds to 2.68 and figures kept
+// with 5 decimals do not drift. FormatFloat and RoundDec share this code and therefore agree.
+
+namespace {
+
+struct Decimal
+{
+    std::string digits; // significant digits, no leading zero unless the value is zero
+    int pointPos = 0;   // number of digits before the decimal point (may be <= 0 or > digits.size())
+    bool zero = true;
+};
+
+// Assigned char by char: GCC 12 warns falsely (-Wrestrict) on assigning a literal here.
+void setZero(Decimal &dec)
+{
+    dec.digits.clear();
+    dec.digits.push_back('0');
+    dec.pointPos = 1;
+    dec.zero = true;
+}
+
+Decimal toDecimal(double absValue)
+{
+    Decimal dec;
+    if (absValue == 0) {
+        setZero(dec);
+        return dec;
+    }
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, absValue, std::chars_format::scientific, 14);
+    const std::string_view text(buf, size_t(res.ptr - buf));
+    const size_t e = text.find('e');
+    for (size_t i = 0; i < e; ++i)
+        if (text[i] != '.')
+            dec.digits.push_back(text[i]);
+    int exponent = 0;
+    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0), text.data() + text.size(), exponent);
+    dec.pointPos = exponent + 1;
+    while (dec.digits.size() > 1 && dec.digits.back() == '0')
+        dec.digits.pop_back();
+    dec.zero = false;
+    return dec;
+}
+
+// Rounds half away from zero, keeping `keep` significant digits counted from the first digit.
+void roundToDigits(Decimal &dec, int keep)
+{
+    if (dec.zero)
+        return;
+    if (keep < 0) {
+        setZero(dec);
+        return;
+    }
+    if (size_t(keep) >= dec.digits.size())
+        return;
+    const bool up = dec.digits[size_t(keep)] >= '5';
+    dec.digits.resize(size_t(keep));
+    if (up) {
+        int i = keep - 1;
+        while (i >= 0 && dec.digits[size_t(i)] == '9') {
+            dec.digits[size_t(i)] = '0';
+            --i;
+        }
+        if (i >= 0) {
+            ++dec.digits[size_t(i)];
+        } else {
+            dec.digits.insert(dec.digits.begin(), '1');
+            ++dec.pointPos;
+        }
+    }
+    while (!dec.digits.empty() && dec.digits.back() == '0')
+        dec.digits.pop_back();
+    if (dec.digits.empty())
+        setZero(dec);
+}
+
+// Rounds at `places` decimals (negative: tens, hundreds...).
+void roundToPlaces(Decimal &dec, int places)
+{
+    roundToDigits(dec, dec.pointPos + places);
+}
+
+char digitAt(const Decimal &dec, int index) // index 0 is the first digit of the significand
+{
+    if (dec.zero || index < 0 || size_t(index) >= dec.digits.size())
+        return '0';
+    return dec.digits[size_t(index)];
+}
+
+// Integer digits without leading zeros ("" for a value below 1).
+std::string integerDigits(const Decimal &dec)
+{
+    std::string out;
+    if (dec.zero)
+        return out;
+    for (int i = 0; i < dec.pointPos; ++i)
+        out.push_back(digitAt(dec, i));
+    return out;
+}
+
+std::string fractionDigits(const Decimal &dec, int places)
+{
+    std::string out;
+    for (int i = 0; i < places; ++i)
+        out.push_back(digitAt(dec, dec.pointPos + i));
+    return out;
+}
+
+std::string groupThousands(const std::string &intDigits, char separator)
+{
+    if (intDigits.size() <= 3 || separator == '\0')
+        return intDigits;
+    std::string out;
+    const size_t first = intDigits.size() % 3 == 0 ? 3 : intDigits.size() % 3;
+    out.append(intDigits, 0, first);
+    for (size_t i = first; i < intDigits.size(); i += 3) {
+        out.push_back(separator);
+        out.append(intDigits, i, 3);
+    }
+    return out;
+}
+
+// --- Float format sections -------------------------------------------------------------------------
+
+std::vector<std::string> splitSections(const std::string &format)
+{
+    std::vector<std::string> sections(1);
+    char quote = 0;
+    for (char c : format) {
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+        } else if (c == ';') {
+            sections.emplace_back();
+            continue;
+        }
+        sections.back().push_back(c);
+    }
+    return sections;
+}
+
+struct SectionInfo
+{
+    bool thousands = false;
+    bool hasPlaceholders = false;
+    int intPlaceholders = 0;
+    int minIntDigits = 0;
+    int minFrac = 0;
+    int maxFrac = 0;
+    bool scientific = false;
+    bool expPlus = false; // 'E+': always show the exponent sign
+    char expChar = 'E';
+    int expDigits = 0;
+};
+
+SectionInfo analyse(const std::string &section)
+{
+    SectionInfo info;
+    bool afterPoint = false;
+    bool seenZero = false;
+    int fracCount = 0;
+    char quote = 0;
+    for (size_t i = 0; i < section.size(); ++i) {
+        const char c = section[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            continue;
+        }
+        if (c == '\'' || c == '"') {
+            quote = c;
+            continue;
+        }
+        if (info.scientific)
+            continue;
+        if (c == '0' || c == '#') {
+            info.hasPlaceholders = true;
+            if (afterPoint) {
+                ++fracCount;
+                if (c == '0')
+                    info.minFrac = fracCount;
+            } else {
+                ++info.intPlaceholders;
+                if (c == '0')
+                    seenZero = true;
+                if (seenZero)
+                    ++info.minIntDigits;
+            }
+        } else if (c == '.' && !afterPoint) {
+            afterPoint = true;
+            info.hasPlaceholders = true;
+        } else if (c == ',' && !afterPoint) {
+            info.thousands = true;
+        } else if ((c == 'E' || c == 'e') && i + 1 < section.size()
+                   && (section[i + 1] == '+' || section[i + 1] == '-')) {
+            info.scientific = true;
+            info.expChar = c;
+            info.expPlus = section[i + 1] == '+';
+            size_t j = i + 2;
+            while (j < section.size() && section[j] == '0') {
+                ++info.expDigits;
+                ++j;
+            }
+        }
+    }
+    info.maxFrac = fracCount;
+    return info;
+}
+
+std::string numberText(const Decimal &rounded, const SectionInfo &info, const TFormatSettings &fs)
+{
+    std::string intDigits = integerDigits(rounded);
+    while (int(intDigits.size()) < info.minIntDigits)
+        intDigits.insert(intDigits.begin(), '0');
+    if (info.thousands)
+        intDigits = groupThousands(intDigits, fs.thousandSeparator);
+    std::string frac = fractionDigits(rounded, info.maxFrac);
+    while (int(frac.size()) > info.minFrac && frac.back() == '0')
+        frac.pop_back();
+    std::string out = intDigits;
+    if (!frac.empty()) {
+        out.push_back(fs.decimalSeparator);
+        out += frac;
+    }
+    return out;
+}
+
+std::string scientificText(double absValue, const SectionInfo &info, const TFormatSettings &fs,
+                           bool &isZero)
+{
+    Decimal dec = toDecimal(absValue);
+    const int intDigits = std::max(1, info.intPlaceholders);
+    roundToDigits(dec, intDigits + info.maxFrac);
+    isZero = dec.zero;
+    const int exponent = dec.zero ? 0 : dec.pointPos - intDigits;
+    std::string out;
+    for (int i = 0; i < intDigits; ++i)
+        out.push_back(digitAt(dec, i));
+    std::string frac;
+    for (int i = 0; i < info.maxFrac; ++i)
+        frac.push_back(digitAt(dec, intDigits + i));
+    while (int(frac.size()) > info.minFrac && frac.back() == '0')
+        frac.pop_back();
+    if (!frac.empty()) {
+        out.push_back(fs.decimalSeparator);
+        out += frac;
+    }
+    out.push_back(info.expChar);
+    if (exponent < 0)
+        out.push_back('-');
+    else if (info.expPlus)
+        out.push_back('+');
+    std::string expText = std::to_string(std::abs(exponent));
+    while (int(expText.size()) < info.expDigits)
+        expText.insert(expText.begin(), '0');
+    return out + expText;
+}
+
+// Emits the section's literal text around the number: the number goes where the first
+// placeholder (or decimal point) stands; later placeholders, points and commas are consumed.
+std::string applySection(const std::string &section, const std::string &number)
+{
+    std::string out;
+    bool numberDone = false;
+    char quote = 0;
+    for (size_t i = 0; i < section.size(); ++i) {
+        const char c = section[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            else
+                out.push_back(c);
+            continue;
+        }
+        if (c == '\'' || c == '"') {
+            quote = c;
+            continue;
+        }
+        if (c == '0' || c == '#' || c == '.' || (c == ',' && numberDone)) {
+            if (!numberDone) {
+                out += number;
+                numberDone = true;
+            }
+            continue;
+        }
+        if (c == ',') { // a comma before any placeholder only switches grouping on
+            continue;
+        }
+        if ((c == 'E' || c == 'e') && i + 1 < section.size() && (section[i + 1] == '+' || section[i + 1] == '-')) {
+            if (!numberDone) {
+                out += number;
+                numberDone = true;
+            }
+            i += 1;
+            while (i + 1 < section.size() && section[i + 1] == '0')
+                ++i;
+            continue;
+        }
+        out.push_back(c);
+    }
+    if (!numberDone)
+        out += number;
+    return out;
+}
+
+} // namespace
+
+std::string FormatFloat(const std::string &format, double value, const TFormatSettings &fs)
+{
+    if (std::isnan(value))
+        return "NAN";
+    if (std::isinf(value))
+        return value > 0 ? "INF" : "-INF";
+    if (format.empty())
+        return FloatToStr(value, fs);
+
+    const std::vector<std::string> sections = splitSections(format);
+    const double absValue = std::fabs(value);
+
+    auto render = [&](const std::string &section, bool &isZero) {
+        const SectionInfo info = analyse(section);
+        if (info.scientific)
+            return applySection(section, scientificText(absValue, info, fs, isZero));
+        Decimal dec = toDecimal(absValue);
+        roundToPlaces(dec, info.maxFrac);
+        isZero = dec.zero;
+        return applySection(section, info.hasPlaceholders ? numberText(dec, info, fs) : std::string());
+    };
+
+    bool isZero = false;
+    std::string text = render(sections[0], isZero);
+    if (isZero) {
+        if (sections.size() >= 3 && !sections[2].empty()) {
+            bool dummy = false;
+            return render(sections[2], dummy);
+        }
+        return text; // never "-0"
+    }
+    if (value < 0) {
+        if (sections.size() >= 2 && !sections[1].empty()) {
+            bool dummy = false;
+            return render(sections[1], dummy);
+        }
+        return "-" + text;
+    }
+    return text;
+}
+
+std::string FloatToStr(double value, const TFormatSettings &fs)
+{
+    if (std::isnan(value))
+        return "NAN";
+    if (std::isinf(value))
+        return value > 0 ? "INF" : "-INF";
+    Decimal dec = toDecimal(std::fabs(value));
+    if (dec.zero)
+        return "0";
+    std::string out = value < 0 ? "-" : "";
+    const int exponent = dec.pointPos - 1;
+    if (exponent >= 15 || exponent < -4) {
+        out.push_back(dec.digits[0]);
+        if (dec.digits.size() > 1) {
+            out.push_back(fs.decimalSeparator);
+            out.append(dec.digits, 1, std::string::npos);
+        }
+        out += "E" + std::to_string(exponent);
+        return out;
+    }
+    std::string intDigits = integerDigits(dec);
+    out += intDigits.empty() ? "0" : intDigits;
+    const int fracCount = int(dec.digits.size()) - dec.pointPos;
+    if (fracCount > 0) {
+        out.push_back(fs.decimalSeparator);
+        out += fractionDigits(dec, fracCount);
+    }
+    return out;
+}
+
+bool TryStrToFloat(const std::string &text, double &value, const TFormatSettings &fs)
+{
+    std::string t = Trim(text);
+    if (t.empty())
+        return false;
+    bool sawLocale = false, sawPoint = false;
+    for (char &c : t) {
+        if (c == fs.decimalSeparator && c != '.') {
+            sawLocale = true;
+            c = '.';
+        } else if (c == '.') {
+            sawPoint = true;
+        } else if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == 'e' || c == 'E')) {
+            return false;
+        }
+    }
+    if (sawLocale && sawPoint)
+        return false;
+    const char *begin = t.data();
+    const char *end = t.data() + t.size();
+    bool negative = false;
+    if (*begin == '+' || *begin == '-') {
+        negative = *begin == '-';
+        ++begin;
+    }
+    if (begin == end || *begin == '+' || *begin == '-')
+        return false;
+    double v = 0;
+    const auto res = std::from_chars(begin, end, v);
+    if (res.ec != std::errc() || res.ptr != end)
+        return false;
+    value = negative ? -v : v;
+    return true;
+}
+
+double StrToFloat(const std::string &text, const TFormatSettings &fs)
+{
+    double value = 0;
+    if (!TryStrToFloat(text, value, fs))
+        throw Exception("'" + text + "' is not a valid floating point value");
+    return value;
+}
+
+double RoundDec(double value, int places)
+{
+    if (!std::isfinite(value) || value == 0)
+        return value;
+    Decimal dec = toDecimal(std::fabs(value));
+    roundToPlaces(dec, places);
+    if (dec.zero)
+        return 0.0;
+    std::string text = value < 0 ? "-" : "";
+    text += dec.digits;
+    text.push_back('e');
+    text += std::to_string(dec.pointPos - int(dec.digits.size()));
+    double out = 0;
+    std::from_chars(text.data(), text.data() + text.size(), out);
+    return out;
+}
+
+// --- Dates -----------------------------------------------------------------------------------------------
+
+namespace {
+
+std::string pad2(int v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d", v);
+    return buf;
+}
+
+bool startsWithNoCase(const std::string &s, size_t pos, const char *word)
+{
+    const size_t n = std::strlen(word);
+    if (pos + n > s.size())
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        char c = s[pos + i];
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+        if (c != word[i])
+            return false;
+    }
+    return true;
+}
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+void formatDateTimeTo(std::string &out, const std::string &format, TDateTime value, const TFormatSettings &fs,
+                      int depth)
+{
+    if (depth > 2)
+        return;
+    int year, month, day, hour, minute, second, msec;
+    DecodeDate(value, year, month, day);
+    DecodeTime(value, hour, minute, second, msec);
+    const int dow = DayOfWeek(value) - 1;
+
+    // 12-hour clock when an am/pm marker appears anywhere in the format.
+    bool twelveHour = false;
+    for (size_t i = 0; i < format.size(); ++i)
+        if (startsWithNoCase(format, i, "am/pm") || startsWithNoCase(format, i, "a/p")
+            || startsWithNoCase(format, i, "ampm"))
+            twelveHour = true;
+
+    bool lastWasHour = false;
+    size_t i = 0;
+    while (i < format.size()) {
+        const char c = format[i];
+        const char lc = lower(c);
+        if (c == '\'' || c == '"') {
+            const size_t close = format.find(c, i + 1);
+            const size_t stop = close == std::string::npos ? format.size() : close;
+            out.append(format, i + 1, stop - i - 1);
+            i = stop == format.size() ? stop : stop + 1;
+            continue;
+        }
+        size_t run = 1;
+        while (i + run < format.size() && lower(format[i + run]) == lc)
+            ++run;
+        switch (lc) {
+        case 'c': {
+            // The date unless the value is a bare time; the time unless it is midnight.
+            const bool hasTime = hour || minute || second || msec;
+            const bool hasDate = DateOf(value) != 0 || !hasTime;
+            if (hasDate)
+                formatDateTimeTo(out, fs.shortDateFormat, value, fs, depth + 1);
+            if (hasTime) {
+                if (hasDate)
+                    out.push_back(' ');
+                formatDateTimeTo(out, fs.longTimeFormat, value, fs, depth + 1);
+            }
+            i += 1;
+            lastWasHour = false;
+            continue;
+        }
+        case 'd':
+            if (run == 1)
+                out += std::to_string(day);
+            else if (run == 2)
+                out += pad2(day);
+            else if (run == 3)
+                out += fs.shortDayNames[size_t(dow)];
+            else if (run == 4)
+                out += fs.longDayNames[size_t(dow)];
+            else if (run == 5)
+                formatDateTimeTo(out, fs.shortDateFormat, value, fs, depth + 1);
+            else
+                formatDateTimeTo(out, fs.longDateFormat, value, fs, depth + 1);
+            i += std::min<size_t>(run, 6);
+            lastWasHour = false;
+            continue;
+        case 'm':
+            if (lastWasHour && run <= 2) {
+                out += run == 1 ? std::to_string(minute) : pad2(minute);
+            } else if (run == 1) {
+                out += std::to_string(month);
+            } else if (run == 2) {
+                out += pad2(month);
+            } else if (run == 3) {
+                out += fs.shortMonthNames[size_t(month - 1)];
+            } else {
+                out += fs.longMonthNames[size_t(month - 1)];
+            }
+            i += std::min<size_t>(run, 4);
+            lastWasHour = false;
+            continue;
+        case 'y':
+            if (run <= 2)
+                out += pad2(year % 100);
+            else {
+                char buf[16];
+                std::snprintf(buf, sizeof buf, "%04d", year);
+                out += buf;
+            }
+            i += run;
+            lastWasHour = false;
+            continue;
+        case 'h': {
+            int h = hour;
+            if (twelveHour) {
+                h = hour % 12;
+                if (h == 0)
+                    h = 12;
+            }
+            out += run == 1 ? std::to_string(h) : pad2(h);
+            i += std::min<size_t>(run, 2);
+            lastWasHour = true;
+            continue;
+        }
+        case 'n':
+            out += run == 1 ? std::to_string(minute) : pad2(minute);
+            i += std::min<size_t>(run, 2);
+            lastWasHour = false;
+            continue;
+        case 's':
+            out += run == 1 ? std::to_string(second) : pad2(second);
+            i += std::min<size_t>(run, 2);
+            lastWasHour = false;
+            continue;
+        case 'z':
+            if (run >= 3) {
+                char buf[16];
+                std::snprintf(buf, sizeof buf, "%03d", msec);
+                out += buf;
+                i += 3;
+            } else {
+                out += std::to_string(msec);
+                i += 1;
+            }
+            lastWasHour = false;
+            continue;
+        case 't':
+            formatDateTimeTo(out, run == 1 ? fs.shortTimeFormat : fs.longTimeFormat, value, fs, depth + 1);
+            i += std::min<size_t>(run, 2);
+            lastWasHour = false;
+            continue;
+        case 'a':
+            if (startsWithNoCase(format, i, "am/pm")) {
+                if (c == 'A')
+                    out += hour < 12 ? "AM" : "PM";
+                else
+                    out += hour < 12 ? "am" : "pm";
+                i += 5;
+                continue;
+            }
+            if (startsWithNoCase(format, i, "a/p")) {
+                out.push_back(c == 'A' ? (hour < 12 ? 'A' : 'P') : (hour < 12 ? 'a' : 'p'));
+                i += 3;
+                continue;
+            }
+            if (startsWithNoCase(format, i, "ampm")) {
+                out += hour < 12 ? "AM" : "PM";
+                i += 4;
+                continue;
+            }
+            out.push_back(c);
+            ++i;
+            continue;
+        case '/':
+            out.push_back(fs.dateSeparator);
+            ++i;
+            continue;
+        case ':':
+            out.push_back(fs.timeSeparator);
+            ++i;
+            continue;
+        default:
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+    }
+}
+
+// Order of day, month and year in a short date format: "dd/mm/yyyy" gives d, m, y.
+std::string dateOrder(const std::string &format)
+{
+    std::string order;
+    for (char c : format) {
+        const char lc = lower(c);
+        if ((lc == 'd' || lc == 'm' || lc == 'y') && order.find(lc) == std::string::npos)
+            order.push_back(lc);
+    }
+    return order.size() == 3 ? order : std::string("dmy");
+}
+
+bool parseUInt(const std::string &s, int &out)
+{
+    if (s.empty() || s.size() > 4)
+        return false;
+    int v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    out = v;
+    return true;
+}
+
+bool parseTime(const std::string &text, const TFormatSettings &fs, TDateTime &time)
+{
+    std::string t = Trim(text);
+    bool pm = false, am = false;
+    if (t.size() >= 2) {
+        const std::string tail = t.substr(t.size() - 2);
+        if (lower(tail[0]) == 'p' && lower(tail[1]) == 'm')
+            pm = true;
+        else if (lower(tail[0]) == 'a' && lower(tail[1]) == 'm')
+            am = true;
+        if (am || pm)
+            t = Trim(t.substr(0, t.size() - 2));
+    }
+    std::vector<std::string> parts(1);
+    for (char c : t) {
+        if (c == fs.timeSeparator || c == ':')
+            parts.emplace_back();
+        else
+            parts.back().push_back(c);
+    }
+    if (parts.size() < 2 || parts.size() > 3)
+        return false;
+    int h = 0, m = 0, s = 0, ms = 0;
+    if (!parseUInt(parts[0], h) || parts[0].size() > 2 || !parseUInt(parts[1], m) || parts[1].size() != 2)
+        return false;
+    if (parts.size() == 3) {
+        std::string sec = parts[2];
+        const size_t dot = sec.find_first_of(".,");
+        if (dot != std::string::npos) {
+            std::string frac = sec.substr(dot + 1);
+            sec = sec.substr(0, dot);
+            if (frac.empty() || frac.size() > 3 || !parseUInt(frac, ms))
+                return false;
+            while (frac.size() < 3) {
+                frac.push_back('0');
+                ms *= 10;
+            }
+        }
+        if (!parseUInt(sec, s) || sec.size() != 2)
+            return false;
+    }
+    if (am || pm) {
+        if (h < 1 || h > 12)
+            return false;
+        h = h % 12 + (pm ? 12 : 0);
+    }
+    if (h > 23 || m > 59 || s > 59)
+        return false;
+    time = EncodeTime(h, m, s, ms);
+    return true;
+}
+
+bool parseDate(const std::string &text, const TFormatSettings &fs, TDateTime &date)
+{
+    std::vector<std::string> parts(1);
+    const char sep = fs.dateSeparator;
+    char used = 0;
+    for (char c : text) {
+        if (c == sep || c == '/' || c == '-' || c == '.') {
+            if (used && c != used)
+                return false;
+            used = c;
+            parts.emplace_back();
+        } else {
+            parts.back().push_back(c);
+        }
+    }
+    if (parts.size() != 3)
+        return false;
+    const std::string order = dateOrder(fs.shortDateFormat);
+    int d = 0, m = 0, y = 0;
+    for (size_t i = 0; i < 3; ++i) {
+        int v = 0;
+        if (!parseUInt(parts[i], v))
+            return false;
+        if (order[i] == 'd') {
+            if (parts[i].size() > 2)
+                return false;
+            d = v;
+        } else if (order[i] == 'm') {
+            if (parts[i].size() > 2)
+                return false;
+            m = v;
+        } else {
+            // Two digits name a year of this century: "24" is 2024.
+            if (parts[i].size() == 2)
+                v += 2000;
+            else if (parts[i].size() != 4)
+                return false;
+            y = v;
+        }
+    }
+    if (y < 1 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m))
+        return false;
+    date = EncodeDate(y, m, d);
+    return true;
+}
+
+bool tryStrToDateTime(const std::string &text, TDateTime &value, const TFormatSettings &fs, bool allowTime)
+{
+    const std::string t = Trim(text);
+    if (t.empty())
+        return false;
+    const size_t space = t.find(' ');
+    TDateTime date = 0;
+    if (!parseDate(space == std::string::npos ? t : t.substr(0, space), fs, date))
+        return false;
+    if (space == std::string::npos) {
+        value = date;
+        return true;
+    }
+    if (!allowTime)
+        return false;
+    TDateTime time = 0;
+    if (!parseTime(t.substr(space + 1), fs, time))
+        return false;
+    value = date >= 0 ? date + time : date - time;
+    return true;
+}
+
+} // namespace
+
+std::string FormatDateTime(const std::string &format, TDateTime value, const TFormatSettings &fs)
+{
+    std::string out;
+    formatDateTimeTo(out, format.empty() ? std::string("c") : format, value, fs, 0);
+    return out;
+}
+
+std::string DateToStr(TDateTime value, const TFormatSettings &fs)
+{
+    return FormatDateTime(fs.shortDateFormat, value, fs);
+}
+
+std::string TimeToStr(TDateTime value, const TFormatSettings &fs)
+{
+    return FormatDateTime(fs.longTimeFormat, value, fs);
+}
+
+std::string DateTimeToStr(TDateTime value, const TFormatSettings &fs)
+{
+    return FormatDateTime("c", value, fs);
+}
+
+bool TryStrToDate(const std::string &text, TDateTime &value, const TFormatSettings &fs)
+{
+    // A time after the date is accepted and kept, as the date-time fields need.
+    return tryStrToDateTime(text, value, fs, true);
+}
+
+TDateTime StrToDate(const std::string &text, const TFormatSettings &fs)
+{
+    TDateTime value = 0;
+    if (!tryStrToDateTime(text, value, fs, true))
+        throw Exception("'" + text + "' is not a valid date");
+    return value;
+}
+
+TDateTime StrToDateTime(const std::string &text, const TFormatSettings &fs)
+{
+    TDateTime value = 0;
+    if (!tryStrToDateTime(text, value, fs, true))
+        throw Exception("'" + text + "' is not a valid date and time");
+    return value;
+}
+
+// --- Edit masks ----------------------------------------------------------------------------------------
+
+namespace {
+
+bool isMaskPlaceholder(char c)
+{
+    switch (c) {
+    case '0': case '9': case '#': case 'L': case 'l': case 'A': case 'a': case 'C': case 'c':
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::string FormatMaskText(const std::string &editMask, const std::string &value)
+{
+    if (editMask.empty())
+        return value;
+    // mask;save-literals;blank. The last two fields are single characters at the end.
+    std::string mask = editMask;
+    bool saveLiterals = true;
+    char blank = '_';
+    {
+        const size_t last = mask.rfind(';');
+        if (last != std::string::npos && last > 0 && (last == 0 || mask[last - 1] != '\\')) {
+            const size_t prev = mask.rfind(';', last - 1);
+            if (prev != std::string::npos && (prev == 0 || mask[prev - 1] != '\\')) {
+                const std::string save = mask.substr(prev + 1, last - prev - 1);
+                const std::string blankText = mask.substr(last + 1);
+                saveLiterals = save != "0";
+                if (!blankText.empty())
+                    blank = blankText[0];
+                mask = mask.substr(0, prev);
+            } else {
+                saveLiterals = mask.substr(last + 1) != "0";
+                mask = mask.substr(0, last);
+            }
+        }
+    }
+
+    struct Slot { bool literal; char ch; int caseMode; };
+    std::vector<Slot> slots;
+    bool rightAlign = false;
+    int caseMode = 0; // 1 upper, -1 lower
+    for (size_t i = 0; i < mask.size(); ++i) {
+        const char c = mask[i];
+        if (c == '!') {
+            rightAlign = true;
+        } else if (c == '>') {
+            if (i + 1 < mask.size() && mask[i + 1] == '<') {
+                caseMode = 0;
+                ++i;
+            } else {
+                caseMode = 1;
+            }
+        } else if (c == '<') {
+            caseMode = -1;
+        } else if (c == '\\' && i + 1 < mask.size()) {
+            slots.push_back({true, mask[++i], 0});
+        } else if (isMaskPlaceholder(c)) {
+            slots.push_back({false, c, caseMode});
+        } else {
+            slots.push_back({true, c, 0});
+        }
+    }
+
+    auto convert = [](char c, int mode) {
+        if (mode > 0 && c >= 'a' && c <= 'z')
+            return char(c - 'a' + 'A');
+        if (mode < 0 && c >= 'A' && c <= 'Z')
+            return char(c - 'A' + 'a');
+        return c;
+    };
+
+    std::string out;
+    if (saveLiterals) {
+        // The value carries the literals at their places.
+        size_t pos = 0;
+        for (const Slot &slot : slots) {
+            if (slot.literal) {
+                out.push_back(slot.ch);
+                if (pos < value.size() && value[pos] == slot.ch)
+                    ++pos;
+            } else {
+                out.push_back(pos < value.size() ? convert(value[pos++], slot.caseMode) : blank);
+            }
+        }
+        return out;
+    }
+
+    size_t placeholders = 0;
+    for (const Slot &slot : slots)
+        placeholders += slot.literal ? 0 : 1;
+    std::string chars = value.substr(0, std::min(value.size(), placeholders));
+    if (rightAlign && chars.size() < placeholders)
+        chars.insert(chars.begin(), placeholders - chars.size(), blank);
+    size_t pos = 0;
+    for (const Slot &slot : slots) {
+        if (slot.literal)
+            out.push_back(slot.ch);
+        else
+            out.push_back(pos < chars.size() ? convert(chars[pos++], slot.caseMode) : blank);
+    }
+    return out;
+}
+
+// --- Text helpers ---------------------------------------------------------------------------------------
+
+std::string Utf8Left(const std::string &text, size_t characters)
+{
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) != 0x80) { // start of a character
+            if (count == characters)
+                return text.substr(0, i);
+            ++count;
+        }
+    }
+    return text;
+}
+
+size_t Utf8Length(const std::string &text)
+{
+    size_t count = 0;
+    for (char ch : text)
+        if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80)
+            ++count;
+    return count;
+}
+
+std::string Trim(const std::string &text)
+{
+    size_t begin = 0, end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+} // namespace tk
