@@ -1,0 +1,785 @@
+#include "platform/appserver/costmethods.h"
+
+#include "platform/appserver/args.h"
+#include "platform/appserver/plan.h"
+#include "platform/appserver/pricing.h"
+#include "platform/appserver/workset.h"
+#include "platform/toolkit/data/datetime.h"
+#include "platform/toolkit/data/formats.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <unordered_map>
+
+namespace appsrv {
+
+namespace {
+
+using tk::FieldType;
+
+// Longest range of days one call may ask for: a month, with room for odd calendars.
+constexpr double kMaxRangeDays = 62;
+
+tk::DataPacket makePacket(std::initializer_list<tk::PacketField> fields)
+{
+    return tk::DataPacket(std::vector<tk::PacketField>(fields));
+}
+
+tk::PacketField str(const char *name, int32_t size)
+{
+    return {name, FieldType::String, size, 0};
+}
+tk::PacketField fixed(const char *name, int32_t size)
+{
+    return {name, FieldType::FixedString, size, 0};
+}
+tk::PacketField flt(const char *name)
+{
+    return {name, FieldType::Float, 0, 0};
+}
+tk::PacketField dt(const char *name)
+{
+    return {name, FieldType::DateTime, 0, 0};
+}
+
+tk::Variant date(tk::TDateTime value)
+{
+    return tk::Variant::fromDateTime(value);
+}
+
+std::string text(const tk::Variant &value)
+{
+    return value.isNull() ? std::string() : value.asString();
+}
+
+double number(const tk::Variant &value)
+{
+    return value.isNull() ? 0.0 : value.asDouble();
+}
+
+// The checked-result shape: [success, error text, payload].
+tk::Variant checkedOk(tk::Variant payload)
+{
+    return tk::Variant::array({true, "", std::move(payload)});
+}
+tk::Variant checkedFail(const std::string &error)
+{
+    return tk::Variant::array({false, error, tk::Variant()});
+}
+
+void checkRange(const ArgReader &args, tk::TDateTime first, tk::TDateTime last, size_t lastPosition)
+{
+    if (std::floor(last) < std::floor(first))
+        args.fail(lastPosition, "last", "is before the first day");
+    if (std::floor(last) - std::floor(first) > kMaxRangeDays)
+        args.fail(lastPosition, "last", "is more than " + std::to_string(static_cast<int>(kMaxRangeDays))
+                                            + " days after the first day");
+}
+
+// IDCOMCUSPERC of the branch ("" when the branch has no parameters).
+std::string idComCusPerc(db::Connection &connection, const std::string &filial)
+{
+    const tk::DataPacket rows = connection.query("SELECT IDCOMCUSPERC FROM PARAMFILIAL WHERE CDFILIAL = :FILIAL",
+                                                 {{"FILIAL", filial}});
+    return rows.rows.empty() ? std::string() : text(rows.rows[0][0]);
+}
+
+struct ProductInfo
+{
+    std::string cdArvProd;
+    std::string nmProduto;
+};
+
+std::unordered_map<std::string, ProductInfo> loadProducts(db::Connection &connection)
+{
+    std::unordered_map<std::string, ProductInfo> products;
+    const tk::DataPacket rows = connection.query("SELECT CDPRODUTO, CDARVPROD, NMPRODUTO FROM PRODUTO");
+    for (const auto &row : rows.rows)
+        products[text(row[0])] = {text(row[1]), text(row[2])};
+    return products;
+}
+
+// The realized side of a month: withdrawals priced at their date, per product and per day.
+struct RealizedItem
+{
+    tk::TDateTime day = 0;
+    std::string cdProduto;
+    std::string nmProduto;
+    std::string sgUnidade;
+    double qtRetirada = 0;
+    double custoUnit = 0;
+};
+
+struct RealizedDay
+{
+    tk::TDateTime day = 0;
+    double qtComEfetCar = 0;
+    double qtCliEfetCar = 0;
+    double qtRetirada = 0;
+    double custo = 0;
+};
+
+struct Realized
+{
+    std::vector<RealizedItem> items;
+    std::vector<RealizedDay> days;
+};
+
+Realized loadRealized(db::Connection &connection, const std::string &filial, const std::string &servico,
+                      tk::TDateTime anyDayOfMonth, int tipoCustoReal, const std::string &costBranch)
+{
+    const tk::TDateTime first = tk::StartOfTheMonth(anyDayOfMonth);
+    const tk::TDateTime last = tk::EndOfTheMonth(anyDayOfMonth);
+    const db::Params range{{"FILIAL", filial}, {"SERV", servico}, {"D1", date(first)}, {"D2", date(last)}};
+    const PriceBook book = PriceBook::load(connection, costBranch, tipoCustoReal);
+
+    std::map<int, std::pair<double, double>> effective;
+    const tk::DataPacket diners = connection.query(
+        "SELECT DTCARDAPIO, QTCOMEFETCAR, QTCLIEFETCAR FROM COMENSEFET "
+        "WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV AND DTCARDAPIO BETWEEN :D1 AND :D2",
+        range);
+    for (const auto &row : diners.rows)
+        effective[static_cast<int>(row[0].asDateTime())] = {number(row[1]), number(row[2])};
+
+    const tk::DataPacket withdrawals = connection.query(
+        "SELECT R.DTRETIRADA, R.CDPRODUTO, P.NMPRODUTO, P.SGUNIDADE, R.QTRETIRADA "
+        "FROM RETIRADA R JOIN PRODUTO P ON P.CDPRODUTO = R.CDPRODUTO "
+        "WHERE R.CDFILIAL = :FILIAL AND R.CDSERVFILI = :SERV AND R.DTRETIRADA BETWEEN :D1 AND :D2 "
+        "ORDER BY R.DTRETIRADA, P.NMPRODUTO, R.CDPRODUTO, R.NRRETIRADA",
+        range);
+    Realized realized;
+    for (const auto &row : withdrawals.rows) {
+        const tk::TDateTime day = std::floor(row[0].asDateTime());
+        const std::string product = text(row[1]);
+        if (realized.items.empty() || realized.items.back().day != day || realized.items.back().cdProduto != product) {
+            RealizedItem item;
+            item.day = day;
+            item.cdProduto = product;
+            item.nmProduto = text(row[2]);
+            item.sgUnidade = text(row[3]);
+            item.custoUnit = book.lookup(product, day).cost;
+            realized.items.push_back(std::move(item));
+        }
+        realized.items.back().qtRetirada += number(row[4]);
+    }
+    for (RealizedItem &item : realized.items) {
+        item.qtRetirada = tk::RoundDec(item.qtRetirada, 5);
+        if (realized.days.empty() || realized.days.back().day != item.day) {
+            RealizedDay day;
+            day.day = item.day;
+            const auto found = effective.find(static_cast<int>(item.day));
+            if (found != effective.end()) {
+                day.qtComEfetCar = found->second.first;
+                day.qtCliEfetCar = found->second.second;
+            }
+            realized.days.push_back(day);
+        }
+        // Unrounded, as the client's CustoTotal of the item.
+        realized.days.back().custo += item.qtRetirada * item.custoUnit;
+        realized.days.back().qtRetirada += item.qtRetirada;
+    }
+    for (RealizedDay &day : realized.days) {
+        day.custo = tk::RoundDec(day.custo, 5);
+        day.qtRetirada = tk::RoundDec(day.qtRetirada, 5);
+    }
+    return realized;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Connection pool
+
+ConnectionPool::ConnectionPool(std::string dbPath, size_t maxIdle) : m_path(std::move(dbPath)), m_maxIdle(maxIdle) {}
+
+void ConnectionPool::Release::operator()(db::Connection *connection) const
+{
+    std::unique_ptr<db::Connection> owned(connection);
+    if (!owned)
+        return;
+    try {
+        if (owned->inTransaction())
+            owned->rollback();
+    } catch (...) {
+        return; // a connection in an unknown state is closed, not reused
+    }
+    std::lock_guard<std::mutex> lock(pool->m_mutex);
+    if (pool->m_idle.size() < pool->m_maxIdle)
+        pool->m_idle.push_back(std::move(owned));
+}
+
+ConnectionPool::Lease ConnectionPool::acquire()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_idle.empty()) {
+            db::Connection *connection = m_idle.back().release();
+            m_idle.pop_back();
+            return Lease(connection, Release{this});
+        }
+    }
+    return Lease(db::Connection::open(m_path, db::OpenMode::ExistingOnly).release(), Release{this});
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Service
+
+CostService::CostService(std::string dbPath, CostServiceOptions options)
+    : m_options(options), m_pool(dbPath, options.maxIdleConnections)
+{
+    if (!std::filesystem::exists(dbPath))
+        throw db::SqlError("Database '" + dbPath + "' not found");
+    {
+        auto connection = m_pool.acquire();
+        // Fails clearly at start when the file is not a suite database.
+        connection->query("SELECT COUNT(*) AS N FROM FILIAL");
+        connection->query("SELECT COUNT(*) AS N FROM TRABCUSTO");
+    }
+    auto bind = [this](tk::Variant (CostService::*method)(const tk::VariantArray &)) {
+        return [this, method](const tk::VariantArray &args) { return (this->*method)(args); };
+    };
+    m_methods = {
+        {"GetParams", bind(&CostService::getParams)},
+        {"GetTrabCusto", bind(&CostService::getTrabCusto)},
+        {"GetCustoPadrao", bind(&CostService::getCustoPadrao)},
+        {"GetComensPlan", bind(&CostService::getComensPlan)},
+        {"GetCardapio", bind(&CostService::getCardapio)},
+        {"GetProduto", bind(&CostService::getProduto)},
+        {"GetConsServ", bind(&CostService::getConsServ)},
+        {"GetRealizado", bind(&CostService::getRealizado)},
+        {"GetItemReti", bind(&CostService::getItemReti)},
+        {"GetProdCustZero", bind(&CostService::getProdCustZero)},
+        {"GetProdCotDesatu", bind(&CostService::getProdCotDesatu)},
+        {"GetOrigemCusto", bind(&CostService::getOrigemCusto)},
+        {"DelConsplan", bind(&CostService::delConsplan)},
+    };
+}
+
+tk::Variant CostService::call(const std::string &method, const tk::VariantArray &args) const
+{
+    const auto found = m_methods.find(method);
+    if (found == m_methods.end())
+        throw tk::Exception("unknown method '" + method + "'");
+    return found->second(args);
+}
+
+template<typename Fn>
+auto CostService::read(Fn &&fn)
+{
+    auto connection = m_pool.acquire();
+    db::Transaction tx(*connection);
+    auto result = fn(*connection);
+    tx.commit();
+    return result;
+}
+
+int64_t CostService::cleanupStaleWorkSets()
+{
+    return cleanupStaleWorkSets(nowDateTime());
+}
+
+int64_t CostService::cleanupStaleWorkSets(tk::TDateTime now)
+{
+    auto connection = m_pool.acquire();
+    return cleanupWorkSets(*connection, m_options.workSetMaxAgeSeconds, now);
+}
+
+// GetParams(CdFilial) -> [qryParamFilial, qryParamPlaneja]
+tk::Variant CostService::getParams(const tk::VariantArray &argv)
+{
+    const ArgReader args("GetParams", argv, 1);
+    const std::string filial = args.code(1, "CdFilial");
+    return read([&](db::Connection &c) {
+        tk::DataPacket filialParams = makePacket({str("IDCOMCUSPERC", 1)});
+        for (const auto &row : c.query("SELECT IDCOMCUSPERC FROM PARAMFILIAL WHERE CDFILIAL = :FILIAL",
+                                       {{"FILIAL", filial}}).rows)
+            filialParams.addRow({row[0]});
+        tk::DataPacket planning = makePacket({str("IDUTILFATCOR", 1), str("IDUTILFATCOC", 1), str("IDTIPCALCFAT", 1),
+                                              flt("NRCORSAFRA"), flt("NRCORINICSAF"), flt("NRCORENTRSAF")});
+        for (const auto &row : c.query("SELECT IDUTILFATCOR, IDUTILFATCOC, IDTIPCALCFAT, NRCORSAFRA, NRCORINICSAF, "
+                                       "NRCORENTRSAF FROM PARAMPLANEJA WHERE CDFILIAL = :FILIAL",
+                                       {{"FILIAL", filial}}).rows)
+            planning.addRow(row);
+        return tk::Variant::array({tk::Variant(std::move(filialParams)), tk::Variant(std::move(planning))});
+    });
+}
+
+// GetTrabCusto(CdFilial, CdServFili, first, last, CdTipoCusto, operator, IdRefeFixa, DtRefeFixa, CdFiliCust,
+// write) -> [ChaveTrabCusto or an error text, qryTrabCusto, cdsPreCotDesatu]. The daily table has a row
+// for every day of the range; days without a menu carry zeros.
+tk::Variant CostService::getTrabCusto(const tk::VariantArray &argv)
+{
+    const ArgReader args("GetTrabCusto", argv, 10);
+    PricingContext context;
+    context.filial = args.code(1, "CdFilial");
+    context.servico = args.code(2, "CdServFili");
+    const tk::TDateTime first = std::floor(args.date(3, "first"));
+    const tk::TDateTime last = std::floor(args.date(4, "last"));
+    context.tipoCusto = args.integer(5, "CdTipoCusto");
+    const std::string operatorName = args.code(6, "operator");
+    context.refeFixa = args.flag(7, "IdRefeFixa");
+    context.dtRefeFixa = args.date(8, "DtRefeFixa");
+    const std::string cdFiliCust = args.code(9, "CdFiliCust");
+    const bool writeSet = args.flag(10, "write");
+    checkRange(args, first, last, 4);
+    context.costBranch = effectiveCostBranch(cdFiliCust, context.filial);
+
+    struct Computed
+    {
+        std::vector<PlannedDay> days;
+        std::string comCusPerc;
+    };
+    Computed computed = read([&](db::Connection &c) {
+        const KitchenData data = KitchenData::load(c, context.filial, context.servico, first, last);
+        const PriceBook book = PriceBook::load(c, context.costBranch, context.tipoCusto);
+        return Computed{planMonth(data, context, book), idComCusPerc(c, context.filial)};
+    });
+
+    tk::DataPacket daily = makePacket({dt("DTDATA"), flt("VRCUSTPRODMAT"), flt("VRCUSTOCONS"), flt("VRCUSTORAT"),
+                                       flt("QTCOMESTICAR"), flt("QTCLIESTICAR"), flt("VRCUSTOACU"),
+                                       flt("VRCUSTOCONSACU"), flt("VRCUSTMATACU"), flt("VRCUSTOMEDIO"),
+                                       flt("QTCOMESACU")});
+    tk::DataPacket outdated = makePacket({dt("DTDATA")});
+    // Running figures as the client recomputes them when it opens the table.
+    double previousCost = 0, previousDiners = 0, materialSum = 0, consumptionSum = 0;
+    for (const PlannedDay &day : computed.days) {
+        const double diners = computed.comCusPerc == "C" ? day.qtCliEstiCar : day.qtComEstiCar;
+        const double total = day.vrCustProdMat + (day.vrCustoCons + day.vrCustoRat);
+        const double accumulated = total + previousCost;
+        const double accumulatedDiners = diners + previousDiners;
+        previousCost = accumulated;
+        previousDiners = accumulatedDiners;
+        materialSum += day.vrCustProdMat;
+        consumptionSum += day.vrCustoCons;
+        const double average = accumulatedDiners != 0 ? tk::RoundDec(accumulated / accumulatedDiners, 5) : 0.0;
+        daily.addRow({date(day.day), day.vrCustProdMat, day.vrCustoCons, day.vrCustoRat, day.qtComEstiCar,
+                      day.qtCliEstiCar, accumulated, tk::RoundDec(consumptionSum, 5), tk::RoundDec(materialSum, 5),
+                      average, accumulatedDiners});
+        if (day.outdated)
+            outdated.addRow({date(day.day)});
+    }
+
+    std::string key;
+    if (writeSet) {
+        WorkSetHeader header{context.filial, context.servico, first,         last,        context.tipoCusto,
+                             cdFiliCust,     context.refeFixa, context.dtRefeFixa, operatorName};
+        try {
+            auto connection = m_pool.acquire();
+            key = writeWorkSet(*connection, header, computed.days, nowDateTime());
+        } catch (const std::exception &e) {
+            // The window shows this text and goes on with the daily table.
+            key = std::string("Erro ao gravar o conjunto de trabalho: ") + e.what();
+        }
+    }
+    return tk::Variant::array({key, tk::Variant(std::move(daily)), tk::Variant(std::move(outdated))});
+}
+
+// GetCustoPadrao(CdFilial, CdServFili, first) -> cdsCustoPadrao: the standard cost per diner of the
+// latest row in force on or before the last day of the month (no row: an empty packet).
+tk::Variant CostService::getCustoPadrao(const tk::VariantArray &argv)
+{
+    const ArgReader args("GetCustoPadrao", argv, 3);
+    const std::string filial = args.code(1, "CdFilial");
+    const std::string servico = args.code(2, "CdServFili");
+    const tk::TDateTime first = args.date(3, "first");
+    return read([&](db::Connection &c) {
+        tk::DataPacket packet = makePacket({flt("VRCUSTPADR")});
+        const tk::DataPacket rows = c.query(
+            "SELECT VRCUSTPADR FROM CUSTPADR WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV "
+            "AND DTINIVIGPADR <= :FIM ORDER BY DTINIVIGPADR DESC",
+            {{"FILIAL", filial}, {"SERV", servico}, {"FIM", date(tk::EndOfTheMonth(first))}});
+        if (!rows.rows.empty())
+            packet.addRow({rows.rows[0][0]});
+        return tk::Variant(std::move(packet));
+    });
+}
+
+// GetComensPlan(CdFilial, CdServFili, DtIniMes) -> checked: the month's planned diners (clients only when
+// the branch counts clients, as the daily table does).
+tk::Variant CostService::getComensPlan(const tk::VariantArray &argv)
+{
+    try {
+        const ArgReader args("GetComensPlan", argv, 3);
+        const std::string filial = args.code(1, "CdFilial");
+        const std::string servico = args.code(2, "CdServFili");
+        const tk::TDateTime month = args.date(3, "DtIniMes");
+        const double diners = read([&](db::Connection &c) {
+            const bool clients = idComCusPerc(c, filial) == "C";
+            const tk::DataPacket rows = c.query(
+                "SELECT QTCOMESTICAR, QTCLIESTICAR FROM CARDAPIO WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV "
+                "AND DTCARDAPIO BETWEEN :D1 AND :D2 ORDER BY DTCARDAPIO, CDDIETPAD",
+                {{"FILIAL", filial}, {"SERV", servico}, {"D1", date(tk::StartOfTheMonth(month))},
+                 {"D2", date(tk::EndOfTheMonth(month))}});
+            double sum = 0;
+            for (const auto &row : rows.rows)
+                sum += number(row[clients ? 1 : 0]);
+            return sum;
+        });
+        return checkedOk(diners);
+    } catch (const std::exception &e) {
+        return checkedFail(e.what());
+    }
+}
+
+// GetCardapio(CdFilial, CdServFili, first of day) -> qryCardapio: every menu line of the month. CONT is
+// the number of days of the month on which the dish is on a menu.
+tk::Variant CostService::getCardapio(const tk::VariantArray &argv)
+{
+    const ArgReader args("GetCardapio", argv, 3);
+    const std::string filial = args.code(1, "CdFilial");
+    const std::string servico = args.code(2, "CdServFili");
+    const tk::TDateTime month = args.date(3, "first");
+    const KitchenData data = read([&](db::Connection &c) {
+        return KitchenData::load(c, filial, servico, tk::StartOfTheMonth(month), tk::EndOfTheMonth(month), false);
+    });
+    std::map<std::string, std::vector<int>> daysOfDish;
+    for (const MenuLine &line : data.lines) {
+        auto &days = daysOfDish[KitchenData::dishKey(line.cdFilAuxPrat, line.cdPrato)];
+        if (days.empty() || days.back() != static_cast<int>(line.day))
+            days.push_back(static_cast<int>(line.day));
+    }
+    tk::DataPacket packet = makePacket({str("NMPRATO", 40), str("CDFILIAL", 4), str("CDPRATO", 10),
+                                        str("CDFILAUXPRAT", 4), str("CDSERVFILI", 5), dt("DTCARDAPIO"),
+                                        str("CDDIETPAD", 4), flt("QTCOMESTICAR"), flt("QTCLIESTICAR"),
+                                        flt("VRPECONSCARD"), flt("CONT"), flt("COMENSPRATO")});
+    for (const MenuLine &line : data.lines) {
+        std::vector<int> days = daysOfDish[KitchenData::dishKey(line.cdFilAuxPrat, line.cdPrato)];
+        std::sort(days.begin(), days.end());
+        const double count = static_cast<double>(std::unique(days.begin(), days.end()) - days.begin());
+        packet.addRow({line.nmPrato, filial, line.cdPrato, line.cdFilAuxPrat, servico, date(line.day), line.cdDietPad,
+                       line.qtComEstiCar, line.qtCliEstiCar, line.vrPeConsCard, count, line.comensPrato});
+    }
+    return tk::Variant(std::move(packet));
+}
+
+// GetProduto(CdFilial, CdServFili, day, CdTipoCusto, IdRefeFixa, price date, first, CdFiliCust) -> qryProduto:
+// every ingredient of every dish of the day's menus (all diets), priced at the price date.
+tk::Variant CostService::getProduto(const tk::VariantArray &argv)
+{
+    const ArgReader args("GetProduto", argv, 8);
+    const std::string filial = args.code(1, "CdFilial");
+    const std::string servico = args.code(2, "CdServFili");
+    const tk::TDateTime day = std::floor(args.date(3, "day"));
+    const int tipoCusto = args.integer(4, "CdTipoCusto");
+    args.flag(5, "IdRefeFixa");
+    const tk::TDateTime priceDate = args.date(6, "price date");
+    args.date(7, "first");
+    const std::string costBranch = effectiveCostBranch(args.code(8, "CdFiliCust"), filial);
+
+    tk::DataPacket packet = makePacket({str("NMPRODUTO", 50), str("SGUNIDPROD", 10), str("CDPRATO", 10),
+                                        str("CDPRODUTO", 10), flt("QTPRODUTO"), flt("VRFATCOC"), flt("VRFATCOR"),
+                                        str("SGUNIDADE", 10), str("IDINTESAFR", 12), str("CDDIETPAD", 4),
+                                        flt("QTDERECE"), dt("DTCARDAPIO"), flt("CUSTOPRODANT"), flt("CustoProd"),
+                                        flt("QTDEBRUTA"), str("CDFILAUXPRAT", 4), str("IDCUSTODESATU", 4000)});
+    read([&](db::Connection &c) {
+        const KitchenData data = KitchenData::load(c, filial, servico, day, day);
+        const PriceBook book = PriceBook::load(c, costBranch, tipoCusto);
+        std::unordered_map<std::string, Price> prices;
+        for (const MenuLine &line : data.lines) {
+            for (const RecipeLine &r : data.recipe(line)) {
+                auto found = prices.find(r.cdProduto);
+                if (found == prices.end())
+                    found = prices.emplace(r.cdProduto, book.lookup(r.cdProduto, priceDate)).first;
+                const Price &price = found->second;
+                packet.addRow({r.nmProduto, r.sgUnidProd, line.cdPrato, r.cdProduto, r.qtProduto, r.vrFatCoc,
+                               r.vrFatCor, r.sgUnidade, r.idInteSafr, line.cdDietPad, r.qtdeRece, date(line.day),
+                               price.previous, price.cost, r.qtdeBruta, line.cdFilAuxPrat,
+                               price.outdated ? "S" : "N"});
+            }
+        }
+        return 0;
+    });
+    return tk::Variant(std::move(packet));
+}
+
+// GetConsServ(CdFilial, CdServFili, day, CdTipoCusto, day type, price date, CdFiliCust) ->
+// [cdsConsumo, qryConsServ, cdsComens]. A day without a menu has no consumption.
+tk::Variant CostService::getConsServ(const tk::VariantArray &argv)
+{
+    const ArgReader args("GetConsServ", argv, 7);
+    const std::string filial = args.code(1, "CdFilial");
+    const std::string servico = args.code(2, "CdServFili");
+    const tk::TDateTime day = std::floor(args.date(3, "day"));
+    const int tipoCusto = args.integer(4, "CdTipoCusto");
+    const std::string idTipoDia = args.code(5, "day type");
+    if (idTipoDia.size() != 1 || idTipoDia[0] < '1' || idTipoDia[0] > '8')
+        args.fail(5, "day type", "must be \"1\" to \"8\", got \"" + idTipoDia + "\"");
+    const tk::TDateTime priceDate = args.date(6, "price date");
+    const std::string costBranch = effectiveCostBranch(args.code(7, "CdFiliCust"), filial);
+
+    tk::DataPacket types = makePacket({fixed("TPCONS", 1), str("CDTPRCONSFIX", 2), str("NMTIPOPRAT", 15),
+                                       flt("VRCUSTPADRTP")});
+    tk::DataPacket items = makePacket({fixed("IDCONSUMO", 1), str("NMPRODUTO", 50), str("SGUNIDADE", 10),
+                                       flt("QTCONSSERV"), flt("CustoUnit"), str("CDPRODUTO", 10),
+                                       str("IDCUSTODESATU", 4000)});
+    tk::DataPacket diners = makePacket({flt("QTCOMESTICAR")});
+    read([&](db::Connection &c) {
+        const KitchenData data = KitchenData::load(c, filial, servico, day, day, false);
+        const PriceBook book = PriceBook::load(c, costBranch, tipoCusto);
+        const MenuDay *menu = data.menuDay(day);
+        const double qtComEstiCar = menu ? menu->qtComEstiCar : 0.0;
+        const ConsumptionDay consumption = costConsumption(data, book, day, idTipoDia, qtComEstiCar, priceDate);
+        for (const ConsumptionType *type : consumption.types)
+            types.addRow({type->tpCons, type->cdTprConsFix, type->nmTipoPrat, type->vrCustPadrTp});
+        for (const ConsumptionLine &line : consumption.lines) {
+            items.addRow({line.item->idConsumo, line.item->nmProduto, line.item->sgUnidade, line.item->qtConsServ,
+                          line.price.cost, line.item->cdProduto, line.price.outdated ? "S" : "N"});
+        }
+        diners.addRow({qtComEstiCar});
+        return 0;
+    });
+    return tk::Variant::array({tk::Variant(std::move(types)), tk::Variant(std::move(items)),
+                               tk::Variant(std::move(diners))});
+}
+
+namespace {
+struct RealizedArgs
+{
+    std::string filial;
+    std::string servico;
+    tk::TDateTime month = 0;
+    int tipoCustoReal = 0;
+    std::string costBranch;
+};
+
+RealizedArgs readRealizedArgs(const char *method, const tk::VariantArray &argv)
+{
+    const ArgReader args(method, argv, 7);
+    RealizedArgs r;
+    r.filial = args.code(1, "CdFilial");
+    r.servico = args.code(2, "CdServFili");
+    r.month = args.date(3, "first");
+    r.tipoCustoReal = args.integer(4, "CdTipoCustoReal");
+    args.flag(5, "IdRefeFixa");
+    args.date(6, "DtRefeFixa");
+    r.costBranch = effectiveCostBranch(args.code(7, "CdFiliCust"), r.filial);
+    return r;
+}
+} // namespace
+
+// GetRealizado(CdFilial, CdServFili, first of day, CdTipoCustoReal, IdRefeFixa, DtRefeFixa, CdFiliCust) ->
+// qryRealizado: the days of the month with withdrawals, priced at the withdrawal date.
+tk::Variant CostService::getRealizado(const tk::VariantArray &argv)
+{
+    const RealizedArgs r = readRealizedArgs("GetRealizado", argv);
+    const Realized realized = read([&](db::Connection &c) {
+        return loadRealized(c, r.filial, r.servico, r.month, r.tipoCustoReal, r.costBranch);
+    });
+    tk::DataPacket packet = makePacket({dt("DTCARDAPIO"), flt("QTCOMEFETCAR"), flt("QTCLIEFETCAR"), flt("QTRETIRADA"),
+                                        flt("CUSTO"), flt("CUSTOACUM"), flt("QTCOMENSACU"), flt("VRCUSTOMEDIO")});
+    double costSum = 0, dinerSum = 0;
+    for (const RealizedDay &day : realized.days) {
+        costSum += day.custo;
+        dinerSum += day.qtComEfetCar;
+        const double custoAcum = tk::RoundDec(costSum, 5);
+        const double comensAcu = tk::RoundDec(dinerSum, 5);
+        const double average = comensAcu != 0 ? tk::RoundDec(custoAcum / comensAcu, 5) : 0.0;
+        packet.addRow({date(day.day), day.qtComEfetCar, day.qtCliEfetCar, day.qtRetirada, day.custo, custoAcum,
+                       comensAcu, average});
+    }
+    return tk::Variant(std::move(packet));
+}
+
+// GetItemReti(as GetRealizado) -> qryItemReti: the products withdrawn on each day of the month.
+tk::Variant CostService::getItemReti(const tk::VariantArray &argv)
+{
+    const RealizedArgs r = readRealizedArgs("GetItemReti", argv);
+    const Realized realized = read([&](db::Connection &c) {
+        return loadRealized(c, r.filial, r.servico, r.month, r.tipoCustoReal, r.costBranch);
+    });
+    std::map<int, const RealizedDay *> days;
+    for (const RealizedDay &day : realized.days)
+        days[static_cast<int>(day.day)] = &day;
+    tk::DataPacket packet = makePacket({str("NMPRODUTO", 50), str("SGUNIDADE", 10), flt("CustoUnit"), flt("QTRETIRADA"),
+                                        flt("QTCOMEFETCAR"), flt("QTCLIEFETCAR"), str("CDPRODUTO", 10),
+                                        dt("DTCARDAPIO")});
+    for (const RealizedItem &item : realized.items) {
+        const RealizedDay *day = days[static_cast<int>(item.day)];
+        packet.addRow({item.nmProduto, item.sgUnidade, item.custoUnit, item.qtRetirada, day->qtComEfetCar,
+                       day->qtCliEfetCar, item.cdProduto, date(item.day)});
+    }
+    return tk::Variant(std::move(packet));
+}
+
+// GetProdCustZero(CdFiliCust, CdTipoCusto, DtRefeFixa, CdFilial, CdServFili, first, last, IdRefeFixa) ->
+// cdsProdCustZero: per day, the menu products whose unit cost is 0, with the day's gross quantity.
+tk::Variant CostService::getProdCustZero(const tk::VariantArray &argv)
+{
+    const ArgReader args("GetProdCustZero", argv, 8);
+    PricingContext context;
+    const std::string cdFiliCust = args.code(1, "CdFiliCust");
+    context.tipoCusto = args.integer(2, "CdTipoCusto");
+    context.dtRefeFixa = args.date(3, "DtRefeFixa");
+    context.filial = args.code(4, "CdFilial");
+    context.servico = args.code(5, "CdServFili");
+    const tk::TDateTime first = std::floor(args.date(6, "first"));
+    const tk::TDateTime last = std::floor(args.date(7, "last"));
+    context.refeFixa = args.flag(8, "IdRefeFixa");
+    checkRange(args, first, last, 7);
+    context.costBranch = effectiveCostBranch(cdFiliCust, context.filial);
+
+    tk::DataPacket packet = makePacket({str("CDARVPROD", 20), str("CDPRODUTO", 10), str("NMPRODUTO", 50),
+                                        dt("DTCARDAPIO"), flt("CUSTOPROD"), flt("QTDEBRUTA")});
+    read([&](db::Connection &c) {
+        const KitchenData data = KitchenData::load(c, context.filial, context.servico, first, last);
+        const PriceBook book = PriceBook::load(c, context.costBranch, context.tipoCusto);
+        const auto products = loadProducts(c);
+        for (const PlannedDay &day : planMonth(data, context, book)) {
+            std::vector<std::pair<std::string, std::string>> zero; // name, code
+            for (const auto &[code, planned] : day.products) {
+                if (planned.inMenu && planned.price.cost == 0)
+                    zero.emplace_back(products.count(code) ? products.at(code).nmProduto : code, code);
+            }
+            std::sort(zero.begin(), zero.end());
+            for (const auto &[name, code] : zero) {
+                const auto info = products.find(code);
+                packet.addRow({info != products.end() ? info->second.cdArvProd : "", code, name, date(day.day), 0.0,
+                               tk::RoundDec(day.products.at(code).qtMenu, 5)});
+            }
+        }
+        return 0;
+    });
+    return tk::Variant(std::move(packet));
+}
+
+// GetProdCotDesatu(ChaveTrabCusto, CdFilial, CdFiliCust, CdServFili, CdTipoCusto, first, last, DtRefeFixa,
+// IdRefeFixa) -> cdsProdCotDesatu: the work set's products priced from an outdated quote.
+tk::Variant CostService::getProdCotDesatu(const tk::VariantArray &argv)
+{
+    const ArgReader args("GetProdCotDesatu", argv, 9);
+    const std::string key = args.code(1, "ChaveTrabCusto");
+    const std::string filial = args.code(2, "CdFilial");
+    args.code(3, "CdFiliCust");
+    args.code(4, "CdServFili");
+    args.integer(5, "CdTipoCusto");
+    const tk::TDateTime first = std::floor(args.date(6, "first"));
+    const tk::TDateTime last = std::floor(args.date(7, "last"));
+    args.date(8, "DtRefeFixa");
+    args.flag(9, "IdRefeFixa");
+    checkRange(args, first, last, 7);
+
+    return read([&](db::Connection &c) {
+        if (key.size() != kWorkSetKeyLength || !workSetExists(c, key, filial))
+            throw tk::Exception("Conjunto de trabalho '" + key + "' não encontrado para a filial '" + filial + "'");
+        tk::DataPacket packet = makePacket({dt("DTCONSPLAN"), str("CDARVPROD", 20), str("CDPRODUTO", 10),
+                                            str("NMPRODUTO", 50), flt("QTCONSPLAN"), flt("CUSTOPROD"),
+                                            dt("DTCUSTOSUP"), dt("DTFINCUSTSUP")});
+        const tk::DataPacket rows = c.query(
+            "SELECT C.DTCONSPLAN, P.CDARVPROD, C.CDPRODUTO, P.NMPRODUTO, C.QTCONSPLAN, C.CUSTOPROD, C.DTCUSTOSUP, "
+            "C.DTFINCUSTSUP FROM CONSPLAN C JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODUTO "
+            "WHERE C.CDCHAVETRAB = :KEY AND C.IDCUSTODESATU = 'S' AND C.DTCONSPLAN BETWEEN :D1 AND :D2 "
+            "ORDER BY C.DTCONSPLAN, P.NMPRODUTO, C.CDPRODUTO",
+            {{"KEY", key}, {"D1", date(first)}, {"D2", date(last)}});
+        for (const auto &row : rows.rows)
+            packet.addRow(row);
+        return tk::Variant(std::move(packet));
+    });
+}
+
+// GetOrigemCusto(branch, product, CdTipoCusto, price date) -> checked cdsOrigemCusto: the quote (IDORIGEM
+// "C") or cost row (IDORIGEM "P") behind the product's price, with supplier and brand.
+tk::Variant CostService::getOrigemCusto(const tk::VariantArray &argv)
+{
+    try {
+        const ArgReader args("GetOrigemCusto", argv, 4);
+        const std::string branch = args.code(1, "branch");
+        const std::string product = args.code(2, "product");
+        const int tipoCusto = args.integer(3, "CdTipoCusto");
+        const tk::TDateTime priceDate = args.date(4, "price date");
+        tk::DataPacket packet = makePacket({str("CDFORNECED", 21), str("IDTPIJURFORN", 1), str("NRINSJURFORN", 20),
+                                            str("NMRAZSOCFORN", 40), str("CDPRODUTO", 10), str("CDARVPROD", 20),
+                                            str("NMPRODUTO", 50), dt("DTINIVALITM"), dt("DTFINVALITM"),
+                                            str("NMMARCA", 20), str("IDORIGEM", 1)});
+        read([&](db::Connection &c) {
+            const tk::DataPacket info = c.query("SELECT CDARVPROD, NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = :PROD",
+                                                {{"PROD", product}});
+            if (info.rows.empty())
+                throw tk::Exception("Produto '" + product + "' não encontrado");
+            const PriceBook book = PriceBook::load(c, branch, tipoCusto, product);
+            const Price price = book.lookup(product, priceDate);
+            if (!price.found) {
+                throw tk::Exception("Produto '" + product + "' sem custo do tipo " + std::to_string(tipoCusto)
+                                    + " na filial '" + branch + "' em " + tk::DateToStr(priceDate));
+            }
+            const PriceEntry &entry = *price.entry;
+            tk::VariantArray supplier{tk::Variant(entry.supplier), {}, {}, {}};
+            if (!entry.supplier.empty()) {
+                const tk::DataPacket s = c.query(
+                    "SELECT IDTPIJURFORN, NRINSJURFORN, NMRAZSOCFORN FROM FORNECEDOR WHERE CDFORNECED = :F",
+                    {{"F", entry.supplier}});
+                if (!s.rows.empty())
+                    supplier = {tk::Variant(entry.supplier), s.rows[0][0], s.rows[0][1], s.rows[0][2]};
+            } else {
+                supplier[0] = tk::Variant();
+            }
+            packet.addRow({supplier[0], supplier[1], supplier[2], supplier[3], product, info.rows[0][0],
+                           info.rows[0][1], date(entry.from), entry.openEnded ? tk::Variant() : date(entry.to),
+                           entry.brand.empty() ? tk::Variant() : tk::Variant(entry.brand),
+                           book.quoteBased() ? "C" : "P"});
+            return 0;
+        });
+        return checkedOk(tk::Variant(std::move(packet)));
+    } catch (const std::exception &e) {
+        return checkedFail(e.what());
+    }
+}
+
+// DelConsplan(ChaveTrabCusto, CdFilial) -> "" on success, else the error text. An empty key (a window whose
+// first load failed) has nothing to delete.
+tk::Variant CostService::delConsplan(const tk::VariantArray &argv)
+{
+    const ArgReader args("DelConsplan", argv, 2);
+    const std::string key = args.code(1, "ChaveTrabCusto");
+    const std::string filial = args.code(2, "CdFilial");
+    if (key.empty())
+        return tk::Variant("");
+    try {
+        auto connection = m_pool.acquire();
+        if (!deleteWorkSet(*connection, key, filial))
+            return tk::Variant("Conjunto de trabalho '" + key + "' não encontrado para a filial '" + filial + "'");
+    } catch (const std::exception &e) {
+        return tk::Variant(std::string("Erro ao excluir o conjunto de trabalho '") + key + "': " + e.what());
+    }
+    return tk::Variant("");
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Stale work-set clean-up
+
+WorkSetCleaner::WorkSetCleaner(std::shared_ptr<CostService> service, std::chrono::milliseconds interval,
+                               std::function<void(const std::string &)> log)
+    : m_service(std::move(service)), m_interval(interval), m_log(std::move(log))
+{
+    m_thread = std::thread([this] { run(); });
+}
+
+WorkSetCleaner::~WorkSetCleaner()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void WorkSetCleaner::run()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_stop) {
+        lock.unlock();
+        try {
+            const int64_t removed = m_service->cleanupStaleWorkSets();
+            if (removed > 0 && m_log)
+                m_log("work-set clean-up: removed " + std::to_string(removed) + " stale work set(s)");
+        } catch (const std::exception &e) {
+            if (m_log)
+                m_log(std::string("work-set clean-up failed: ") + e.what());
+        }
+        lock.lock();
+        m_wake.wait_for(lock, m_interval, [this] { return m_stop; });
+    }
+}
+
+} // namespace appsrv

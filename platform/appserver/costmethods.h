@@ -1,0 +1,123 @@
+#pragma once
+
+// The methods of the cost-analysis remote data module (rdmCustoServ), computed from the suite
+// database. Each call runs on a pooled connection in one read transaction; a work-set write runs in
+// its own write transaction. Handlers are safe to run on many threads at once.
+
+#include "platform/database/sqldb.h"
+#include "platform/toolkit/data/variant.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace wire {
+class RpcServer;
+}
+
+namespace appsrv {
+
+using Handler = std::function<tk::Variant(const tk::VariantArray &args)>;
+
+struct CostServiceOptions
+{
+    int64_t workSetMaxAgeSeconds = 12 * 3600; // work sets older than this are stale
+    size_t maxIdleConnections = 16;            // pooled connections kept open between calls
+};
+
+// Connections to one database file, one per concurrent call, reused between calls.
+class ConnectionPool
+{
+public:
+    explicit ConnectionPool(std::string dbPath, size_t maxIdle);
+
+    struct Release
+    {
+        ConnectionPool *pool; // Not owned.
+        void operator()(db::Connection *connection) const;
+    };
+    using Lease = std::unique_ptr<db::Connection, Release>;
+    Lease acquire();
+
+private:
+    std::string m_path;
+    size_t m_maxIdle;
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<db::Connection>> m_idle; // Owned.
+};
+
+class CostService
+{
+public:
+    // Fails (db::SqlError) when the database file does not exist or has no suite schema.
+    CostService(std::string dbPath, CostServiceOptions options = {});
+
+    // Method name -> handler; every method of the remote data module.
+    const std::map<std::string, Handler> &methods() const { return m_methods; }
+    // Calls a method directly (tests, benchmarks); throws what the handler throws.
+    tk::Variant call(const std::string &method, const tk::VariantArray &args) const;
+
+    // Removes stale work sets now; returns how many.
+    int64_t cleanupStaleWorkSets();
+    int64_t cleanupStaleWorkSets(tk::TDateTime now);
+
+    const CostServiceOptions &options() const { return m_options; }
+
+private:
+    tk::Variant getParams(const tk::VariantArray &args);
+    tk::Variant getTrabCusto(const tk::VariantArray &args);
+    tk::Variant getCustoPadrao(const tk::VariantArray &args);
+    tk::Variant getComensPlan(const tk::VariantArray &args);
+    tk::Variant getCardapio(const tk::VariantArray &args);
+    tk::Variant getProduto(const tk::VariantArray &args);
+    tk::Variant getConsServ(const tk::VariantArray &args);
+    tk::Variant getRealizado(const tk::VariantArray &args);
+    tk::Variant getItemReti(const tk::VariantArray &args);
+    tk::Variant getProdCustZero(const tk::VariantArray &args);
+    tk::Variant getProdCotDesatu(const tk::VariantArray &args);
+    tk::Variant getOrigemCusto(const tk::VariantArray &args);
+    tk::Variant delConsplan(const tk::VariantArray &args);
+
+    // Runs fn on a pooled connection inside one read transaction.
+    template<typename Fn>
+    auto read(Fn &&fn);
+
+    CostServiceOptions m_options;
+    mutable ConnectionPool m_pool;
+    std::map<std::string, Handler> m_methods;
+};
+
+// Registers every method of the service on the server. The handlers share the returned service.
+std::shared_ptr<CostService> registerCostMethods(wire::RpcServer &server, const std::string &dbPath,
+                                                 CostServiceOptions options = {});
+
+// Removes stale work sets at start and then every `interval`, on its own thread, until destroyed.
+class WorkSetCleaner
+{
+public:
+    WorkSetCleaner(std::shared_ptr<CostService> service, std::chrono::milliseconds interval,
+                   std::function<void(const std::string &)> log = {});
+    ~WorkSetCleaner();
+    WorkSetCleaner(const WorkSetCleaner &) = delete;
+    WorkSetCleaner &operator=(const WorkSetCleaner &) = delete;
+
+private:
+    void run();
+
+    std::shared_ptr<CostService> m_service;
+    std::chrono::milliseconds m_interval;
+    std::function<void(const std::string &)> m_log;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+} // namespace appsrv

@@ -1,0 +1,330 @@
+#include "platform/appserver/plan.h"
+
+#include "platform/appserver/rounding.h"
+#include "platform/toolkit/data/datetime.h"
+#include "platform/toolkit/data/formats.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+namespace appsrv {
+
+namespace {
+
+std::string text(const tk::Variant &value)
+{
+    return value.isNull() ? std::string() : value.asString();
+}
+
+double number(const tk::Variant &value)
+{
+    return value.isNull() ? 0.0 : value.asDouble();
+}
+
+int serial(tk::TDateTime day)
+{
+    return static_cast<int>(std::floor(day));
+}
+
+// Prices of one price date, looked up once per product (by its index in the kitchen data).
+class PriceCache
+{
+public:
+    PriceCache(const PriceBook &book, const KitchenData &data) : m_book(book), m_data(data) {}
+    const Price &get(int product, tk::TDateTime date)
+    {
+        if (date != m_date || m_prices.size() != m_data.productCodes.size()) {
+            m_prices.assign(m_data.productCodes.size(), Price());
+            m_known.assign(m_data.productCodes.size(), false);
+            m_date = date;
+        }
+        const auto index = static_cast<size_t>(product);
+        if (!m_known[index]) {
+            m_prices[index] = m_book.lookup(m_data.productCodes[index], date);
+            m_known[index] = true;
+        }
+        return m_prices[index];
+    }
+
+private:
+    const PriceBook &m_book;   // Not owned.
+    const KitchenData &m_data; // Not owned.
+    tk::TDateTime m_date = -1;
+    std::vector<Price> m_prices;
+    std::vector<bool> m_known;
+};
+
+} // namespace
+
+std::string effectiveCostBranch(const std::string &cdFiliCust, const std::string &cdFilial)
+{
+    return tk::Trim(cdFiliCust).empty() ? cdFilial : cdFiliCust;
+}
+
+double comensPrato(double qtComEstiCar, double vrPeConsCard)
+{
+    return tk::RoundDec(qtComEstiCar * vrPeConsCard / 100.0, 0);
+}
+
+std::string dayType(tk::TDateTime day, bool holiday)
+{
+    return holiday ? "8" : std::to_string(tk::DayOfWeek(day));
+}
+
+std::string KitchenData::dishKey(const std::string &cdFilAuxPrat, const std::string &cdPrato)
+{
+    return cdFilAuxPrat + '\x1f' + cdPrato;
+}
+
+bool KitchenData::isHoliday(tk::TDateTime day) const
+{
+    return std::find(holidays.begin(), holidays.end(), serial(day)) != holidays.end();
+}
+
+const MenuDay *KitchenData::menuDay(tk::TDateTime day) const
+{
+    const auto found = days.find(serial(day));
+    return found == days.end() ? nullptr : &found->second;
+}
+
+int KitchenData::productIndex(const std::string &cdProduto)
+{
+    const auto [found, added] = productIds.emplace(cdProduto, static_cast<int>(productCodes.size()));
+    if (added)
+        productCodes.push_back(cdProduto);
+    return found->second;
+}
+
+const std::vector<RecipeLine> &KitchenData::recipe(const MenuLine &line) const
+{
+    static const std::vector<RecipeLine> none;
+    const auto found = recipes.find(dishKey(line.cdFilAuxPrat, line.cdPrato));
+    return found == recipes.end() ? none : found->second;
+}
+
+KitchenData KitchenData::load(db::Connection &connection, const std::string &filial, const std::string &servico,
+                              tk::TDateTime first, tk::TDateTime last, bool withRecipes)
+{
+    KitchenData data;
+    data.first = std::floor(first);
+    data.last = std::floor(last);
+    const db::Params range{{"FILIAL", filial},
+                           {"SERV", servico},
+                           {"D1", tk::Variant::fromDateTime(data.first)},
+                           {"D2", tk::Variant::fromDateTime(data.last)}};
+
+    const tk::DataPacket heads = connection.query(
+        "SELECT DTCARDAPIO, QTCOMESTICAR, QTCLIESTICAR FROM CARDAPIO "
+        "WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV AND DTCARDAPIO BETWEEN :D1 AND :D2",
+        range);
+    for (const auto &row : heads.rows) {
+        MenuDay &day = data.days[serial(row[0].asDateTime())];
+        day.hasMenu = true;
+        day.qtComEstiCar += number(row[1]);
+        day.qtCliEstiCar += number(row[2]);
+    }
+
+    const tk::DataPacket lines = connection.query(
+        "SELECT I.DTCARDAPIO, I.CDDIETPAD, I.CDFILAUXPRAT, I.CDPRATO, P.NMPRATO, I.VRPECONSCARD, "
+        "C.QTCOMESTICAR, C.QTCLIESTICAR "
+        "FROM ITCARDAPIO I "
+        "JOIN CARDAPIO C ON C.CDFILIAL = I.CDFILIAL AND C.CDSERVFILI = I.CDSERVFILI "
+        " AND C.DTCARDAPIO = I.DTCARDAPIO AND C.CDDIETPAD = I.CDDIETPAD "
+        "JOIN PRATO P ON P.CDFILAUXPRAT = I.CDFILAUXPRAT AND P.CDPRATO = I.CDPRATO "
+        "WHERE I.CDFILIAL = :FILIAL AND I.CDSERVFILI = :SERV AND I.DTCARDAPIO BETWEEN :D1 AND :D2 "
+        "ORDER BY I.DTCARDAPIO, I.CDDIETPAD, I.NRORDEM, I.CDPRATO",
+        range);
+    data.lines.reserve(lines.rows.size());
+    for (const auto &row : lines.rows) {
+        MenuLine line;
+        line.day = std::floor(row[0].asDateTime());
+        line.cdDietPad = text(row[1]);
+        line.cdFilAuxPrat = text(row[2]);
+        line.cdPrato = text(row[3]);
+        line.nmPrato = text(row[4]);
+        line.vrPeConsCard = number(row[5]);
+        line.qtComEstiCar = number(row[6]);
+        line.qtCliEstiCar = number(row[7]);
+        line.comensPrato = comensPrato(line.qtComEstiCar, line.vrPeConsCard);
+        data.lines.push_back(std::move(line));
+    }
+
+    const tk::DataPacket recipes = !withRecipes ? tk::DataPacket() : connection.query(
+        "SELECT R.CDFILAUXPRAT, R.CDPRATO, R.CDPRODUTO, PR.NMPRODUTO, R.SGUNIDPROD, PR.SGUNIDADE, "
+        "PR.IDINTESAFR, R.QTPRODUTO, R.QTDERECE, R.VRFATCOR, R.VRFATCOC "
+        "FROM (SELECT DISTINCT CDFILAUXPRAT, CDPRATO FROM ITCARDAPIO WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV "
+        " AND DTCARDAPIO BETWEEN :D1 AND :D2) I "
+        "JOIN PRATOPROD R ON R.CDFILAUXPRAT = I.CDFILAUXPRAT AND R.CDPRATO = I.CDPRATO "
+        "JOIN PRODUTO PR ON PR.CDPRODUTO = R.CDPRODUTO "
+        "ORDER BY R.CDFILAUXPRAT, R.CDPRATO, PR.NMPRODUTO, R.CDPRODUTO",
+        range);
+    for (const auto &row : recipes.rows) {
+        RecipeLine r;
+        r.cdProduto = text(row[2]);
+        r.nmProduto = text(row[3]);
+        r.sgUnidProd = text(row[4]);
+        r.sgUnidade = text(row[5]);
+        r.idInteSafr = text(row[6]);
+        r.qtProduto = number(row[7]);
+        r.qtdeRece = number(row[8]);
+        r.vrFatCor = number(row[9]);
+        r.vrFatCoc = number(row[10]);
+        r.qtdeBruta = roundDec(r.qtdeRece * r.vrFatCor, 6);
+        r.product = data.productIndex(r.cdProduto);
+        data.recipes[dishKey(text(row[0]), text(row[1]))].push_back(std::move(r));
+    }
+
+    const db::Params service{{"FILIAL", filial}, {"SERV", servico}};
+    const tk::DataPacket types = connection.query(
+        "SELECT TPCONS, CDTPRCONSFIX, NMTIPOPRAT, VRCUSTPADRTP FROM TIPOCONSSERV "
+        "WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV ORDER BY CDTPRCONSFIX, TPCONS",
+        service);
+    for (const auto &row : types.rows)
+        data.consumptionTypes.push_back({text(row[0]), text(row[1]), text(row[2]), number(row[3])});
+
+    const tk::DataPacket items = connection.query(
+        "SELECT C.IDTIPODIA, C.IDCONSUMO, C.CDPRODUTO, P.NMPRODUTO, P.SGUNIDADE, C.QTCONSSERV "
+        "FROM CONSSERV C JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODUTO "
+        "WHERE C.CDFILIAL = :FILIAL AND C.CDSERVFILI = :SERV "
+        "ORDER BY C.IDTIPODIA, C.IDCONSUMO DESC, P.NMPRODUTO, C.CDPRODUTO",
+        service);
+    for (const auto &row : items.rows) {
+        ConsumptionItem item{-1, text(row[0]), text(row[1]), text(row[2]), text(row[3]), text(row[4]), number(row[5])};
+        item.product = data.productIndex(item.cdProduto);
+        data.consumptionItems.push_back(std::move(item));
+    }
+
+    const tk::DataPacket rateio = connection.query(
+        "SELECT CDRATEIO, DTINIVIGRAT, IDTIPORAT, VRRATEIO FROM RATEIOSERV "
+        "WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV ORDER BY CDRATEIO, DTINIVIGRAT",
+        service);
+    for (const auto &row : rateio.rows)
+        data.indirectCosts.push_back({text(row[0]), row[1].asDateTime(), text(row[2]), number(row[3])});
+
+    const tk::DataPacket holidays = connection.query(
+        "SELECT DTFERIFILI FROM FERIFILI WHERE CDFILIAL = :FILIAL AND DTFERIFILI BETWEEN :D1 AND :D2",
+        {{"FILIAL", filial}, {"D1", tk::Variant::fromDateTime(data.first)},
+         {"D2", tk::Variant::fromDateTime(data.last)}});
+    for (const auto &row : holidays.rows)
+        data.holidays.push_back(serial(row[0].asDateTime()));
+    return data;
+}
+
+ConsumptionDay costConsumption(const KitchenData &data, const PriceBook &book, tk::TDateTime day,
+                               const std::string &idTipoDia, double diners, tk::TDateTime priceDate)
+{
+    ConsumptionDay result;
+    const MenuDay *menu = data.menuDay(day);
+    if (!menu)
+        return result; // no service that day: nothing is consumed
+    PriceCache prices(book, data);
+    std::map<std::string, double> sums;
+    for (const ConsumptionItem &item : data.consumptionItems) {
+        if (item.idTipoDia != idTipoDia)
+            continue;
+        ConsumptionLine line;
+        line.item = &item;
+        line.price = prices.get(item.product, priceDate);
+        const double factor = item.idConsumo == "P" ? diners : 1.0;
+        line.qtdeTotal = roundDec(item.qtConsServ * factor, 5);
+        line.custoTotal = roundDec(line.price.cost * line.qtdeTotal, 5);
+        sums[item.idConsumo] += line.custoTotal;
+        result.lines.push_back(line);
+    }
+    double total = 0;
+    for (const ConsumptionType &type : data.consumptionTypes) {
+        const auto sum = sums.find(type.tpCons);
+        if (sum == sums.end())
+            continue;
+        result.types.push_back(&type);
+        const double typeTotal = roundDec(sum->second, 5);
+        result.typeTotals[type.tpCons] = typeTotal;
+        total += typeTotal;
+    }
+    result.total = roundDec(total, 5);
+    return result;
+}
+
+std::vector<PlannedDay> planMonth(const KitchenData &data, const PricingContext &context, const PriceBook &book)
+{
+    std::vector<PlannedDay> month;
+    PriceCache prices(book, data);
+    // Per-day accumulation by product index; turned into the day's map once the day is done.
+    std::vector<PlannedProduct> byIndex(data.productCodes.size());
+    std::vector<char> used(data.productCodes.size(), 0);
+    std::vector<int> touched;
+    auto product = [&](int index) -> PlannedProduct & {
+        const auto i = static_cast<size_t>(index);
+        if (!used[i]) {
+            used[i] = 1;
+            touched.push_back(index);
+        }
+        return byIndex[i];
+    };
+    auto line = data.lines.begin();
+    for (tk::TDateTime day = data.first; day <= data.last; day += 1) {
+        PlannedDay planned;
+        planned.day = day;
+        const MenuDay *menu = data.menuDay(day);
+        while (line != data.lines.end() && line->day < day)
+            ++line;
+        if (!menu) {
+            month.push_back(std::move(planned));
+            continue;
+        }
+        planned.qtComEstiCar = menu->qtComEstiCar;
+        planned.qtCliEstiCar = menu->qtCliEstiCar;
+        const tk::TDateTime priceDate = context.priceDate(day);
+
+        double material = 0;
+        for (; line != data.lines.end() && line->day == day; ++line) {
+            double dish = 0;
+            for (const RecipeLine &r : data.recipe(*line)) {
+                const Price &price = prices.get(r.product, priceDate);
+                const double qtdeTotal = roundDec(r.qtdeBruta * line->comensPrato, 5);
+                dish += roundDec(price.cost * qtdeTotal, 5);
+                PlannedProduct &p = product(r.product);
+                p.qtMenu += qtdeTotal;
+                p.inMenu = true;
+                p.price = price;
+                planned.outdated = planned.outdated || price.outdated;
+            }
+            material += dish;
+        }
+        planned.vrCustProdMat = roundDec(material, 5);
+
+        const ConsumptionDay consumption = costConsumption(data, book, day, dayType(day, data.isHoliday(day)),
+                                                           menu->qtComEstiCar, priceDate);
+        planned.vrCustoCons = consumption.total;
+        for (const ConsumptionLine &c : consumption.lines) {
+            PlannedProduct &p = product(c.item->product);
+            p.qtConsumption += c.qtdeTotal;
+            p.price = c.price;
+            planned.outdated = planned.outdated || c.price.outdated;
+        }
+        for (int index : touched) {
+            planned.products.emplace(data.productCodes[static_cast<size_t>(index)], byIndex[static_cast<size_t>(index)]);
+            byIndex[static_cast<size_t>(index)] = PlannedProduct();
+            used[static_cast<size_t>(index)] = 0;
+        }
+        touched.clear();
+
+        // Indirect costs: for each allotment the row in force on the day.
+        double indirect = 0;
+        for (size_t i = 0; i < data.indirectCosts.size(); ++i) {
+            const IndirectCost &cost = data.indirectCosts[i];
+            const bool last = i + 1 == data.indirectCosts.size() || data.indirectCosts[i + 1].cdRateio != cost.cdRateio;
+            if (cost.from > day)
+                continue;
+            if (!last && data.indirectCosts[i + 1].from <= day)
+                continue; // a later row of the same allotment is in force
+            indirect += cost.idTipoRat == "P" ? roundDec(cost.vrRateio * menu->qtComEstiCar, 5) : cost.vrRateio;
+        }
+        planned.vrCustoRat = roundDec(indirect, 5);
+        month.push_back(std::move(planned));
+    }
+    return month;
+}
+
+} // namespace appsrv

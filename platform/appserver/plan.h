@@ -1,0 +1,179 @@
+#pragma once
+
+// The planned side of the kitchen for one service and a range of days: menus, recipes, consumption
+// items and indirect costs, read once and costed in C++ with tk::RoundDec, so that every figure is
+// rounded exactly as the client rounds the packets it receives.
+//
+// Per ingredient of a menu line: QtdeTotal = RoundDec(QTDEBRUTA x COMENSPRATO, 5) and
+// CustoTotal = RoundDec(CustoProd x QtdeTotal, 5); a dish costs the sum of its ingredients and the
+// day's raw material (VRCUSTPRODMAT) is RoundDec of the sum of its dishes. Consumption items: per-capita
+// items times the day's estimated diners, fixed items once, the same two roundings, a type total
+// RoundDec(sum, 5), and VRCUSTOCONS = RoundDec(sum of the type totals, 5).
+
+#include "platform/appserver/pricing.h"
+#include "platform/database/sqldb.h"
+
+#include <map>
+#include <unordered_map>
+#include <string>
+#include <vector>
+
+namespace appsrv {
+
+// Who is analysed and how it is priced.
+struct PricingContext
+{
+    std::string filial;
+    std::string servico;
+    std::string costBranch; // CdFiliCust, or CdFilial when that is empty
+    int tipoCusto = 0;
+    bool refeFixa = false;
+    tk::TDateTime dtRefeFixa = 0;
+
+    tk::TDateTime priceDate(tk::TDateTime day) const { return refeFixa ? dtRefeFixa : day; }
+};
+
+std::string effectiveCostBranch(const std::string &cdFiliCust, const std::string &cdFilial);
+
+struct MenuDay
+{
+    double qtComEstiCar = 0; // all diets
+    double qtCliEstiCar = 0;
+    bool hasMenu = false;    // a menu of any diet exists on the day
+};
+
+struct MenuLine
+{
+    tk::TDateTime day = 0;
+    std::string cdDietPad;
+    std::string cdFilAuxPrat;
+    std::string cdPrato;
+    std::string nmPrato;
+    double vrPeConsCard = 0;
+    double qtComEstiCar = 0; // of the line's diet menu
+    double qtCliEstiCar = 0;
+    double comensPrato = 0;
+};
+
+struct RecipeLine
+{
+    int product = -1; // index in KitchenData::productCodes
+    std::string cdProduto;
+    std::string nmProduto;
+    std::string sgUnidProd;
+    std::string sgUnidade;
+    std::string idInteSafr;
+    double qtProduto = 0;
+    double qtdeRece = 0;
+    double vrFatCor = 0;
+    double vrFatCoc = 0;
+    double qtdeBruta = 0; // RoundDec(QTDERECE x VRFATCOR, 6): the value the packet carries
+};
+
+struct ConsumptionItem
+{
+    int product = -1; // index in KitchenData::productCodes
+    std::string idTipoDia;
+    std::string idConsumo; // 'P' per diner, 'F' fixed
+    std::string cdProduto;
+    std::string nmProduto;
+    std::string sgUnidade;
+    double qtConsServ = 0;
+};
+
+struct ConsumptionType
+{
+    std::string tpCons;
+    std::string cdTprConsFix;
+    std::string nmTipoPrat;
+    double vrCustPadrTp = 0;
+};
+
+struct IndirectCost
+{
+    std::string cdRateio;
+    tk::TDateTime from = 0;
+    std::string idTipoRat; // 'P' per diner, 'F' per menu day
+    double vrRateio = 0;
+};
+
+// Diners of a dish: the menu's estimated diners times the dish's share, in whole diners.
+double comensPrato(double qtComEstiCar, double vrPeConsCard);
+
+// The day type of the consumption items: "8" on a holiday of the branch, else "1" (Sunday) .. "7".
+std::string dayType(tk::TDateTime day, bool holiday);
+
+class KitchenData
+{
+public:
+    // Reads everything the planned costs of [first, last] need.
+    // withRecipes false reads the menus only.
+    static KitchenData load(db::Connection &connection, const std::string &filial, const std::string &servico,
+                            tk::TDateTime first, tk::TDateTime last, bool withRecipes = true);
+
+    tk::TDateTime first = 0;
+    tk::TDateTime last = 0;
+    std::map<int, MenuDay> days;                    // by day serial (only days with a menu)
+    std::vector<MenuLine> lines;                    // by day, diet, order
+    std::map<std::string, std::vector<RecipeLine>> recipes; // by dish key CDFILAUXPRAT + '\x1f' + CDPRATO
+    std::vector<ConsumptionType> consumptionTypes;
+    std::vector<ConsumptionItem> consumptionItems;
+    std::vector<IndirectCost> indirectCosts;        // sorted by code, then start
+    std::vector<int> holidays;                      // day serials
+    std::vector<std::string> productCodes;          // every product of the recipes and consumption items
+    std::unordered_map<std::string, int> productIds; // CDPRODUTO -> index in productCodes
+
+    int productIndex(const std::string &cdProduto);
+
+    bool isHoliday(tk::TDateTime day) const;
+    const MenuDay *menuDay(tk::TDateTime day) const;
+    const std::vector<RecipeLine> &recipe(const MenuLine &line) const;
+    static std::string dishKey(const std::string &cdFilAuxPrat, const std::string &cdPrato);
+};
+
+// One priced product of one day, summed over menus and consumption items.
+struct PlannedProduct
+{
+    double qtMenu = 0;        // gross quantity of the menus (sum of QtdeTotal)
+    double qtConsumption = 0; // quantity of the consumption items (sum of QtdeTotal)
+    bool inMenu = false;      // used by a dish of the day's menus
+    Price price;
+};
+
+struct PlannedDay
+{
+    tk::TDateTime day = 0;
+    double vrCustProdMat = 0;
+    double vrCustoCons = 0;
+    double vrCustoRat = 0;
+    double qtComEstiCar = 0;
+    double qtCliEstiCar = 0;
+    bool outdated = false;                          // a price used on the day is an outdated quote
+    std::map<std::string, PlannedProduct> products; // by CDPRODUTO
+};
+
+// Consumption of one day as the consumption page shows it.
+struct ConsumptionLine
+{
+    const ConsumptionItem *item = nullptr; // Not owned.
+    Price price;
+    double qtdeTotal = 0;
+    double custoTotal = 0;
+};
+
+struct ConsumptionDay
+{
+    std::vector<const ConsumptionType *> types; // types with items on the day, in table order
+    std::vector<ConsumptionLine> lines;
+    std::map<std::string, double> typeTotals;   // RoundDec(sum, 5) by TPCONS
+    double total = 0;                           // RoundDec(sum of type totals, 5)
+};
+
+// The consumption of a day (day type from the holidays unless given), priced at priceDate.
+ConsumptionDay costConsumption(const KitchenData &data, const PriceBook &book, tk::TDateTime day,
+                               const std::string &idTipoDia, double diners, tk::TDateTime priceDate);
+
+// Every day of [data.first, data.last], with zeros for days without a menu.
+std::vector<PlannedDay> planMonth(const KitchenData &data, const PricingContext &context, const PriceBook &book);
+
+} // namespace appsrv

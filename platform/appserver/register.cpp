@@ -1,0 +1,20 @@
+#include "platform/appserver/costmethods.h"
+
+#include "platform/protocol/rpcserver.h"
+
+namespace appsrv {
+
+std::shared_ptr<CostService> registerCostMethods(wire::RpcServer &server, const std::string &dbPath,
+                                                 CostServiceOptions options)
+{
+    auto service = std::make_shared<CostService>(dbPath, options);
+    for (const auto &[name, handler] : service->methods()) {
+        // Each handler keeps the service alive for as long as the server holds it.
+        server.registerMethod(name, [service, handler = handler](const tk::VariantArray &args) {
+            return handler(args);
+        });
+    }
+    return service;
+}
+
+} // namespace appsrv

@@ -1,0 +1,129 @@
+#include "platform/appserver/workset.h"
+
+#include "platform/toolkit/data/datetime.h"
+#include "platform/toolkit/data/formats.h"
+
+#include <chrono>
+#include <cmath>
+#include <random>
+
+namespace appsrv {
+
+namespace {
+constexpr double kUnixEpoch = 25569.0; // 1 January 1970 as a toolkit date-time
+
+std::string iso(tk::TDateTime value)
+{
+    return tk::DateTimeToIso(value);
+}
+} // namespace
+
+tk::TDateTime nowDateTime()
+{
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
+    return kUnixEpoch + static_cast<double>(seconds) / 86400.0;
+}
+
+std::string newWorkSetKey()
+{
+    static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::mt19937_64 engine([] {
+        std::random_device device;
+        std::seed_seq seq{device(), device(), device(), device()};
+        return std::mt19937_64(seq);
+    }());
+    std::uniform_int_distribution<size_t> pick(0, sizeof alphabet - 2);
+    std::string key(kWorkSetKeyLength, ' ');
+    for (char &c : key)
+        c = alphabet[pick(engine)];
+    return key;
+}
+
+std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header,
+                         const std::vector<PlannedDay> &days, tk::TDateTime createdAt)
+{
+    db::Transaction tx(connection, db::TxMode::Immediate);
+    std::string key;
+    for (int attempt = 0;; ++attempt) {
+        key = newWorkSetKey();
+        const tk::DataPacket taken = connection.query(
+            "SELECT CDCHAVETRAB FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY", {{"KEY", key}});
+        if (taken.rows.empty())
+            break;
+        if (attempt > 10)
+            throw db::SqlError("no free work-set key");
+    }
+    connection.execute(
+        "INSERT INTO TRABCUSTO (CDCHAVETRAB, CDFILIAL, CDSERVFILI, DTINIMES, DTFIMMES, CDTIPOCUSTO, CDFILICUST, "
+        "IDREFEFIXA, DTREFEFIXA, NMOPERADOR, DTCRIACAO) VALUES (:KEY, :FILIAL, :SERV, :D1, :D2, :TIPO, :FILICUST, "
+        ":REFEFIXA, :DTREFEFIXA, :OPERADOR, :CRIACAO)",
+        {{"KEY", key},
+         {"FILIAL", header.filial},
+         {"SERV", header.servico},
+         {"D1", tk::Variant::fromDateTime(header.first)},
+         {"D2", tk::Variant::fromDateTime(header.last)},
+         {"TIPO", header.tipoCusto},
+         {"FILICUST", header.cdFiliCust},
+         {"REFEFIXA", header.refeFixa ? "S" : "N"},
+         {"DTREFEFIXA", header.refeFixa ? tk::Variant::fromDateTime(header.dtRefeFixa) : tk::Variant()},
+         {"OPERADOR", header.operatorName.substr(0, 40)},
+         {"CRIACAO", iso(createdAt)}});
+
+    const std::string insert =
+        "INSERT INTO CONSPLAN (CDCHAVETRAB, DTCONSPLAN, CDPRODUTO, QTCONSPLAN, CUSTOPROD, DTCUSTOSUP, "
+        "DTFINCUSTSUP, IDCUSTODESATU) VALUES (:KEY, :DIA, :PROD, :QT, :CUSTO, :DE, :ATE, :DESATU)";
+    db::Params params{{"KEY", key}, {"DIA", {}},  {"PROD", {}}, {"QT", {}},
+                      {"CUSTO", {}}, {"DE", {}},  {"ATE", {}},  {"DESATU", {}}};
+    for (const PlannedDay &day : days) {
+        params[1].second = tk::Variant(iso(day.day));
+        for (const auto &[product, planned] : day.products) {
+            const Price &price = planned.price;
+            params[2].second = product;
+            params[3].second = tk::RoundDec(planned.qtMenu + planned.qtConsumption, 5);
+            params[4].second = planned.price.cost;
+            params[5].second = price.found ? tk::Variant(iso(price.from)) : tk::Variant();
+            params[6].second = price.found && !price.openEnded ? tk::Variant(iso(price.to)) : tk::Variant();
+            params[7].second = planned.price.outdated ? "S" : "N";
+            connection.execute(insert, params);
+        }
+    }
+    tx.commit();
+    return key;
+}
+
+bool workSetExists(db::Connection &connection, const std::string &key, const std::string &filial)
+{
+    const tk::DataPacket found = connection.query(
+        "SELECT CDCHAVETRAB FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL",
+        {{"KEY", key}, {"FILIAL", filial}});
+    return !found.rows.empty();
+}
+
+bool deleteWorkSet(db::Connection &connection, const std::string &key, const std::string &filial)
+{
+    db::Transaction tx(connection, db::TxMode::Immediate);
+    // The rows go first: the clean-up must not depend on the foreign-key cascade being switched on.
+    connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
+                       "WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL)",
+                       {{"KEY", key}, {"FILIAL", filial}});
+    const int64_t deleted = connection.execute(
+        "DELETE FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL", {{"KEY", key}, {"FILIAL", filial}});
+    tx.commit();
+    return deleted > 0;
+}
+
+int64_t cleanupWorkSets(db::Connection &connection, int64_t maxAgeSeconds, tk::TDateTime now)
+{
+    const std::string limit = iso(now - static_cast<double>(maxAgeSeconds) / 86400.0);
+    db::Transaction tx(connection, db::TxMode::Immediate);
+    connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
+                       "WHERE DTCRIACAO < :LIMITE)",
+                       {{"LIMITE", limit}});
+    const int64_t deleted = connection.execute("DELETE FROM TRABCUSTO WHERE DTCRIACAO < :LIMITE", {{"LIMITE", limit}});
+    tx.commit();
+    return deleted;
+}
+
+} // namespace appsrv

@@ -1,0 +1,488 @@
+// SQLite implementation of db::Connection.
+
+#include "platform/database/sqldb.h"
+
+#include "platform/toolkit/data/datetime.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <list>
+#include <unordered_map>
+
+namespace db {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+constexpr size_t kStatementCacheSize = 64;
+
+std::string upper(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+std::string sqlExcerpt(const std::string &sql)
+{
+    std::string text;
+    text.reserve(std::min<size_t>(sql.size(), 160));
+    bool space = false;
+    for (char c : sql) {
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            space = !text.empty();
+            continue;
+        }
+        if (space)
+            text += ' ';
+        space = false;
+        text += c;
+        if (text.size() >= 160) {
+            text += "...";
+            break;
+        }
+    }
+    return text;
+}
+
+// The packet type and size that a declared column type gives; false when the type says nothing.
+bool typeFromDeclared(const char *declared, tk::FieldType &type, int32_t &size)
+{
+    if (!declared || !*declared)
+        return false;
+    const std::string decl = upper(declared);
+    size = 0;
+    auto sizeInParens = [&decl]() -> int32_t {
+        const auto open = decl.find('(');
+        if (open == std::string::npos)
+            return 0;
+        try {
+            return static_cast<int32_t>(std::stol(decl.substr(open + 1)));
+        } catch (const std::exception &) {
+            return 0;
+        }
+    };
+    if (decl.find("DATE") != std::string::npos || decl.find("TIMESTAMP") != std::string::npos) {
+        type = tk::FieldType::DateTime;
+        return true;
+    }
+    if (decl.find("BOOL") != std::string::npos) {
+        type = tk::FieldType::Boolean;
+        return true;
+    }
+    if (decl.find("INT") != std::string::npos) {
+        type = tk::FieldType::Integer;
+        return true;
+    }
+    if (decl.find("CHAR") != std::string::npos || decl.find("TEXT") != std::string::npos
+        || decl.find("CLOB") != std::string::npos) {
+        type = tk::FieldType::String;
+        size = sizeInParens();
+        return true;
+    }
+    if (decl.find("REAL") != std::string::npos || decl.find("DOUB") != std::string::npos
+        || decl.find("FLOA") != std::string::npos || decl.find("NUMERIC") != std::string::npos
+        || decl.find("DECIMAL") != std::string::npos) {
+        type = tk::FieldType::Float;
+        return true;
+    }
+    return false;
+}
+
+class SqliteConnection final : public Connection
+{
+public:
+    SqliteConnection(const std::string &path, OpenMode mode)
+    {
+        if (mode == OpenMode::ExistingOnly && path != ":memory:" && !std::filesystem::exists(path))
+            throw SqlError("Cannot open database '" + path + "': file not found");
+        const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+        const int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            std::string message = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
+            sqlite3_close(m_db);
+            m_db = nullptr;
+            throw SqlError("Cannot open database '" + path + "': " + message);
+        }
+        sqlite3_extended_result_codes(m_db, 1);
+        sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+        try {
+            exec("PRAGMA foreign_keys = ON");
+            if (path != ":memory:")
+                exec("PRAGMA journal_mode = WAL");
+            exec("PRAGMA synchronous = NORMAL");
+        } catch (...) {
+            sqlite3_close(m_db);
+            m_db = nullptr;
+            throw;
+        }
+    }
+
+    ~SqliteConnection() override
+    {
+        for (auto &entry : m_lru)
+            sqlite3_finalize(entry.second);
+        m_lru.clear();
+        m_cache.clear();
+        if (m_db) {
+            if (!sqlite3_get_autocommit(m_db))
+                sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close_v2(m_db);
+        }
+    }
+
+    void exec(const std::string &sql) override
+    {
+        char *error = nullptr;
+        const int rc = sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &error);
+        if (rc != SQLITE_OK) {
+            std::string message = error ? error : sqlite3_errstr(rc);
+            sqlite3_free(error);
+            throw SqlError("SQL error: " + message + " [" + sqlExcerpt(sql) + "]");
+        }
+    }
+
+    int64_t execute(const std::string &sql, const Params &params) override
+    {
+        StatementUse use(*this, sql);
+        bind(use.stmt, sql, params);
+        for (;;) {
+            const int rc = sqlite3_step(use.stmt);
+            if (rc == SQLITE_DONE)
+                break;
+            if (rc != SQLITE_ROW)
+                fail(sql);
+        }
+        return sqlite3_changes64(m_db);
+    }
+
+    tk::DataPacket query(const std::string &sql, const Params &params) override
+    {
+        StatementUse use(*this, sql);
+        sqlite3_stmt *stmt = use.stmt;
+        bind(stmt, sql, params);
+
+        const int columns = sqlite3_column_count(stmt);
+        tk::DataPacket packet;
+        std::vector<bool> typed(static_cast<size_t>(columns), false);
+        std::vector<bool> declared(static_cast<size_t>(columns), false);
+        packet.fields.resize(static_cast<size_t>(columns));
+        for (int c = 0; c < columns; ++c) {
+            tk::PacketField &field = packet.fields[static_cast<size_t>(c)];
+            const char *name = sqlite3_column_name(stmt, c);
+            field.name = name ? name : "";
+            declared[static_cast<size_t>(c)] = typeFromDeclared(sqlite3_column_decltype(stmt, c), field.type,
+                                                                field.size);
+            typed[static_cast<size_t>(c)] = declared[static_cast<size_t>(c)];
+        }
+
+        // Rows are read raw first: an expression column takes its type from its first non-null value.
+        std::vector<std::vector<tk::Variant>> rows;
+        for (;;) {
+            const int rc = sqlite3_step(stmt);
+            if (rc == SQLITE_DONE)
+                break;
+            if (rc != SQLITE_ROW)
+                fail(sql);
+            std::vector<tk::Variant> row;
+            row.reserve(static_cast<size_t>(columns));
+            for (int c = 0; c < columns; ++c) {
+                const auto index = static_cast<size_t>(c);
+                if (!typed[index] && sqlite3_column_type(stmt, c) != SQLITE_NULL) {
+                    tk::PacketField &field = packet.fields[index];
+                    switch (sqlite3_column_type(stmt, c)) {
+                    case SQLITE_INTEGER: field.type = tk::FieldType::Integer; break;
+                    case SQLITE_FLOAT: field.type = tk::FieldType::Float; break;
+                    default: field.type = tk::FieldType::String; break;
+                    }
+                    typed[index] = true;
+                } else if (!declared[index] && packet.fields[index].type == tk::FieldType::Integer
+                           && sqlite3_column_type(stmt, c) == SQLITE_FLOAT) {
+                    // An expression mixing integers and reals is a real column.
+                    packet.fields[index].type = tk::FieldType::Float;
+                }
+                row.push_back(readValue(stmt, c, packet.fields[index], sql));
+            }
+            rows.push_back(std::move(row));
+        }
+        for (int c = 0; c < columns; ++c) {
+            if (!typed[static_cast<size_t>(c)])
+                packet.fields[static_cast<size_t>(c)].type = tk::FieldType::String;
+        }
+        // Columns typed late: convert the values read before their type was known.
+        for (auto &row : rows) {
+            for (size_t c = 0; c < row.size(); ++c) {
+                if (!declared[c])
+                    row[c] = coerce(row[c], packet.fields[c], sql);
+            }
+        }
+        packet.rows = std::move(rows);
+        return packet;
+    }
+
+    void begin(TxMode mode) override
+    {
+        exec(mode == TxMode::Immediate ? "BEGIN IMMEDIATE" : "BEGIN");
+    }
+    void commit() override { exec("COMMIT"); }
+    void rollback() override
+    {
+        if (!sqlite3_get_autocommit(m_db))
+            exec("ROLLBACK");
+    }
+    bool inTransaction() const override { return !sqlite3_get_autocommit(m_db); }
+    std::string dialect() const override { return "sqlite"; }
+
+private:
+    // A cached prepared statement, reset and unbound when the use ends.
+    struct StatementUse
+    {
+        StatementUse(SqliteConnection &owner, const std::string &sql) : stmt(owner.prepare(sql)) {}
+        ~StatementUse()
+        {
+            sqlite3_reset(stmt);
+            sqlite3_clear_bindings(stmt);
+        }
+        sqlite3_stmt *stmt; // Not owned: the connection's cache owns it.
+    };
+
+    sqlite3_stmt *prepare(const std::string &sql)
+    {
+        auto found = m_cache.find(sql);
+        if (found != m_cache.end()) {
+            m_lru.splice(m_lru.begin(), m_lru, found->second);
+            return found->second->second;
+        }
+        sqlite3_stmt *stmt = nullptr;
+        const char *tail = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail) != SQLITE_OK)
+            fail(sql);
+        if (!stmt)
+            throw SqlError("SQL error: empty statement");
+        while (tail && *tail && std::isspace(static_cast<unsigned char>(*tail)))
+            ++tail;
+        if (tail && *tail && *tail != ';') {
+            sqlite3_finalize(stmt);
+            throw SqlError("SQL error: more than one statement given where one is expected ["
+                           + sqlExcerpt(sql) + "]");
+        }
+        m_lru.emplace_front(sql, stmt);
+        m_cache[sql] = m_lru.begin();
+        if (m_lru.size() > kStatementCacheSize) {
+            sqlite3_finalize(m_lru.back().second);
+            m_cache.erase(m_lru.back().first);
+            m_lru.pop_back();
+        }
+        return stmt;
+    }
+
+    [[noreturn]] void fail(const std::string &sql)
+    {
+        throw SqlError(std::string("SQL error: ") + sqlite3_errmsg(m_db) + " [" + sqlExcerpt(sql) + "]");
+    }
+
+    void bind(sqlite3_stmt *stmt, const std::string &sql, const Params &params)
+    {
+        const int count = sqlite3_bind_parameter_count(stmt);
+        for (int i = 1; i <= count; ++i) {
+            const char *rawName = sqlite3_bind_parameter_name(stmt, i);
+            if (!rawName)
+                throw SqlError("SQL error: positional parameters are not supported [" + sqlExcerpt(sql) + "]");
+            std::string_view name(rawName);
+            if (!name.empty() && (name[0] == ':' || name[0] == '@' || name[0] == '$'))
+                name.remove_prefix(1);
+            const tk::Variant *value = nullptr;
+            for (const auto &param : params) {
+                if (equalsNoCase(param.first, name)) {
+                    value = &param.second;
+                    break;
+                }
+            }
+            if (!value)
+                throw SqlError("SQL error: parameter :" + std::string(name) + " has no value ["
+                               + sqlExcerpt(sql) + "]");
+            bindValue(stmt, i, *value, name, sql);
+        }
+    }
+
+    void bindValue(sqlite3_stmt *stmt, int index, const tk::Variant &value, std::string_view name,
+                   const std::string &sql)
+    {
+        int rc = SQLITE_OK;
+        switch (value.type()) {
+        case tk::VarType::Null: rc = sqlite3_bind_null(stmt, index); break;
+        case tk::VarType::Boolean: rc = sqlite3_bind_int(stmt, index, value.asBoolean() ? 1 : 0); break;
+        case tk::VarType::Integer: rc = sqlite3_bind_int(stmt, index, value.asInteger()); break;
+        case tk::VarType::Double: rc = sqlite3_bind_double(stmt, index, value.asDouble()); break;
+        case tk::VarType::DateTime: {
+            std::string iso;
+            try {
+                iso = tk::DateTimeToIso(value.asDateTime());
+            } catch (const std::exception &e) {
+                throw SqlError("SQL error: parameter :" + std::string(name) + " is not a valid date: " + e.what());
+            }
+            rc = sqlite3_bind_text(stmt, index, iso.c_str(), static_cast<int>(iso.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case tk::VarType::String: {
+            const std::string text = value.asString();
+            rc = sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case tk::VarType::Array:
+        case tk::VarType::Packet:
+            throw SqlError("SQL error: parameter :" + std::string(name) + " cannot take a "
+                           + varTypeName(value.type()) + " value [" + sqlExcerpt(sql) + "]");
+        }
+        if (rc != SQLITE_OK)
+            fail(sql);
+    }
+
+    static tk::Variant readValue(sqlite3_stmt *stmt, int c, const tk::PacketField &field, const std::string &sql)
+    {
+        const int storage = sqlite3_column_type(stmt, c);
+        if (storage == SQLITE_NULL)
+            return {};
+        tk::Variant raw;
+        switch (storage) {
+        case SQLITE_INTEGER: {
+            const sqlite3_int64 v = sqlite3_column_int64(stmt, c);
+            if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
+                raw = tk::Variant(static_cast<int32_t>(v));
+            else
+                raw = tk::Variant(static_cast<double>(v));
+            break;
+        }
+        case SQLITE_FLOAT: raw = tk::Variant(sqlite3_column_double(stmt, c)); break;
+        default: {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, c));
+            raw = tk::Variant(std::string(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c))));
+            break;
+        }
+        }
+        return coerce(raw, field, sql);
+    }
+
+    // Converts a raw value to the field's type; a value that does not fit is an error, never a guess.
+    static tk::Variant coerce(const tk::Variant &raw, const tk::PacketField &field, const std::string &sql)
+    {
+        if (raw.isNull())
+            return raw;
+        auto bad = [&](const std::string &why) -> SqlError {
+            return SqlError("SQL error: column " + field.name + ": " + why + " [" + sqlExcerpt(sql) + "]");
+        };
+        switch (field.type) {
+        case tk::FieldType::String:
+        case tk::FieldType::FixedString:
+            if (raw.type() == tk::VarType::String)
+                return raw;
+            return tk::Variant(numberText(raw));
+        case tk::FieldType::Integer:
+            if (raw.type() == tk::VarType::Integer)
+                return raw;
+            if (raw.type() == tk::VarType::Double) {
+                const double d = raw.asDouble();
+                if (d == std::floor(d) && d >= std::numeric_limits<int32_t>::min()
+                    && d <= std::numeric_limits<int32_t>::max())
+                    return tk::Variant(static_cast<int32_t>(d));
+                throw bad("value " + numberText(raw) + " does not fit a 32-bit integer");
+            }
+            throw bad("text '" + raw.asString() + "' in an integer column");
+        case tk::FieldType::Float:
+            if (raw.type() == tk::VarType::Double)
+                return raw;
+            if (raw.type() == tk::VarType::Integer)
+                return tk::Variant(static_cast<double>(raw.asInteger()));
+            throw bad("text '" + raw.asString() + "' in a numeric column");
+        case tk::FieldType::Boolean:
+            if (raw.type() == tk::VarType::Boolean)
+                return raw;
+            if (raw.type() == tk::VarType::Integer)
+                return tk::Variant(raw.asInteger() != 0);
+            if (raw.type() == tk::VarType::Double)
+                return tk::Variant(raw.asDouble() != 0.0);
+            throw bad("text '" + raw.asString() + "' in a boolean column");
+        case tk::FieldType::DateTime: {
+            if (raw.type() == tk::VarType::String) {
+                tk::TDateTime value = 0;
+                if (!tk::TryIsoToDateTime(raw.asString(), value))
+                    throw bad("'" + raw.asString() + "' is not an ISO date");
+                return tk::Variant::fromDateTime(value);
+            }
+            return tk::Variant::fromDateTime(raw.asDouble());
+        }
+        }
+        return raw;
+    }
+
+    static std::string numberText(const tk::Variant &value)
+    {
+        if (value.type() == tk::VarType::Integer)
+            return std::to_string(value.asInteger());
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.15g", value.asDouble());
+        return buffer;
+    }
+
+    sqlite3 *m_db = nullptr; // Owned.
+    using CacheList = std::list<std::pair<std::string, sqlite3_stmt *>>;
+    CacheList m_lru; // Owns the statements; most recently used first.
+    std::unordered_map<std::string, CacheList::iterator> m_cache;
+};
+
+} // namespace
+
+Connection::~Connection() = default;
+
+std::unique_ptr<Connection> Connection::open(const std::string &uri, OpenMode mode)
+{
+    std::string path = uri;
+    const std::string prefix = "sqlite:";
+    if (path.compare(0, prefix.size(), prefix) == 0)
+        path = path.substr(prefix.size());
+    else if (path.rfind("postgresql:", 0) == 0 || path.rfind("postgres:", 0) == 0)
+        throw SqlError("Cannot open database '" + uri + "': PostgreSQL is not supported by this build");
+    if (path.empty())
+        throw SqlError("Cannot open database: no path given");
+    return std::make_unique<SqliteConnection>(path, mode);
+}
+
+Transaction::Transaction(Connection &connection, TxMode mode) : m_connection(connection)
+{
+    m_connection.begin(mode);
+}
+
+Transaction::~Transaction()
+{
+    if (!m_done) {
+        try {
+            m_connection.rollback();
+        } catch (...) {
+            // A failed rollback in a destructor cannot be reported; the connection closes it anyway.
+        }
+    }
+}
+
+void Transaction::commit()
+{
+    m_connection.commit();
+    m_done = true;
+}
+
+} // namespace db

@@ -1,0 +1,427 @@
+// Cost semantics of every method on the tiny hand-computed kitchen (see fixture.h), called on the
+// service directly; the same methods over a socket are in test_server_socket.cpp.
+
+#include "fixture.h"
+
+#include "platform/appserver/costmethods.h"
+#include "platform/appserver/workset.h"
+#include "platform/toolkit/data/datetime.h"
+#include "platform/toolkit/data/formats.h"
+
+#include <gtest/gtest.h>
+
+using namespace servertest;
+
+namespace {
+
+class TinyKitchen : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        auto c = db::Connection::open(file.path());
+        buildTinyKitchen(*c, idComCusPerc());
+        service = std::make_unique<appsrv::CostService>(file.path());
+    }
+    virtual std::string idComCusPerc() const { return "T"; }
+    tk::Variant call(const std::string &method, const tk::VariantArray &args) { return service->call(method, args); }
+
+    TempDb file{"tiny"};
+    std::unique_ptr<appsrv::CostService> service;
+};
+
+// Daily table of March: 2nd and 3rd have menus; every other day is present with zeros.
+TEST_F(TinyKitchen, DailyTableFromMenusConsumptionAndIndirectCosts)
+{
+    const tk::Variant result = call("GetTrabCusto", trabCustoArgs());
+    ASSERT_EQ(result.size(), 3u);
+    const std::string key = result[0].asString();
+    EXPECT_EQ(key.size(), 10u) << key;
+    const tk::DataPacket &daily = result[1].packet();
+    ASSERT_EQ(daily.rows.size(), 31u);
+
+    struct Row { int day; double mat, cons, rat, comes, clie, acu, consAcu, matAcu, medio, comesAcu; };
+    const Row expected[] = {
+        {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        // D1: P1 8 kg x 5.00 = 40, P3 no price = 0; D2: P2 RoundDec(0.18 x 50) = 9 kg x 12.00 (outdated) = 108.
+        // Consumption (day type 2): C1 2 x 100 x 0.02 = 4, C2 10 x 8.00 = 80. Indirect: 2 x 100 + 100.
+        {2, 148, 84, 300, 100, 90, 532, 84, 148, 5.32, 100},
+        // Holiday: day type 8, C1 1 x 40 x 0.02 = 0.8, C2 5 x 8 = 40; D1: 3.2 kg x 5 = 16; energy 120 from the 3rd.
+        {3, 16, 40.8, 200, 40, 36, 788.8, 124.8, 164, 5.63429, 140},
+        {4, 0, 0, 0, 0, 0, 788.8, 124.8, 164, 5.63429, 140},
+    };
+    for (const Row &r : expected) {
+        SCOPED_TRACE(r.day);
+        const size_t i = static_cast<size_t>(r.day - 1);
+        EXPECT_EQ(cell(daily, i, "DTDATA"), D(2026, 3, r.day));
+        EXPECT_DOUBLE_EQ(num(daily, i, "VRCUSTPRODMAT"), r.mat);
+        EXPECT_DOUBLE_EQ(num(daily, i, "VRCUSTOCONS"), r.cons);
+        EXPECT_DOUBLE_EQ(num(daily, i, "VRCUSTORAT"), r.rat);
+        EXPECT_DOUBLE_EQ(num(daily, i, "QTCOMESTICAR"), r.comes);
+        EXPECT_DOUBLE_EQ(num(daily, i, "QTCLIESTICAR"), r.clie);
+        EXPECT_NEAR(num(daily, i, "VRCUSTOACU"), r.acu, 1e-9);
+        EXPECT_DOUBLE_EQ(num(daily, i, "VRCUSTOCONSACU"), r.consAcu);
+        EXPECT_DOUBLE_EQ(num(daily, i, "VRCUSTMATACU"), r.matAcu);
+        EXPECT_DOUBLE_EQ(num(daily, i, "VRCUSTOMEDIO"), r.medio);
+        EXPECT_DOUBLE_EQ(num(daily, i, "QTCOMESACU"), r.comesAcu);
+    }
+    // Only the 2nd uses an outdated quote (Frango, priced from February).
+    const tk::DataPacket &outdated = result[2].packet();
+    ASSERT_EQ(outdated.rows.size(), 1u);
+    EXPECT_EQ(outdated.rows[0][0], D(2026, 3, 2));
+}
+
+TEST_F(TinyKitchen, FixedPriceDateChangesThePricesButNotTheDays)
+{
+    // Priced at 15 February: P1 4.80 and P2 12.00 are both covering quotes; C1 and C2 have none yet.
+    const tk::Variant result = call("GetTrabCusto", trabCustoArgs(true, D(2026, 2, 15)));
+    const tk::DataPacket &daily = result[1].packet();
+    EXPECT_DOUBLE_EQ(num(daily, 1, "VRCUSTPRODMAT"), tk::RoundDec(8 * 4.8 + 108, 5));
+    EXPECT_DOUBLE_EQ(num(daily, 1, "VRCUSTOCONS"), 0);
+    EXPECT_DOUBLE_EQ(num(daily, 2, "VRCUSTPRODMAT"), tk::RoundDec(3.2 * 4.8, 5));
+    EXPECT_TRUE(result[2].packet().rows.empty());
+}
+
+TEST_F(TinyKitchen, IngredientsOfTheDayWithPreviousAndOutdatedPrices)
+{
+    const tk::Variant result = call("GetProduto", {"0001", "001", D(2026, 3, 2), 44, false, D(2026, 3, 2),
+                                                   D(2026, 3, 1), "0002"});
+    const tk::DataPacket &p = result.packet();
+    ASSERT_EQ(p.rows.size(), 3u);
+    struct Row { const char *dish, *product; double custo, anterior, bruta, rece; const char *desatu; };
+    const Row expected[] = {
+        {"D1", "P1", 5.0, 4.8, 0.08, 0.08, "N"},
+        {"D1", "P3", 0.0, 0.0, 0.01, 0.01, "N"},
+        {"D2", "P2", 12.0, 0.0, 0.18, 0.15, "S"},
+    };
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(str(p, i, "CDPRATO"), expected[i].dish);
+        EXPECT_EQ(str(p, i, "CDPRODUTO"), expected[i].product);
+        EXPECT_DOUBLE_EQ(num(p, i, "CustoProd"), expected[i].custo);
+        EXPECT_DOUBLE_EQ(num(p, i, "CUSTOPRODANT"), expected[i].anterior);
+        EXPECT_DOUBLE_EQ(num(p, i, "QTDEBRUTA"), expected[i].bruta);
+        EXPECT_DOUBLE_EQ(num(p, i, "QTDERECE"), expected[i].rece);
+        EXPECT_EQ(str(p, i, "IDCUSTODESATU"), expected[i].desatu);
+        EXPECT_EQ(str(p, i, "CDDIETPAD"), "0001");
+        EXPECT_EQ(str(p, i, "CDFILAUXPRAT"), "0001");
+        EXPECT_EQ(cell(p, i, "DTCARDAPIO"), D(2026, 3, 2));
+    }
+    // Without a cost branch the prices of the branch itself are used: it has none.
+    const tk::DataPacket own = call("GetProduto", {"0001", "001", D(2026, 3, 2), 44, false, D(2026, 3, 2),
+                                                   D(2026, 3, 1), ""}).packet();
+    ASSERT_EQ(own.rows.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_DOUBLE_EQ(num(own, i, "CustoProd"), 0.0);
+    // A day without a menu has no ingredients.
+    EXPECT_TRUE(call("GetProduto", {"0001", "001", D(2026, 3, 5), 44, false, D(2026, 3, 5), D(2026, 3, 1), "0002"})
+                    .packet().rows.empty());
+}
+
+TEST_F(TinyKitchen, MenuOfTheMonthWithDinersOfEachDish)
+{
+    const tk::DataPacket p = call("GetCardapio", {"0001", "001", D(2026, 3, 1)}).packet();
+    ASSERT_EQ(p.rows.size(), 3u);
+    struct Row { int day; const char *dish; double share, comens, cont, comes; };
+    const Row expected[] = {{2, "D1", 100, 100, 2, 100}, {2, "D2", 50, 50, 1, 100}, {3, "D1", 100, 40, 2, 40}};
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(cell(p, i, "DTCARDAPIO"), D(2026, 3, expected[i].day));
+        EXPECT_EQ(str(p, i, "CDPRATO"), expected[i].dish);
+        EXPECT_DOUBLE_EQ(num(p, i, "VRPECONSCARD"), expected[i].share);
+        EXPECT_DOUBLE_EQ(num(p, i, "COMENSPRATO"), expected[i].comens);
+        EXPECT_DOUBLE_EQ(num(p, i, "CONT"), expected[i].cont);
+        EXPECT_DOUBLE_EQ(num(p, i, "QTCOMESTICAR"), expected[i].comes);
+    }
+    EXPECT_EQ(str(p, 0, "NMPRATO"), "Arroz branco");
+    // Another month has no menu.
+    EXPECT_TRUE(call("GetCardapio", {"0001", "001", D(2026, 4, 1)}).packet().rows.empty());
+}
+
+TEST_F(TinyKitchen, ConsumptionOfTheDayByDayType)
+{
+    struct Case { int day; const char *type; size_t types, items; double diners; };
+    const Case cases[] = {
+        {2, "2", 2, 2, 100},  // per-capita and fixed items of a Monday
+        {3, "8", 2, 2, 40},   // the holiday's items
+        {3, "3", 1, 1, 40},   // asked as an ordinary Tuesday: only the fixed item of that day type
+        {5, "5", 0, 0, 0},    // no menu that day: no consumption
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.day);
+        const tk::Variant r = call("GetConsServ", {"0001", "001", D(2026, 3, c.day), 44, c.type, D(2026, 3, c.day), "0002"});
+        ASSERT_EQ(r.size(), 3u);
+        EXPECT_EQ(r[0].packet().rows.size(), c.types);
+        EXPECT_EQ(r[1].packet().rows.size(), c.items);
+        ASSERT_EQ(r[2].packet().rows.size(), 1u);
+        EXPECT_DOUBLE_EQ(num(r[2].packet(), 0, "QTCOMESTICAR"), c.diners);
+    }
+    const tk::Variant r = call("GetConsServ", {"0001", "001", D(2026, 3, 2), 44, "2", D(2026, 3, 2), "0002"});
+    const tk::DataPacket &types = r[0].packet();
+    EXPECT_EQ(str(types, 0, "TPCONS"), "P");
+    EXPECT_EQ(str(types, 0, "NMTIPOPRAT"), "Per Capita");
+    EXPECT_EQ(str(types, 1, "TPCONS"), "F");
+    EXPECT_DOUBLE_EQ(num(types, 1, "VRCUSTPADRTP"), 0.9);
+    const tk::DataPacket &items = r[1].packet();
+    EXPECT_EQ(str(items, 0, "IDCONSUMO"), "P");
+    EXPECT_EQ(str(items, 0, "CDPRODUTO"), "C1");
+    EXPECT_DOUBLE_EQ(num(items, 0, "QTCONSSERV"), 2);
+    EXPECT_DOUBLE_EQ(num(items, 0, "CustoUnit"), 0.02);
+    EXPECT_EQ(str(items, 1, "CDPRODUTO"), "C2");
+    EXPECT_DOUBLE_EQ(num(items, 1, "CustoUnit"), 8.0);
+    EXPECT_EQ(str(items, 1, "IDCUSTODESATU"), "N");
+}
+
+TEST_F(TinyKitchen, RealizedDaysOnlyWhereThereAreWithdrawals)
+{
+    const tk::VariantArray args{"0001", "001", D(2026, 3, 1), 1, false, D(2026, 3, 1), "0002"};
+    const tk::DataPacket days = call("GetRealizado", args).packet();
+    ASSERT_EQ(days.rows.size(), 3u); // 1, 2 and 4 March; the 3rd has no withdrawal
+    struct Row { int day; double comes, clie, qt, custo, acum, comensAcu, medio; };
+    const Row expected[] = {
+        {1, 50, 45, 7, 5 * 4.0 + 2 * 10.0, 40, 50, 0.8},
+        {2, 95, 80, 8.5, 8.5 * 4.5, 78.25, 145, 0.53966},
+        {4, 0, 0, 1.5, 15, 93.25, 145, 0.6431}, // no effective diners recorded
+    };
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(expected[i].day);
+        EXPECT_EQ(cell(days, i, "DTCARDAPIO"), D(2026, 3, expected[i].day));
+        EXPECT_DOUBLE_EQ(num(days, i, "QTCOMEFETCAR"), expected[i].comes);
+        EXPECT_DOUBLE_EQ(num(days, i, "QTCLIEFETCAR"), expected[i].clie);
+        EXPECT_DOUBLE_EQ(num(days, i, "QTRETIRADA"), expected[i].qt);
+        EXPECT_DOUBLE_EQ(num(days, i, "CUSTO"), expected[i].custo);
+        EXPECT_DOUBLE_EQ(num(days, i, "CUSTOACUM"), expected[i].acum);
+        EXPECT_DOUBLE_EQ(num(days, i, "QTCOMENSACU"), expected[i].comensAcu);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTOMEDIO"), expected[i].medio);
+    }
+    // Items: the two withdrawals of P1 on the 1st are one item; the price follows the withdrawal date.
+    const tk::DataPacket items = call("GetItemReti", args).packet();
+    ASSERT_EQ(items.rows.size(), 4u);
+    EXPECT_EQ(str(items, 0, "CDPRODUTO"), "P1");
+    EXPECT_DOUBLE_EQ(num(items, 0, "QTRETIRADA"), 5);
+    EXPECT_DOUBLE_EQ(num(items, 0, "CustoUnit"), 4.0);
+    EXPECT_DOUBLE_EQ(num(items, 0, "QTCOMEFETCAR"), 50);
+    EXPECT_EQ(str(items, 2, "CDPRODUTO"), "P1");
+    EXPECT_DOUBLE_EQ(num(items, 2, "CustoUnit"), 4.5);
+    // Every day's cost is the sum of its items' quantity x unit cost, as the client shows them.
+    for (size_t d = 0; d < days.rows.size(); ++d) {
+        double sum = 0;
+        for (size_t i = 0; i < items.rows.size(); ++i) {
+            if (cell(items, i, "DTCARDAPIO") == cell(days, d, "DTCARDAPIO"))
+                sum += num(items, i, "QTRETIRADA") * num(items, i, "CustoUnit");
+        }
+        EXPECT_DOUBLE_EQ(tk::RoundDec(sum, 5), num(days, d, "CUSTO"));
+    }
+}
+
+TEST_F(TinyKitchen, ZeroCostProductsOfTheMenus)
+{
+    const tk::DataPacket p = call("GetProdCustZero", {"0002", 44, D(2026, 3, 1), "0001", "001", D(2026, 3, 1),
+                                                      D(2026, 3, 31), false}).packet();
+    ASSERT_EQ(p.rows.size(), 2u);
+    EXPECT_EQ(str(p, 0, "CDPRODUTO"), "P3");
+    EXPECT_EQ(str(p, 0, "NMPRODUTO"), "Salsa");
+    EXPECT_EQ(str(p, 0, "CDARVPROD"), "106010003");
+    EXPECT_EQ(cell(p, 0, "DTCARDAPIO"), D(2026, 3, 2));
+    EXPECT_DOUBLE_EQ(num(p, 0, "QTDEBRUTA"), 1.0);
+    EXPECT_DOUBLE_EQ(num(p, 0, "CUSTOPROD"), 0.0);
+    EXPECT_EQ(cell(p, 1, "DTCARDAPIO"), D(2026, 3, 3));
+    EXPECT_DOUBLE_EQ(num(p, 1, "QTDEBRUTA"), 0.4);
+    // At the branch itself nothing has a price: every menu product of both days.
+    EXPECT_EQ(call("GetProdCustZero", {"", 44, D(2026, 3, 1), "0001", "001", D(2026, 3, 1), D(2026, 3, 31), false})
+                  .packet().rows.size(), 5u);
+}
+
+TEST_F(TinyKitchen, StandardCostAndPlannedDiners)
+{
+    struct Case { int month; double expected; size_t rows; };
+    for (const Case &c : {Case{3, 5.5, 1}, Case{4, 6.0, 1}, Case{2, 5.0, 1}}) {
+        const tk::DataPacket p = call("GetCustoPadrao", {"0001", "001", D(2026, c.month, 1)}).packet();
+        ASSERT_EQ(p.rows.size(), c.rows);
+        EXPECT_DOUBLE_EQ(num(p, 0, "VRCUSTPADR"), c.expected) << c.month;
+    }
+    EXPECT_TRUE(call("GetCustoPadrao", {"0001", "001", D(2025, 12, 1)}).packet().rows.empty());
+    const tk::Variant diners = call("GetComensPlan", {"0001", "001", D(2026, 3, 1)});
+    EXPECT_EQ(diners, tk::Variant::array({true, "", 140.0}));
+    EXPECT_EQ(call("GetComensPlan", {"0001", "001", D(2026, 4, 1)}), tk::Variant::array({true, "", 0.0}));
+}
+
+class TinyKitchenClients : public TinyKitchen
+{
+    std::string idComCusPerc() const override { return "C"; }
+};
+
+TEST_F(TinyKitchenClients, ClientsOnlyCountWhereTheBranchSaysSo)
+{
+    EXPECT_EQ(call("GetComensPlan", {"0001", "001", D(2026, 3, 1)}), tk::Variant::array({true, "", 126.0}));
+    const tk::DataPacket daily = call("GetTrabCusto", trabCustoArgs())[1].packet();
+    EXPECT_DOUBLE_EQ(num(daily, 2, "QTCOMESACU"), 126);
+    EXPECT_DOUBLE_EQ(num(daily, 2, "VRCUSTOMEDIO"), tk::RoundDec(788.8 / 126, 5));
+    const tk::DataPacket params = call("GetParams", {"0001"})[0].packet();
+    EXPECT_EQ(str(params, 0, "IDCOMCUSPERC"), "C");
+}
+
+TEST_F(TinyKitchen, CostOriginOfQuotesAndCostRows)
+{
+    const tk::Variant quote = call("GetOrigemCusto", {"0002", "P1", 44, D(2026, 3, 5)});
+    ASSERT_EQ(quote.size(), 3u);
+    ASSERT_EQ(quote[0], tk::Variant(true)) << quote[1].toDisplayString();
+    const tk::DataPacket &q = quote[2].packet();
+    ASSERT_EQ(q.rows.size(), 1u);
+    EXPECT_EQ(str(q, 0, "CDFORNECED"), "S1");
+    EXPECT_EQ(str(q, 0, "NMRAZSOCFORN"), "Fornecedor Um Ltda");
+    EXPECT_EQ(str(q, 0, "NRINSJURFORN"), "11.111.111/0001-11");
+    EXPECT_EQ(str(q, 0, "IDTPIJURFORN"), "J");
+    EXPECT_EQ(str(q, 0, "NMMARCA"), "Marca A");
+    EXPECT_EQ(str(q, 0, "CDARVPROD"), "101010001");
+    EXPECT_EQ(cell(q, 0, "DTINIVALITM"), D(2026, 3, 1));
+    EXPECT_EQ(cell(q, 0, "DTFINVALITM"), D(2026, 3, 31));
+    EXPECT_EQ(str(q, 0, "IDORIGEM"), "C");
+
+    // The outdated quote behind Frango's March price.
+    const tk::Variant outdated = call("GetOrigemCusto", {"0002", "P2", 44, D(2026, 3, 5)});
+    const tk::DataPacket &o = outdated[2].packet();
+    EXPECT_EQ(cell(o, 0, "DTFINVALITM"), D(2026, 2, 28));
+
+    // A cost row: open-ended, no supplier on P2.
+    const tk::Variant row = call("GetOrigemCusto", {"0002", "P1", 1, D(2026, 3, 5)});
+    const tk::DataPacket &r = row[2].packet();
+    EXPECT_EQ(cell(r, 0, "DTINIVALITM"), D(2026, 3, 2));
+    EXPECT_TRUE(cell(r, 0, "DTFINVALITM").isNull());
+    EXPECT_EQ(str(r, 0, "IDORIGEM"), "P");
+    EXPECT_TRUE(cell(call("GetOrigemCusto", {"0002", "P2", 1, D(2026, 3, 5)})[2].packet(), 0, "CDFORNECED").isNull());
+
+    // Failures travel inside the checked result.
+    struct Fail { tk::VariantArray args; const char *text; };
+    const Fail fails[] = {
+        {{"0002", "P3", 44, D(2026, 3, 5)}, "sem custo"},
+        {{"0002", "XX", 44, D(2026, 3, 5)}, "não encontrado"},
+        {{"0002", "P1", "44", D(2026, 3, 5)}, "argument 3 (CdTipoCusto) must be an integer, got string"},
+        {{"0002", "P1"}, "expected 4 arguments, got 2"},
+    };
+    for (const Fail &f : fails) {
+        const tk::Variant v = call("GetOrigemCusto", f.args);
+        ASSERT_EQ(v.size(), 3u);
+        EXPECT_EQ(v[0], tk::Variant(false));
+        EXPECT_NE(v[1].asString().find(f.text), std::string::npos) << v[1].asString();
+        EXPECT_TRUE(v[2].isNull());
+    }
+}
+
+TEST_F(TinyKitchen, WorkSetLife)
+{
+    const tk::Variant created = call("GetTrabCusto", trabCustoArgs());
+    const std::string key = created[0].asString();
+    ASSERT_EQ(key.size(), 10u);
+    const tk::VariantArray readArgs{key, "0001", "0002", "001", 44, D(2026, 3, 1), D(2026, 3, 31), D(2026, 3, 1), false};
+
+    // The outdated quotes of the work set: Frango on the 2nd, with the quote's period.
+    const tk::DataPacket p = call("GetProdCotDesatu", readArgs).packet();
+    ASSERT_EQ(p.rows.size(), 1u);
+    EXPECT_EQ(cell(p, 0, "DTCONSPLAN"), D(2026, 3, 2));
+    EXPECT_EQ(str(p, 0, "CDPRODUTO"), "P2");
+    EXPECT_EQ(str(p, 0, "NMPRODUTO"), "Frango");
+    EXPECT_EQ(str(p, 0, "CDARVPROD"), "104010002");
+    EXPECT_DOUBLE_EQ(num(p, 0, "QTCONSPLAN"), 9);
+    EXPECT_DOUBLE_EQ(num(p, 0, "CUSTOPROD"), 12);
+    EXPECT_EQ(cell(p, 0, "DTCUSTOSUP"), D(2026, 2, 1));
+    EXPECT_EQ(cell(p, 0, "DTFINCUSTSUP"), D(2026, 2, 28));
+
+    // The whole planned consumption is in the database: menus and consumption items per product and day.
+    {
+        auto c = db::Connection::open(file.path());
+        const tk::DataPacket rows = c->query("SELECT DTCONSPLAN, CDPRODUTO, QTCONSPLAN FROM CONSPLAN WHERE CDCHAVETRAB = "
+                                             ":K ORDER BY DTCONSPLAN, CDPRODUTO", {{"K", key}});
+        ASSERT_EQ(rows.rows.size(), 9u);
+        EXPECT_EQ(rows.rows[0][1], tk::Variant("C1"));
+        EXPECT_EQ(rows.rows[0][2], tk::Variant(200.0));
+    }
+
+    // Another branch cannot use or delete the key.
+    tk::VariantArray otherBranch = readArgs;
+    otherBranch[1] = "0002";
+    EXPECT_THROW(call("GetProdCotDesatu", otherBranch), tk::Exception);
+    EXPECT_NE(call("DelConsplan", {key, "0002"}).asString(), "");
+
+    EXPECT_EQ(call("DelConsplan", {key, "0001"}), tk::Variant(""));
+    // Deleted: unknown from now on, and its rows are gone.
+    try {
+        call("GetProdCotDesatu", readArgs);
+        ADD_FAILURE() << "read a deleted work set";
+    } catch (const tk::Exception &e) {
+        EXPECT_NE(std::string(e.what()).find("não encontrado"), std::string::npos);
+    }
+    const std::string again = call("DelConsplan", {key, "0001"}).asString();
+    EXPECT_NE(again.find(key), std::string::npos);
+    EXPECT_NE(again.size(), 10u);
+    EXPECT_EQ(call("DelConsplan", {"", "0001"}), tk::Variant("")); // a window whose first load failed
+    auto c = db::Connection::open(file.path());
+    EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM CONSPLAN").rows[0][0], tk::Variant(0));
+
+    // Without the write flag no work set is made and the key is empty.
+    tk::VariantArray noWrite = trabCustoArgs();
+    noWrite[9] = false;
+    EXPECT_EQ(call("GetTrabCusto", noWrite)[0], tk::Variant(""));
+    EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM TRABCUSTO").rows[0][0], tk::Variant(0));
+}
+
+TEST_F(TinyKitchen, StaleWorkSetsAreRemoved)
+{
+    const std::string old1 = call("GetTrabCusto", trabCustoArgs())[0].asString();
+    const std::string old2 = call("GetTrabCusto", trabCustoArgs())[0].asString();
+    EXPECT_NE(old1, old2);
+    const tk::TDateTime now = appsrv::nowDateTime();
+    // Nothing is stale yet.
+    EXPECT_EQ(service->cleanupStaleWorkSets(now), 0);
+    // Half a day later both are older than the default age (12 h) ...
+    auto c = db::Connection::open(file.path());
+    EXPECT_EQ(c->execute("UPDATE TRABCUSTO SET DTCRIACAO = :T WHERE CDCHAVETRAB = :K",
+                         {{"T", tk::DateTimeToIso(now - 0.6)}, {"K", old1}}), 1);
+    EXPECT_EQ(service->cleanupStaleWorkSets(now), 1);
+    EXPECT_EQ(c->query("SELECT CDCHAVETRAB FROM TRABCUSTO").rows.size(), 1u);
+    EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM CONSPLAN WHERE CDCHAVETRAB = :K", {{"K", old1}}).rows[0][0],
+              tk::Variant(0));
+    EXPECT_NE(call("DelConsplan", {old1, "0001"}).asString(), "");
+    EXPECT_EQ(call("DelConsplan", {old2, "0001"}).asString(), "");
+}
+
+TEST_F(TinyKitchen, CleanerThreadRemovesStaleSetsAndStops)
+{
+    appsrv::CostServiceOptions options;
+    options.workSetMaxAgeSeconds = 1;
+    auto shortLived = std::make_shared<appsrv::CostService>(file.path(), options);
+    const std::string key = shortLived->call("GetTrabCusto", trabCustoArgs())[0].asString();
+    auto c = db::Connection::open(file.path());
+    c->execute("UPDATE TRABCUSTO SET DTCRIACAO = '2020-01-01 00:00:00'", {});
+    {
+        appsrv::WorkSetCleaner cleaner(shortLived, std::chrono::milliseconds(20));
+        for (int i = 0; i < 250 && !c->query("SELECT CDCHAVETRAB FROM TRABCUSTO").rows.empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } // the destructor stops the thread at once
+    EXPECT_TRUE(c->query("SELECT CDCHAVETRAB FROM TRABCUSTO").rows.empty()) << key;
+}
+
+TEST_F(TinyKitchen, WorkSetWriteFailureIsTheKeySlotText)
+{
+    // A trigger makes the work-set write fail the way a full disk would.
+    auto c = db::Connection::open(file.path());
+    c->exec("CREATE TRIGGER NO_WRITES BEFORE INSERT ON TRABCUSTO BEGIN SELECT RAISE(ABORT, 'disco cheio'); END");
+    const tk::Variant r = call("GetTrabCusto", trabCustoArgs());
+    const std::string text = r[0].asString();
+    EXPECT_NE(text.size(), 10u);
+    EXPECT_NE(text.find("disco cheio"), std::string::npos) << text;
+    // The daily table still arrives.
+    EXPECT_EQ(r[1].packet().rows.size(), 31u);
+    EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM CONSPLAN").rows[0][0], tk::Variant(0));
+}
+
+TEST(CostServiceStart, RefusesMissingOrForeignDatabases)
+{
+    TempDb missing("absent");
+    EXPECT_THROW(appsrv::CostService{missing.path()}, db::SqlError);
+    TempDb empty("foreign");
+    db::Connection::open(empty.path())->exec("CREATE TABLE X (A INTEGER)");
+    EXPECT_THROW(appsrv::CostService{empty.path()}, db::SqlError);
+}
+
+} // namespace
