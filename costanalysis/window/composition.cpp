@@ -151,7 +151,7 @@ void TfrmCustoServ::CreateComponents()
     // Top strip over the tab row.
     Panel9 = new tk::TPanel(this, "Panel9");
     Panel9->SetBevelOuter(tk::TBevelCut::bvNone);
-    Panel9->setGeometry(469, 0, 197, 16);
+    Panel9->setGeometry(469, 1, 197, 16);
     lblDtRefeCust = new tk::TLabel(Panel9, "lblDtRefeCust", "Referência");
     lblDtRefeCust->SetBold(true);
     lblDtRefeCust->setToolTip(QString::fromUtf8("Data de referência para cálculo de custos na pesquisa de pratos"));
@@ -160,7 +160,7 @@ void TfrmCustoServ::CreateComponents()
     panFiliCust = new tk::TPanel(this, "panFiliCust");
     panFiliCust->SetBevelOuter(tk::TBevelCut::bvNone);
     panFiliCust->SetBold(true);
-    panFiliCust->setGeometry(671, 0, 139, 16);
+    panFiliCust->setGeometry(671, 1, 139, 16);
 
     // Main pages.
     tshPlanejado = new tk::TTabSheet(pgcPadrao, "tshPlanejado", "Planejado");
@@ -561,6 +561,10 @@ void TfrmCustoServ::LayoutBase()
     host::TfrmPadrParam::LayoutBase();
     if (!panCusto)
         return;
+    // A top strip above the tab row holds the screen code, the reference date and the cost branch.
+    constexpr int kStrip = 18;
+    pgcPadrao->move(pgcPadrao->x(), kStrip);
+    lblCodTela->move(190, 2);
     const bool summary = !panCusto->isHidden();
     const int bottom = height() - (summary ? panCusto->height() : 0);
     pgcPadrao->resize(pgcPadrao->width(), std::max(0, bottom - pgcPadrao->y()));
