@@ -1,0 +1,99 @@
+// The driver's command line.
+
+#include "tools/driver/options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using driver::DriverOptions;
+
+struct OptionsCase
+{
+    const char *name;
+    std::vector<std::string> args;
+    bool ok;
+    const char *error; // part of the error text
+};
+
+TEST(DriverOptions, AcceptsAndRefuses)
+{
+    const OptionsCase cases[] = {
+        {"database only", {"--db", "suite.db"}, true, ""},
+        {"everything",
+         {"--db", "s.db", "--server", "localhost:8211", "--record", "r.json", "--module-ativo", "24",
+          "--operator", "maria", "--locale", "en_US"},
+         true,
+         ""},
+        {"replay", {"--db", "s.db", "--replay", "calls.json"}, true, ""},
+        {"help needs nothing else", {"--help"}, true, ""},
+        {"no database", {"--server", "h:1"}, false, "--db FILE is required"},
+        {"server and replay",
+         {"--db", "s.db", "--server", "h:1", "--replay", "r.json"},
+         false,
+         "exclude each other"},
+        {"missing value", {"--db"}, false, "--db needs a value"},
+        {"empty value", {"--db", ""}, false, "--db needs a value"},
+        {"unknown option", {"--db", "s.db", "--verbose"}, false, "unknown option --verbose"},
+        {"positional", {"s.db"}, false, "unknown option s.db"},
+        {"server without port", {"--db", "s.db", "--server", "localhost"}, false, "HOST:PORT"},
+        {"server port zero", {"--db", "s.db", "--server", "h:0"}, false, "HOST:PORT"},
+        {"server port too big", {"--db", "s.db", "--server", "h:65536"}, false, "HOST:PORT"},
+        {"server port not a number", {"--db", "s.db", "--server", "h:80a"}, false, "HOST:PORT"},
+        {"module not a number",
+         {"--db", "s.db", "--module-ativo", "x24"},
+         false,
+         "--module-ativo takes a number"},
+        {"empty locale", {"--db", "s.db", "--locale", ""}, false, "--locale"},
+    };
+    for (const OptionsCase &c : cases) {
+        DriverOptions o;
+        std::string error;
+        EXPECT_EQ(driver::parseDriverOptions(c.args, o, error), c.ok) << c.name << ": " << error;
+        if (!c.ok) {
+            EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
+        }
+    }
+}
+
+TEST(DriverOptions, ValuesLandInTheirFields)
+{
+    DriverOptions o;
+    std::string error;
+    ASSERT_TRUE(driver::parseDriverOptions({"--db", "s.db", "--server", "10.0.0.5:9000", "--record", "r.json",
+                                            "--module-ativo", "-81", "--operator", "", "--locale", "en_US"},
+                                           o, error))
+        << error;
+    EXPECT_EQ(o.dbPath, "s.db");
+    EXPECT_TRUE(o.externalServer());
+    EXPECT_EQ(o.serverHost, "10.0.0.5");
+    EXPECT_EQ(o.serverPort, 9000);
+    EXPECT_FALSE(o.replay());
+    EXPECT_EQ(o.recordPath, "r.json");
+    EXPECT_EQ(o.moduloAtiv, -81);
+    EXPECT_EQ(o.operatorName, ""); // an empty operator name is a valid setting
+    EXPECT_EQ(o.locale, "en_US");
+
+    DriverOptions defaults;
+    ASSERT_TRUE(driver::parseDriverOptions({"--db", "s.db"}, defaults, error));
+    EXPECT_FALSE(defaults.externalServer());
+    EXPECT_FALSE(defaults.replay());
+    EXPECT_EQ(defaults.moduloAtiv, 0);
+    EXPECT_EQ(defaults.locale, "pt_BR");
+}
+
+TEST(DriverOptions, HostPort)
+{
+    std::string host;
+    int port = 0;
+    EXPECT_TRUE(driver::parseHostPort("127.0.0.1:8211", host, port));
+    EXPECT_EQ(host, "127.0.0.1");
+    EXPECT_EQ(port, 8211);
+    EXPECT_TRUE(driver::parseHostPort("[::1]:5", host, port)); // the last colon separates the port
+    EXPECT_EQ(host, "[::1]");
+    EXPECT_FALSE(driver::parseHostPort(":8211", host, port));
+    EXPECT_FALSE(driver::parseHostPort("host:", host, port));
+    EXPECT_FALSE(driver::parseHostPort("host:-1", host, port));
+}
+
+} // namespace

@@ -1,0 +1,223 @@
+// The driver as a process: its command line, its answers to bad commands, creation failures, and a
+// recorded session replayed without the real server.
+
+#include "tests/e2e/scenario.h"
+
+#include "tools/driver/jsonvalue.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+const char *kOpen = "open 0001 001 44 44 2026-03-16 2026-03-16 0";
+
+class DriverProcessTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new e2e::TempDir();
+        s_db = s_dir->file("demo.db");
+        e2e::createDemoDb(s_db);
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(std::filesystem::exists(s_db)); }
+
+    static e2e::TempDir *s_dir;
+    static std::string s_db;
+};
+
+e2e::TempDir *DriverProcessTest::s_dir = nullptr;
+std::string DriverProcessTest::s_db;
+
+TEST_F(DriverProcessTest, BadCommandLinesEndWithUsage)
+{
+    const std::string driver = e2e::binDir() + "/cost-driver";
+    struct Case
+    {
+        std::vector<std::string> argv;
+        const char *message;
+    };
+    const Case cases[] = {
+        {{driver}, "--db FILE is required"},
+        {{driver, "--db", s_db, "--bogus"}, "unknown option --bogus"},
+        {{driver, "--db", s_db, "--server", "127.0.0.1"}, "HOST:PORT"},
+        {{driver, "--db", s_dir->file("missing.db")}, "database file not found"},
+        {{driver, "--db", s_db, "--replay", s_dir->file("missing.json")}, "cannot read the replay file"},
+        {{driver, "--db", s_db, "--locale", "xx_YY"}, "Unknown locale"},
+    };
+    for (const Case &c : cases) {
+        std::string output;
+        EXPECT_EQ(e2e::runProgram(c.argv, &output, std::chrono::seconds(20)), 2)
+            << c.message << ": " << output;
+        EXPECT_NE(output.find(c.message), std::string::npos) << output;
+    }
+}
+
+void expectError(e2e::DriverProcess &driver, const std::string &command, const std::string &error)
+{
+    const QJsonObject answer = driver.send(command);
+    EXPECT_EQ(answer.value("ok"), QJsonValue(false)) << command << ": " << driver::jsonText(answer);
+    EXPECT_NE(answer.value("error").toString().toStdString().find(error), std::string::npos)
+        << command << ": " << driver::jsonText(answer);
+}
+
+TEST_F(DriverProcessTest, BadCommandsAnswerWithAnErrorAndTheDriverGoesOn)
+{
+    e2e::DriverProcess driver({"--db", s_db});
+    struct Case
+    {
+        const char *command;
+        const char *error;
+    };
+    const Case beforeOpen[] = {
+        {"frobnicate", "unknown command 'frobnicate'"},
+        {"dump frmCustoServ", "no window"},
+        {"activate", "no window"},
+        {"close", "no window"},
+        {"open 0001 001 44", "open takes"},
+        {"open 0001 001 44 44 16/03/2026 2026-03-16 0", "DTREFERENCIA must be a date"},
+        {"calls extra", "usage: calls"},
+        {"key \"unterminated", "unterminated quote"},
+    };
+    for (const Case &c : beforeOpen)
+        expectError(driver, c.command, c.error);
+
+    ASSERT_TRUE(e2e::JsonContains(R"({"ok": true, "window": true})", driver.send(kOpen)));
+    const Case afterOpen[] = {
+        {"open 0001 001 44 44 2026-03-16 2026-03-16 0", "the window is already open; close it first"},
+        {"dump nothingHere", "unknown component 'nothingHere'"},
+        {"move qryNada first", "unknown dataset 'qryNada'"},
+        {"move qryTrabCusto sideways", "move takes first, prior, next, last or a position"},
+        {"move qryTrabCusto 32", "has 31 records in view"},
+        {"click dbgTrabCusto", "'dbgTrabCusto' cannot be clicked"},
+        {"dblclick sbtCustos", "'sbtCustos' is not a grid"},
+        {"key dbgTrabCusto ctrl+", "bad key"},
+        {"page dbgTrabCusto", "is not a tab sheet"},
+        {"resize 0 10", "resize takes a width and a height"},
+    };
+    for (const Case &c : afterOpen)
+        expectError(driver, c.command, c.error);
+    // Every answer carries its time.
+    EXPECT_TRUE(driver.send("calls").value("ms").isDouble());
+    EXPECT_TRUE(e2e::NoMessages(driver.send("messages")));
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "closed": true})", driver.send("close")));
+    EXPECT_EQ(driver.finish(), 0) << driver.errorOutput();
+}
+
+TEST_F(DriverProcessTest, GridKeysReportWhetherTheHandlerSwallowedThem)
+{
+    e2e::DriverProcess driver({"--db", s_db});
+    ASSERT_TRUE(e2e::AnswerOk(driver.send(kOpen)));
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "swallowed": true, "deleted": 0})",
+                                  driver.send("key dbgTrabCusto ctrl+delete")));
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "swallowed": false, "deleted": 0})",
+                                  driver.send("key dbgTrabCusto delete")));
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "swallowed": false})",
+                                  driver.send("key dbgTrabCusto ctrl+shift+delete")));
+    // Down moves the grid and its dataset together.
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "recno": 1})", driver.send("dump qryTrabCusto")));
+    EXPECT_TRUE(e2e::AnswerOk(driver.send("key dbgTrabCusto down")));
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "recno": 2, "recordCount": 31})",
+                                  driver.send("dump qryTrabCusto")));
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "row": 2})", driver.send("dump dbgTrabCusto")));
+    EXPECT_TRUE(e2e::NoMessages(driver.send("messages")));
+}
+
+TEST_F(DriverProcessTest, AFailedCreationIsReportedAndLeavesNoWindow)
+{
+    e2e::DriverProcess driver({"--db", s_db});
+    // A branch the suite database does not know: its processing date cannot be read.
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "window": false})",
+                                  driver.send("open 9999 001 44 44 2026-03-16 2026-03-16 0")));
+    const QJsonObject messages = driver.send("messages");
+    ASSERT_EQ(messages.value("messages").toArray().size(), 1) << driver::jsonText(messages);
+    EXPECT_TRUE(e2e::JsonContains(R"({"kind": "error"})", messages.value("messages").toArray().at(0)));
+    EXPECT_TRUE(
+        e2e::JsonContains(R"({"ok": false, "error": "no window"})", driver.send("dump qryTrabCusto")));
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "calls": []})", driver.send("calls")));
+    // The driver can still open a good window afterwards.
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "window": true})", driver.send(kOpen)));
+}
+
+TEST_F(DriverProcessTest, ARecordedSessionReplaysWithoutTheServer)
+{
+    const std::string record = s_dir->file("recorded.json");
+    QJsonObject live;
+    {
+        e2e::DriverProcess driver({"--db", s_db, "--record", record});
+        ASSERT_TRUE(e2e::AnswerOk(driver.send(kOpen)));
+        ASSERT_TRUE(e2e::AnswerOk(driver.send("move qryTrabCusto 5")));
+        live = driver.send("dump dbgTrabCusto");
+        ASSERT_TRUE(e2e::AnswerOk(live));
+        EXPECT_TRUE(e2e::AnswerOk(driver.send("close")));
+        EXPECT_TRUE(e2e::NoMessages(driver.send("messages")));
+        EXPECT_TRUE(e2e::AnswerOk(driver.send("quit")));
+        EXPECT_EQ(driver.finish(), 0) << driver.errorOutput();
+    }
+    QFile file(QString::fromStdString(record));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonArray calls = QJsonDocument::fromJson(file.readAll()).object().value("calls").toArray();
+    ASSERT_FALSE(calls.isEmpty());
+    EXPECT_EQ(calls.at(0).toObject().value("method").toString(), "GetParams");
+
+    e2e::DriverProcess replay({"--db", s_db, "--replay", record});
+    ASSERT_TRUE(e2e::AnswerOk(replay.send(kOpen)));
+    ASSERT_TRUE(e2e::AnswerOk(replay.send("move qryTrabCusto 5")));
+    QJsonObject replayed = replay.send("dump dbgTrabCusto");
+    live.remove("ms");
+    replayed.remove("ms");
+    EXPECT_TRUE(e2e::JsonContains(QJsonValue(live), QJsonValue(replayed)));
+    EXPECT_TRUE(e2e::NoMessages(replay.send("messages")));
+}
+
+TEST_F(DriverProcessTest, AnEmptyReplayShowsEveryMissingAnswerAsTheUserSeesIt)
+{
+    const std::string empty = s_dir->file("empty.json");
+    std::ofstream(empty) << R"({"calls": []})";
+    e2e::DriverProcess driver({"--db", s_db, "--replay", empty});
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "window": true})", driver.send(kOpen)));
+    const QJsonArray shown = driver.send("messages").value("messages").toArray();
+    ASSERT_EQ(shown.size(), 1) << driver::jsonText(shown);
+    EXPECT_NE(shown.at(0).toObject().value("text").toString().indexOf("no recorded answer for GetParams"), -1)
+        << driver::jsonText(shown);
+    // The first activation does not retry; the window stays with empty datasets.
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "active": false})", driver.send("dump qryTrabCusto")));
+    EXPECT_TRUE(e2e::AnswerOk(driver.send("activate")));
+    EXPECT_TRUE(e2e::CallsInclude(driver.send("calls"), "GetParams"));
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "closed": true})", driver.send("close")));
+    EXPECT_TRUE(e2e::CallsInclude(driver.send("calls"), "DelConsplan", R"(["", "0001"])"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DriverProcessTest, DialogsAreRecordedAndDismissedAsAUserWould)
+{
+    e2e::DriverProcess driver({"--db", s_db});
+    ASSERT_TRUE(e2e::AnswerOk(driver.send(kOpen)));
+    // The base window's help opens a dialog of its own: it is recorded, then dismissed.
+    EXPECT_TRUE(e2e::AnswerOk(driver.send("click sbtHelp")));
+    EXPECT_TRUE(e2e::JsonContains(R"({"messages": [{"kind": "dialog"}]})", driver.send("messages")));
+    ASSERT_TRUE(e2e::AnswerOk(driver.send("calls")));
+    // The base window's exit button closes the window through FormClose.
+    EXPECT_TRUE(e2e::AnswerOk(driver.send("click sbtSair")));
+    EXPECT_TRUE(e2e::JsonContains(R"({"calls": [{"method": "DelConsplan"}]})", driver.send("calls")));
+    // Closed windows can be opened again.
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "window": true})", driver.send(kOpen)));
+    EXPECT_EQ(driver.finish(), 0) << driver.errorOutput();
+}
+
+} // namespace

@@ -1,0 +1,37 @@
+#pragma once
+
+// The driver's command line:
+//   cost-driver --db FILE [--server HOST:PORT | --replay FILE] [--record FILE] [--module-ativo N]
+//               [--operator NAME] [--locale NAME]
+
+#include <string>
+#include <vector>
+
+namespace driver {
+
+struct DriverOptions
+{
+    std::string dbPath;
+    // The server to talk to. Neither: a real application server started in-process over dbPath.
+    std::string serverHost;
+    int serverPort = 0;
+    std::string replayPath;
+    std::string recordPath;
+    int moduloAtiv = 0;
+    std::string operatorName = "driver";
+    std::string locale = "pt_BR";
+    bool help = false;
+
+    bool externalServer() const { return !serverHost.empty(); }
+    bool replay() const { return !replayPath.empty(); }
+};
+
+const char *driverUsage();
+
+// Parses the arguments after the program name. False with `error` for a bad command line.
+bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out, std::string &error);
+
+// "HOST:PORT" with a port from 1 to 65535.
+bool parseHostPort(const std::string &text, std::string &host, int &port);
+
+} // namespace driver
