@@ -6,7 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-charts-dev libgl-dev
     libsqlite3-dev sqlite3 libpq-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth
+    xvfb xauth poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

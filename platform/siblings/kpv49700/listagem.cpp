@@ -1,0 +1,83 @@
+#include "platform/siblings/kpv49700/listagem.h"
+
+#include "platform/hostlib/busyindicator.h"
+#include "platform/hostlib/routines.h"
+#include "platform/protocol/netconnection.h"
+#include "platform/siblings/common/moduleargs.h"
+
+#include <QCoreApplication>
+
+namespace kpv49700 {
+
+ReportRequest ParseArgs(const tk::Variant &args)
+{
+    const siblings::ModuleArgs array("KPV49700", args, 7);
+    ReportRequest request;
+    request.cdFilial = array.Text(0, "CdFilial");
+    request.cdServFili = array.Text(1, "CdServFili");
+    request.cdTipoCusto = array.Integer(2, "CdTipoCusto");
+    request.dtRefeFixa = array.Date(3, "DtRefeFixa");
+    request.dtReferencia = array.Date(4, "DtReferencia");
+    request.idRefeFixa = array.Boolean(5, "IdRefeFixa");
+    const std::string selector = array.Text(6, "listagem");
+    if (selector.empty() || (selector[0] != '0' && selector[0] != '1'))
+        array.Fail(6, "listagem", "deve começar por \"0\" (custo zero) ou \"1\" (cotação desatualizada)");
+    request.listagem = selector[0] == '1' ? Listagem::CotacaoDesatualizada : Listagem::CustoZero;
+    request.chaveTrabCusto = selector.substr(1);
+    if (request.listagem == Listagem::CotacaoDesatualizada && request.chaveTrabCusto.empty())
+        array.Fail(6, "listagem", "não traz a chave do conjunto de trabalho");
+    return request;
+}
+
+RemoteCall ListingCall(const ReportRequest &r)
+{
+    const tk::Variant first = tk::Variant::fromDateTime(host::PriDiaMes(r.dtReferencia));
+    const tk::Variant last = tk::Variant::fromDateTime(host::UltimoDiaMes(r.dtReferencia));
+    const tk::Variant refeFixa = tk::Variant::fromDateTime(r.dtRefeFixa);
+    if (r.listagem == Listagem::CustoZero) {
+        return {"GetProdCustZero",
+                {tk::Variant(""), tk::Variant(r.cdTipoCusto), refeFixa, tk::Variant(r.cdFilial),
+                 tk::Variant(r.cdServFili), first, last, tk::Variant(r.idRefeFixa)}};
+    }
+    return {"GetProdCotDesatu",
+            {tk::Variant(r.chaveTrabCusto), tk::Variant(r.cdFilial), tk::Variant(""),
+             tk::Variant(r.cdServFili), tk::Variant(r.cdTipoCusto), first, last, refeFixa,
+             tk::Variant(r.idRefeFixa)}};
+}
+
+const std::vector<std::string> &RequiredFields(Listagem listagem)
+{
+    static const std::vector<std::string> custoZero{"DTCARDAPIO", "CDARVPROD", "NMPRODUTO", "QTDEBRUTA"};
+    static const std::vector<std::string> cotacao{"DTCONSPLAN", "CDARVPROD", "NMPRODUTO", "QTCONSPLAN",
+                                                  "CUSTOPROD", "DTCUSTOSUP", "DTFINCUSTSUP"};
+    return listagem == Listagem::CustoZero ? custoZero : cotacao;
+}
+
+tk::DataPacket FetchListing(const ReportRequest &request, tk::TNetConnection &connection)
+{
+    const RemoteCall call = ListingCall(request);
+    const tk::Variant result = connection.Call(call.method, call.args);
+    if (!result.isPacket()) {
+        throw tk::Exception("KPV49700: resposta inválida do servidor para " + call.method + ": esperado um "
+                            "pacote de dados, recebido " + siblings::TipoVariant(result.type()));
+    }
+    const tk::DataPacket &packet = result.packet();
+    for (const std::string &field : RequiredFields(request.listagem)) {
+        if (packet.fieldIndex(field) < 0)
+            throw tk::Exception("KPV49700: a listagem de " + call.method + " não tem o campo " + field);
+    }
+    return packet;
+}
+
+tk::DataPacket FetchListing(const tk::Variant &args)
+{
+    const ReportRequest request = ParseArgs(args);
+    tk::TNetConnection connection("netRelProdutos");
+    connection.Host = host::WebURL();
+    connection.Port = host::WebPort();
+    if (QCoreApplication::instance())
+        host::AttachBusyPainting(connection);
+    return FetchListing(request, connection);
+}
+
+} // namespace kpv49700

@@ -1,0 +1,354 @@
+#include "platform/siblings/kpv49700/relatorio.h"
+
+#include "platform/hostlib/routines.h"
+#include "platform/siblings/common/style.h"
+#include "platform/toolkit/data/datetime.h"
+#include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/widgets/errors.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QStyle>
+#include <QToolBar>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kpv49700 {
+
+namespace {
+
+QString q(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+QString dateText(const tk::Variant &value)
+{
+    return value.isNumeric() ? q(tk::FormatDateTime("dd/mm/yyyy", value.asDateTime())) : QString();
+}
+
+QString numberText(const tk::Variant &value)
+{
+    return value.isNumeric() ? q(tk::FormatFloat("#,##0.00000", value.asDouble())) : QString();
+}
+
+QString treeCodeText(const tk::Variant &value)
+{
+    const std::string code = value.isNull() ? std::string() : value.asString();
+    return code.empty() ? QString() : q(tk::FormatMaskText(host::DBPict(0), code));
+}
+
+struct Column
+{
+    double width; // points; 0 takes what the others leave
+    Qt::Alignment align;
+};
+
+std::vector<Column> columnsOf(Listagem listagem)
+{
+    const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    if (listagem == Listagem::CustoZero)
+        return {{62, left}, {70, left}, {0, left}, {78, right}};
+    return {{62, left}, {70, left}, {0, left}, {78, right}, {70, right}, {62, left}, {62, left}};
+}
+
+QPageLayout::Orientation orientationOf(Listagem listagem)
+{
+    // The quote listing has seven columns: on a portrait page the product names would not fit.
+    return listagem == Listagem::CustoZero ? QPageLayout::Portrait : QPageLayout::Landscape;
+}
+
+const QMarginsF kMarginsMm(12, 12, 12, 12);
+
+// Geometry of a page, in points.
+constexpr double kTitleHeight = 20;
+constexpr double kInfoHeight = 13;
+constexpr double kColumnsHeight = 15;
+constexpr double kLineHeight = 12;
+constexpr double kFooterHeight = 18;
+constexpr double kHeaderHeight = kTitleHeight + 3 * kInfoHeight + 6 + kColumnsHeight + 3;
+
+QFont reportFont(double pixelSize, bool bold = false)
+{
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(static_cast<int>(std::lround(pixelSize)));
+    font.setBold(bold);
+    // No ligatures: "fi" stays two letters for whoever searches or copies the PDF's text.
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    return font;
+}
+
+} // namespace
+
+ReportHeader HeaderFor(const ReportRequest &request)
+{
+    ReportHeader header;
+    header.listagem = request.listagem;
+    header.cdFilial = request.cdFilial;
+    header.cdServFili = request.cdServFili;
+    header.cdTipoCusto = request.cdTipoCusto;
+    header.dtReferencia = request.dtReferencia;
+    header.idRefeFixa = request.idRefeFixa;
+    header.dtRefeFixa = request.dtRefeFixa;
+    header.operador = host::Operador();
+    const QDateTime now = QDateTime::currentDateTime();
+    header.emitidoEm = tk::EncodeDateTime(now.date().year(), now.date().month(), now.date().day(),
+                                          now.time().hour(), now.time().minute(), now.time().second());
+    return header;
+}
+
+QString ReportTitle(Listagem listagem)
+{
+    return listagem == Listagem::CustoZero ? QStringLiteral("Produtos com Custo Zero")
+                                           : QStringLiteral("Produtos com Cotação Desatualizada");
+}
+
+QStringList ReportColumns(Listagem listagem)
+{
+    if (listagem == Listagem::CustoZero) {
+        return {QStringLiteral("Data"), QStringLiteral("Código"), QStringLiteral("Nome do Produto"),
+                QStringLiteral("Qtde. Bruta")};
+    }
+    return {QStringLiteral("Data"), QStringLiteral("Código"), QStringLiteral("Nome do Produto"),
+            QStringLiteral("Qtde. Bruta"), QStringLiteral("Custo Unit."), QStringLiteral("Período De"),
+            QStringLiteral("Período Até")};
+}
+
+std::vector<QStringList> ReportLines(const tk::DataPacket &rows, Listagem listagem)
+{
+    std::vector<int> index;
+    for (const std::string &field : RequiredFields(listagem)) {
+        const int i = rows.fieldIndex(field);
+        if (i < 0)
+            throw tk::Exception("KPV49700: a listagem não tem o campo " + field);
+        index.push_back(i);
+    }
+    std::vector<QStringList> lines;
+    lines.reserve(rows.rows.size());
+    for (const auto &row : rows.rows) {
+        auto at = [&](size_t k) -> const tk::Variant & { return row.at(static_cast<size_t>(index[k])); };
+        const QString name = at(2).isNull() ? QString() : q(at(2).asString());
+        if (listagem == Listagem::CustoZero) {
+            // DTCARDAPIO, CDARVPROD, NMPRODUTO, QTDEBRUTA
+            lines.push_back({dateText(at(0)), treeCodeText(at(1)), name, numberText(at(3))});
+        } else {
+            // DTCONSPLAN, CDARVPROD, NMPRODUTO, QTCONSPLAN, CUSTOPROD, DTCUSTOSUP, DTFINCUSTSUP
+            lines.push_back({dateText(at(0)), treeCodeText(at(1)), name, numberText(at(3)), numberText(at(4)),
+                             dateText(at(5)), dateText(at(6))});
+        }
+    }
+    return lines;
+}
+
+RenderResult RenderReport(QPagedPaintDevice &device, const tk::DataPacket &rows, const ReportHeader &header)
+{
+    const std::vector<QStringList> lines = ReportLines(rows, header.listagem);
+    QPainter painter;
+    if (!painter.begin(&device))
+        throw tk::Exception("KPV49700: não foi possível iniciar o desenho do relatório");
+
+    // Everything below is laid out in points.
+    const double sx = device.logicalDpiX() / 72.0;
+    const double sy = device.logicalDpiY() / 72.0;
+    painter.scale(sx, sy);
+    const double width = device.width() / sx;
+    const double height = device.height() / sy;
+
+    std::vector<Column> columns = columnsOf(header.listagem);
+    double fixed = 0;
+    for (const Column &c : columns)
+        fixed += c.width;
+    const double gap = 8;
+    for (Column &c : columns) {
+        if (c.width == 0)
+            c.width = std::max(60.0, width - fixed - gap * static_cast<double>(columns.size() - 1));
+    }
+
+    const int perPage = std::max(1, static_cast<int>((height - kHeaderHeight - kFooterHeight) / kLineHeight));
+    const int total = static_cast<int>(lines.size());
+    const int pages = std::max(1, (total + perPage - 1) / perPage);
+
+    const QFont titleFont = reportFont(14, true);
+    const QFont infoFont = reportFont(9);
+    const QFont columnFont = reportFont(8.5, true);
+    const QFont lineFont = reportFont(8);
+    const QFontMetricsF lineMetrics(lineFont);
+
+    const QString month = q(tk::FormatDateTime("mmmm/yyyy", header.dtReferencia));
+    const QString info1 = QStringLiteral("Filial: %1     Serviço: %2     Mês: %3")
+                              .arg(q(header.cdFilial), q(header.cdServFili), month);
+    const QString info2
+        = QStringLiteral("Tipo de custo: %1     %2")
+              .arg(header.cdTipoCusto)
+              .arg(header.idRefeFixa ? QStringLiteral("Preços fixados em ")
+                                           + q(tk::FormatDateTime("dd/mm/yyyy", header.dtRefeFixa))
+                                     : QStringLiteral("Preços da data de cada dia"));
+    QString info3
+        = QStringLiteral("Emitido em ") + q(tk::FormatDateTime("dd/mm/yyyy hh:nn", header.emitidoEm));
+    if (!header.operador.empty())
+        info3 += QStringLiteral(" por ") + q(header.operador);
+    const QStringList titles = ReportColumns(header.listagem);
+    const QString count = QStringLiteral("Total de produtos: %1").arg(total);
+
+    RenderResult result;
+    result.pages = pages;
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0 && !device.newPage())
+            throw tk::Exception("KPV49700: não foi possível abrir uma nova página do relatório");
+        double y = 0;
+        painter.setFont(titleFont);
+        painter.drawText(QRectF(0, y, width, kTitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                         ReportTitle(header.listagem));
+        y += kTitleHeight;
+        painter.setFont(infoFont);
+        for (const QString &text : {info1, info2, info3}) {
+            painter.drawText(QRectF(0, y, width, kInfoHeight), Qt::AlignLeft | Qt::AlignVCenter, text);
+            y += kInfoHeight;
+        }
+        y += 6;
+        painter.setFont(columnFont);
+        double x = 0;
+        for (size_t c = 0; c < columns.size(); ++c) {
+            painter.drawText(QRectF(x, y, columns[c].width, kColumnsHeight), columns[c].align,
+                             titles[int(c)]);
+            x += columns[c].width + gap;
+        }
+        y += kColumnsHeight;
+        painter.drawLine(QPointF(0, y + 1), QPointF(width, y + 1));
+        y += 3;
+
+        painter.setFont(lineFont);
+        const int from = page * perPage;
+        const int to = std::min(total, from + perPage);
+        for (int i = from; i < to; ++i) {
+            const QStringList &cells = lines[static_cast<size_t>(i)];
+            x = 0;
+            for (size_t c = 0; c < columns.size(); ++c) {
+                const QString text = lineMetrics.elidedText(cells[int(c)], Qt::ElideRight, columns[c].width);
+                painter.drawText(QRectF(x, y, columns[c].width, kLineHeight), columns[c].align, text);
+                x += columns[c].width + gap;
+            }
+            result.lines.push_back(cells);
+            y += kLineHeight;
+        }
+        if (total == 0) {
+            painter.drawText(QRectF(0, y, width, kLineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                             QStringLiteral("Nenhum produto encontrado."));
+        }
+        result.linesPerPage.push_back(to > from ? to - from : 0);
+
+        const double footer = height - kFooterHeight;
+        painter.drawLine(QPointF(0, footer + 2), QPointF(width, footer + 2));
+        painter.drawText(QRectF(0, footer + 4, width / 2, kFooterHeight - 4),
+                         Qt::AlignLeft | Qt::AlignVCenter, count);
+        painter.drawText(QRectF(width / 2, footer + 4, width / 2, kFooterHeight - 4),
+                         Qt::AlignRight | Qt::AlignVCenter,
+                         QStringLiteral("Página %1 de %2").arg(page + 1).arg(pages));
+    }
+    painter.end();
+    return result;
+}
+
+RenderResult WriteReportPdf(const tk::DataPacket &rows, const ReportHeader &header, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        throw tk::Exception("KPV49700: não foi possível gravar o PDF em " + path.toStdString() + ": "
+                            + file.errorString().toStdString());
+    }
+    RenderResult result;
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(300);
+        writer.setTitle(ReportTitle(header.listagem));
+        writer.setCreator(QStringLiteral("KPV49700"));
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), orientationOf(header.listagem), kMarginsMm,
+                                         QPageLayout::Millimeter));
+        result = RenderReport(writer, rows, header);
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        throw tk::Exception("KPV49700: não foi possível gravar o PDF em " + path.toStdString() + ": "
+                            + file.errorString().toStdString());
+    }
+    return result;
+}
+
+TfrmRelProdutos::TfrmRelProdutos(tk::DataPacket rows, ReportHeader header, QWidget *parent)
+    : QPrintPreviewDialog(parent), m_rows(std::move(rows)), m_header(std::move(header))
+{
+    // A packet without the listing's fields is refused before the window exists.
+    ReportLines(m_rows, m_header.listagem);
+
+    setObjectName(QStringLiteral("frmRelProdutos"));
+    setWindowTitle(QStringLiteral("Relatório de Produtos - ") + ReportTitle(m_header.listagem));
+    siblings::SetWindowLook(*this, QStyle::SP_FileDialogDetailedView);
+    printer()->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), orientationOf(m_header.listagem),
+                                         kMarginsMm, QPageLayout::Millimeter));
+    printer()->setDocName(ReportTitle(m_header.listagem));
+    connect(this, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *target) { paint(target); });
+
+    actExportarPdf = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                                 QStringLiteral("Exportar PDF"), this);
+    actExportarPdf->setObjectName(QStringLiteral("actExportarPdf"));
+    actExportarPdf->setToolTip(QStringLiteral("Exportar PDF"));
+    connect(actExportarPdf, &QAction::triggered, this, [this] { ExportarPdf(); });
+    if (QToolBar *toolBar = findChild<QToolBar *>()) {
+        toolBar->addSeparator();
+        toolBar->addAction(actExportarPdf);
+    } else {
+        addAction(actExportarPdf);
+    }
+}
+
+TfrmRelProdutos::~TfrmRelProdutos() = default;
+
+QString TfrmRelProdutos::DefaultFileName() const
+{
+    const QString kind = m_header.listagem == Listagem::CustoZero ? QStringLiteral("ProdutosCustoZero")
+                                                                  : QStringLiteral("CotacaoDesatualizada");
+    return QStringLiteral("%1_%2_%3_%4.pdf")
+        .arg(kind, q(m_header.cdFilial), q(m_header.cdServFili),
+             q(tk::FormatDateTime("yyyy-mm", m_header.dtReferencia)));
+}
+
+void TfrmRelProdutos::ExportarPdf()
+{
+    QString path;
+    if (ChooseExportPath) {
+        path = ChooseExportPath();
+    } else {
+        path = QFileDialog::getSaveFileName(this, QStringLiteral("Exportar PDF"), DefaultFileName(),
+                                            QStringLiteral("Arquivos PDF (*.pdf)"));
+        if (!path.isEmpty() && !path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+            path += QStringLiteral(".pdf");
+    }
+    if (path.isEmpty())
+        return;
+    tk::CallSafely([&] { WriteReportPdf(m_rows, m_header, path); });
+}
+
+void TfrmRelProdutos::paint(QPrinter *target)
+{
+    tk::CallSafely([&] { m_lastRender = RenderReport(*target, m_rows, m_header); });
+}
+
+std::unique_ptr<TfrmRelProdutos> CreateReportWindow(const tk::DataPacket &rows, const ReportHeader &header,
+                                                    QWidget *parent)
+{
+    return std::make_unique<TfrmRelProdutos>(rows, header, parent);
+}
+
+} // namespace kpv49700

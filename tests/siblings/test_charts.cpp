@@ -1,0 +1,394 @@
+// The three chart modules off screen: each window holds one point per row of the caller's chart
+// table in each series, with the table's values; the walk leaves the caller's table as it was; a
+// malformed array or a bad handle is refused with a clear message; and the real module libraries
+// run through the host's LoadBPL.
+
+#include "modalcloser.h"
+
+#include "platform/hostlib/modules.h"
+#include "platform/siblings/kpv40207/grafcusto.h"
+#include "platform/siblings/kpv40208/grafplanreal.h"
+#include "platform/siblings/kpv40210/grafcustoacum.h"
+#include "platform/toolkit/data/dataset.h"
+#include "platform/toolkit/data/datasource.h"
+#include "platform/toolkit/data/datetime.h"
+
+#include <QCategoryAxis>
+#include <QChart>
+#include <QLegend>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using WindowFactory = std::function<std::unique_ptr<siblings::TfrmGrafico>(const tk::Variant &)>;
+
+struct ChartCase
+{
+    const char *code;
+    const char *table;
+    std::vector<std::string> valueFields;  // in the order of the window's series
+    std::vector<QString> legend;
+    tk::VariantArray extraArgs;            // after the handle
+    QString titleHas;
+    WindowFactory create;
+};
+
+void PrintTo(const ChartCase &c, std::ostream *os)
+{
+    *os << c.code;
+}
+
+std::vector<ChartCase> chartCases()
+{
+    return {
+        {"KPV40207",
+         "cdsGrafCust",
+         {"VrPadrao", "VrCustGraf"},
+         {QStringLiteral("Custo padrão"), QStringLiteral("Custo per capita planejado")},
+         {},
+         QStringLiteral("Custo Per Capita"),
+         [](const tk::Variant &a) { return kpv40207::CreateChartWindow(a); }},
+        {"KPV40208",
+         "cdsGrafPlanReal",
+         {"VrPadrao", "VRPERCPLAN", "VRPERCREAL"},
+         {QStringLiteral("Custo padrão"), QStringLiteral("Per capita planejado"),
+          QStringLiteral("Per capita realizado")},
+         {tk::Variant("0001"), tk::Variant("001")},
+         QStringLiteral("Comparação do Per Capita - Filial 0001 - Serviço 001"),
+         [](const tk::Variant &a) { return kpv40208::CreateChartWindow(a); }},
+        {"KPV40210",
+         "cdsCustoAcum",
+         {"VrTotPadrao", "VRTOTTACUM", "VRTOTRACUM"},
+         {QStringLiteral("Custo padrão acumulado"), QStringLiteral("Custo planejado acumulado"),
+          QStringLiteral("Custo realizado acumulado")},
+         {},
+         QStringLiteral("Variação do Custo Acumulado"),
+         [](const tk::Variant &a) { return kpv40210::CreateChartWindow(a); }},
+    };
+}
+
+// A chart table as the cost window declares it: persistent fields, index on DTCARDAPIO.
+std::unique_ptr<tk::TClientDataSet> makeTable(const ChartCase &c)
+{
+    auto ds = std::make_unique<tk::TClientDataSet>(c.table);
+    ds->AddField("DTCARDAPIO", tk::FieldType::DateTime)->SetDisplayFormat("dd");
+    for (const std::string &field : c.valueFields)
+        ds->AddField(field, tk::FieldType::Float)->SetDisplayFormat("#,##0.00000");
+    ds->AddIndex("indexPadrao", "DTCARDAPIO");
+    ds->SetIndexName("indexPadrao");
+    ds->CreateDataSet();
+    return ds;
+}
+
+double valueOf(int day, size_t series)
+{
+    return 1000.0 * static_cast<double>(series) + 3.125 * day + 0.00001 * day;
+}
+
+// Rows appended out of date order: the view (and so the chart) follows the index.
+void fill(tk::TClientDataSet &ds, const ChartCase &c, int days)
+{
+    for (int k = 0; k < days; ++k) {
+        const int day = (k * 7) % days + 1; // a permutation of 1..days when days is not a multiple of 7
+        ds.Append();
+        ds.FieldByName("DTCARDAPIO")->SetAsDateTime(tk::EncodeDate(2026, 3, day));
+        for (size_t s = 0; s < c.valueFields.size(); ++s)
+            ds.FieldByName(c.valueFields[s])->SetAsFloat(valueOf(day, s));
+        ds.Post();
+    }
+}
+
+tk::Variant argsFor(const ChartCase &c, tk::TClientDataSet *ds)
+{
+    tk::VariantArray items{host::DataSetHandle(ds)};
+    items.insert(items.end(), c.extraArgs.begin(), c.extraArgs.end());
+    return tk::Variant(items);
+}
+
+class ChartWindows : public ::testing::TestWithParam<ChartCase>
+{
+};
+
+TEST_P(ChartWindows, OnePointPerRowWithTheTablesValues)
+{
+    const ChartCase &c = GetParam();
+    auto ds = makeTable(c);
+    fill(*ds, c, 31);
+    const auto window = c.create(argsFor(c, ds.get()));
+
+    EXPECT_TRUE(window->windowTitle().contains(c.titleHas)) << window->windowTitle().toStdString();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->windowIcon().isNull());
+    EXPECT_TRUE(window->Chart()->legend()->isVisible());
+    ASSERT_EQ(window->Series().size(), c.valueFields.size());
+    for (size_t s = 0; s < c.valueFields.size(); ++s) {
+        QLineSeries *series = window->Series()[s];
+        EXPECT_EQ(series->name(), c.legend[s]);
+        ASSERT_EQ(series->count(), 31) << c.valueFields[s];
+        for (int day = 1; day <= 31; ++day) {
+            const QPointF point = series->at(day - 1);
+            EXPECT_DOUBLE_EQ(point.x(), tk::EncodeDate(2026, 3, day)) << c.valueFields[s] << " day " << day;
+            EXPECT_DOUBLE_EQ(point.y(), valueOf(day, s)) << c.valueFields[s] << " day " << day;
+        }
+    }
+    // The horizontal axis names the day of the month.
+    const QStringList labels = window->DayAxis()->categoriesLabels();
+    ASSERT_EQ(labels.size(), 31);
+    EXPECT_EQ(labels.first(), QStringLiteral("01"));
+    EXPECT_EQ(labels.last(), QStringLiteral("31"));
+}
+
+TEST_P(ChartWindows, LeavesTheCallersCursorHandlersAndControlsAsTheyWere)
+{
+    const ChartCase &c = GetParam();
+    auto ds = makeTable(c);
+    fill(*ds, c, 10);
+
+    struct Position
+    {
+        const char *name;
+        std::function<void(tk::TClientDataSet &)> move;
+        int recNo;
+    };
+    const std::vector<Position> positions = {
+        {"middle", [](tk::TClientDataSet &d) { d.SetRecNo(4); }, 4},
+        {"first", [](tk::TClientDataSet &d) { d.First(); }, 1},
+        {"last", [](tk::TClientDataSet &d) { d.Last(); }, 10},
+        {"past the end", [](tk::TClientDataSet &d) { d.Last(); d.Next(); }, 10},
+        {"before the start", [](tk::TClientDataSet &d) { d.SetRecNo(3); d.First(); d.Prior(); }, 1},
+        {"back to the first", [](tk::TClientDataSet &d) { d.SetRecNo(2); d.Prior(); }, 1},
+    };
+    for (const Position &p : positions) {
+        SCOPED_TRACE(p.name);
+        p.move(*ds);
+        const bool eof = ds->Eof();
+        const bool bof = ds->Bof();
+        const tk::TDateTime day = ds->FieldByName("DTCARDAPIO")->AsDateTime();
+        int scrolls = 0;
+        ds->BeforeScroll = [&](tk::TClientDataSet &) { ++scrolls; };
+        ds->AfterScroll = [&](tk::TClientDataSet &) { ++scrolls; };
+        tk::TDataSource source("dtsGrafico", ds.get());
+        int changes = 0;
+        source.OnDataChange = [&](tk::TDataSource &, tk::TField *) { ++changes; };
+
+        const auto window = c.create(argsFor(c, ds.get()));
+
+        EXPECT_EQ(window->Series()[0]->count(), 10);
+        EXPECT_EQ(scrolls, 0) << "the caller's scroll handlers ran during the walk";
+        EXPECT_LE(changes, 1) << "the controls followed the walk";
+        EXPECT_FALSE(ds->ControlsDisabled());
+        EXPECT_EQ(ds->RecNo(), p.recNo);
+        EXPECT_EQ(ds->Eof(), eof);
+        EXPECT_EQ(ds->Bof(), bof);
+        EXPECT_DOUBLE_EQ(ds->FieldByName("DTCARDAPIO")->AsDateTime(), day);
+        // The handlers are attached again.
+        ds->SetRecNo(2);
+        EXPECT_EQ(scrolls, 2);
+        ds->BeforeScroll = nullptr;
+        ds->AfterScroll = nullptr;
+    }
+}
+
+TEST_P(ChartWindows, FilteredAndEmptyTables)
+{
+    const ChartCase &c = GetParam();
+    auto ds = makeTable(c);
+    fill(*ds, c, 20);
+    ds->SetFilter("DTCARDAPIO >= '11/03/2026'");
+    ds->SetFiltered(true);
+    ds->SetRecNo(3);
+    {
+        const auto window = c.create(argsFor(c, ds.get()));
+        for (QLineSeries *series : window->Series()) {
+            ASSERT_EQ(series->count(), 10);
+            EXPECT_DOUBLE_EQ(series->at(0).x(), tk::EncodeDate(2026, 3, 11));
+        }
+        EXPECT_EQ(ds->RecNo(), 3);
+        EXPECT_TRUE(ds->Filtered());
+    }
+    // An empty table still opens the chart: the cost window starts the module for an empty month.
+    ds->SetFiltered(false);
+    ds->EmptyDataSet();
+    const auto window = c.create(argsFor(c, ds.get()));
+    for (QLineSeries *series : window->Series())
+        EXPECT_EQ(series->count(), 0);
+    EXPECT_TRUE(window->DayAxis()->categoriesLabels().isEmpty());
+}
+
+TEST_P(ChartWindows, TooltipShowsTheDayAndTheValueInBrazilianFormat)
+{
+    const ChartCase &c = GetParam();
+    auto ds = makeTable(c);
+    ds->Append();
+    ds->FieldByName("DTCARDAPIO")->SetAsDateTime(tk::EncodeDate(2026, 3, 5));
+    for (size_t s = 0; s < c.valueFields.size(); ++s)
+        ds->FieldByName(c.valueFields[s])->SetAsFloat(1234.5678912 + static_cast<double>(s));
+    ds->Post();
+    ds->Append();
+    ds->FieldByName("DTCARDAPIO")->SetAsDateTime(tk::EncodeDate(2026, 3, 6));
+    ds->Post(); // nulls read as 0
+    const auto window = c.create(argsFor(c, ds.get()));
+
+    EXPECT_EQ(window->PointText(0, 0), c.legend[0] + QStringLiteral("\nDia 05/03/2026: 1.234,56789"));
+    EXPECT_EQ(window->PointText(1, 1), c.legend[1] + QStringLiteral("\nDia 06/03/2026: 0,00000"));
+
+    // A hover near the first point of the last series shows that point; leaving hides it.
+    QLineSeries *last = window->Series().back();
+    const size_t lastIndex = window->Series().size() - 1;
+    emit last->hovered(QPointF(tk::EncodeDate(2026, 3, 5) + 0.2, 1000.0), true);
+    EXPECT_EQ(window->HoverText(),
+              c.legend[lastIndex] + QStringLiteral("\nDia 05/03/2026: ")
+                  + (lastIndex == 1 ? QStringLiteral("1.235,56789") : QStringLiteral("1.236,56789")));
+    emit last->hovered(QPointF(tk::EncodeDate(2026, 3, 6) - 0.1, 0.0), true);
+    EXPECT_TRUE(window->HoverText().contains(QStringLiteral("06/03/2026")));
+    emit last->hovered(QPointF(), false);
+    EXPECT_TRUE(window->HoverText().isEmpty());
+}
+
+TEST_P(ChartWindows, CloseButtonClosesTheWindow)
+{
+    const ChartCase &c = GetParam();
+    auto ds = makeTable(c);
+    fill(*ds, c, 3);
+    const auto window = c.create(argsFor(c, ds.get()));
+    window->show();
+    QSignalSpy accepted(window.get(), &QDialog::accepted);
+    window->CloseButton()->click();
+    EXPECT_EQ(accepted.count(), 1);
+    EXPECT_FALSE(window->isVisible());
+}
+
+// Every refusal names the module and says what is wrong.
+TEST_P(ChartWindows, MalformedArraysAndBadHandlesAreRefusedClearly)
+{
+    const ChartCase &c = GetParam();
+    auto ds = makeTable(c);
+    fill(*ds, c, 3);
+    const size_t size = 1 + c.extraArgs.size();
+    auto withHandle = [&](const tk::Variant &handle) {
+        tk::VariantArray items{handle};
+        items.insert(items.end(), c.extraArgs.begin(), c.extraArgs.end());
+        return tk::Variant(items);
+    };
+    tk::VariantArray tooLong = argsFor(c, ds.get()).items();
+    tooLong.push_back(tk::Variant("sobra"));
+
+    struct Bad
+    {
+        const char *name;
+        tk::Variant args;
+        std::string message;
+    };
+    const std::string module = c.code;
+    const std::string handleParam = std::string("parâmetro 0 (") + c.table + ") ";
+    std::vector<Bad> cases = {
+        {"no array", tk::Variant(),
+         module + ": parâmetros inválidos: esperado um vetor de " + std::to_string(size)
+             + (size == 1 ? " elemento" : " elementos") + ", recebido nulo"},
+        {"too long", tk::Variant(tooLong), "recebido um vetor de " + std::to_string(size + 1) + " elementos"},
+        {"null handle", withHandle(tk::Variant()), handleParam + "Handle de dataset inválido"},
+        {"zero handle", withHandle(tk::Variant(0)), handleParam + "Handle de dataset inválido"},
+        {"negative handle", withHandle(tk::Variant(-4096.0)), handleParam + "Handle de dataset inválido"},
+        {"fractional handle", withHandle(tk::Variant(1234.5)), handleParam + "Handle de dataset inválido"},
+        {"text handle", withHandle(tk::Variant("cdsGrafCust")), handleParam + "Handle de dataset inválido"},
+    };
+    if (module == "KPV40208") {
+        cases.push_back(
+            {"branch as a number",
+             tk::Variant::array({host::DataSetHandle(ds.get()), tk::Variant(1), tk::Variant("001")}),
+             "KPV40208: parâmetro 1 (CdFilial) deve ser um texto, recebido inteiro"});
+        cases.push_back({"service missing",
+                         tk::Variant::array({host::DataSetHandle(ds.get()), tk::Variant("0001")}),
+                         "esperado um vetor de 3 elementos, recebido um vetor de 2 elementos"});
+    }
+    for (const Bad &bad : cases) {
+        SCOPED_TRACE(bad.name);
+        try {
+            c.create(bad.args);
+            ADD_FAILURE() << "accepted";
+        } catch (const tk::Exception &e) {
+            EXPECT_NE(std::string(e.what()).find(bad.message), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST_P(ChartWindows, TablesThatCannotBeReadAreRefusedClearly)
+{
+    const ChartCase &c = GetParam();
+    auto expectError = [&](tk::TClientDataSet *ds, const std::string &message) {
+        try {
+            c.create(argsFor(c, ds));
+            ADD_FAILURE() << "accepted: " << message;
+        } catch (const tk::Exception &e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    };
+    auto closed = makeTable(c);
+    closed->Close();
+    expectError(closed.get(), std::string(c.code) + ": parâmetro 0 (" + c.table + ") não está aberto");
+
+    auto editing = makeTable(c);
+    fill(*editing, c, 2);
+    editing->Edit();
+    expectError(editing.get(), std::string("a tabela ") + c.table + " está em edição");
+    EXPECT_EQ(editing->State(), tk::TDataSetState::dsEdit) << "the caller's edit was posted";
+    editing->Cancel();
+
+    // A table without the last value field.
+    tk::TClientDataSet partial(c.table);
+    partial.AddField("DTCARDAPIO", tk::FieldType::DateTime);
+    for (size_t s = 0; s + 1 < c.valueFields.size(); ++s)
+        partial.AddField(c.valueFields[s], tk::FieldType::Float);
+    partial.CreateDataSet();
+    expectError(&partial, std::string("a tabela ") + c.table + " não tem o campo " + c.valueFields.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modules, ChartWindows, ::testing::ValuesIn(chartCases()),
+                         [](const ::testing::TestParamInfo<ChartCase> &info) {
+                             return std::string(info.param.code);
+                         });
+
+// The real module libraries, loaded and started by the host: IniProc opens its window modally over
+// the caller's table, and an error in the array reaches the caller of LoadBPL.
+TEST(ChartModules, RunThroughLoadBPL)
+{
+    for (const ChartCase &c : chartCases()) {
+        SCOPED_TRACE(c.code);
+        auto ds = makeTable(c);
+        fill(*ds, c, 5);
+        ds->SetRecNo(2);
+        QString title;
+        int points = -1;
+        ModalCloser closer([&](QWidget *w) {
+            title = w->windowTitle();
+            if (auto *chart = qobject_cast<siblings::TfrmGrafico *>(w))
+                points = chart->Series().back()->count();
+        });
+        host::LoadBPL(c.code, argsFor(c, ds.get()));
+        EXPECT_TRUE(closer.Closed());
+        EXPECT_FALSE(closer.TimedOut());
+        EXPECT_TRUE(title.contains(c.titleHas)) << title.toStdString();
+        EXPECT_EQ(points, 5);
+        EXPECT_EQ(ds->RecNo(), 2);
+
+        try {
+            host::LoadBPL(c.code, tk::Variant::array({tk::Variant(0)}));
+            ADD_FAILURE() << "accepted a zero handle";
+        } catch (const tk::Exception &e) {
+            EXPECT_NE(std::string(e.what()).find(c.code), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(host::PackageInfo("KPV40208"), "KPV40208: Comparação do Per Capita");
+    host::UnloadModules();
+}
+
+} // namespace
