@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -175,8 +176,21 @@ std::string PackageInfo(const std::string &code)
     return text ? std::string(text) : std::string();
 }
 
+namespace {
+// Datasets handed to modules: a handle is only ever resolved to one of these, so a stray number
+// reaching a module is an error instead of a wild pointer. User-interface thread only.
+std::set<const tk::TClientDataSet *> &HandedOutDataSets()
+{
+    static std::set<const tk::TClientDataSet *> datasets;
+    return datasets;
+}
+} // namespace
+
 tk::Variant DataSetHandle(tk::TClientDataSet *dataSet)
 {
+    if (!dataSet)
+        throw EHostError("Handle de dataset inválido: nenhum dataset");
+    HandedOutDataSets().insert(dataSet);
     return tk::Variant(static_cast<double>(reinterpret_cast<uintptr_t>(dataSet)));
 }
 
@@ -187,7 +201,10 @@ tk::TClientDataSet *DataSetFromHandle(const tk::Variant &handle)
     const double value = handle.asDouble();
     if (!(value > 0) || value != std::floor(value) || value >= 9007199254740992.0)
         throw EHostError("Handle de dataset inválido: " + handle.toDisplayString());
-    return reinterpret_cast<tk::TClientDataSet *>(static_cast<uintptr_t>(value));
+    auto *dataSet = reinterpret_cast<tk::TClientDataSet *>(static_cast<uintptr_t>(value));
+    if (!HandedOutDataSets().count(dataSet))
+        throw EHostError("Handle de dataset desconhecido: " + handle.toDisplayString());
+    return dataSet;
 }
 
 } // namespace host

@@ -94,7 +94,8 @@ TEST_F(ModuleLoading, DatasetHandleReachesTheModule)
     EXPECT_EQ(reports.back(), "IniProc: cdsGrafCust 3");
     EXPECT_EQ(DataSetFromHandle(DataSetHandle(&cdsGrafCust)), &cdsGrafCust);
     for (const tk::Variant &bad : {tk::Variant(), tk::Variant(0.0), tk::Variant(-8.0), tk::Variant(1.5),
-                                   tk::Variant("123")})
+                                   tk::Variant("123"), tk::Variant(4096.0),
+                                   tk::Variant(static_cast<double>(reinterpret_cast<uintptr_t>(&reports)))})
         EXPECT_THROW(DataSetFromHandle(bad), EHostError) << bad.toDisplayString();
 }
 
