@@ -87,7 +87,11 @@ void TfrmCustoServ::cdsConsumoCalcFields(tk::TClientDataSet &dataSet)
 void TfrmCustoServ::cdsConsumoAfterScroll(tk::TClientDataSet &dataSet)
 {
     const tk::Variant tipo = dataSet.IsEmpty() ? tk::Variant() : dataSet.FieldByName("TPCONS")->Value();
-    AplicaFiltro(*qryConsServ, TipoFiltro(tipo.isNull() ? std::string() : tipo.asString()));
+    // Off and on again, not just refreshed: the type's own totals have just walked the items to their
+    // last one under this same filter, and the grid must start on the type's first item.
+    qryConsServ->SetFiltered(false);
+    qryConsServ->SetFilter(TipoFiltro(tipo.isNull() ? std::string() : tipo.asString()));
+    qryConsServ->SetFiltered(true);
     const std::string key = host::iif(tipo.isNull(), tk::Variant("P"), tipo).asString();
     const int index = host::IndiceCol(*dbgConsPerc, "QTCONSSERV");
     if (index >= 0)

@@ -18,7 +18,8 @@ void OrigemCusto(TfrmCustoServ &w, tk::TClientDataSet &items)
         return;
     const std::string product =
         items.Active() && !items.IsEmpty() ? items.FieldByName("CDPRODUTO")->AsString() : std::string();
-    host::ActiveShowAvi(&w, 6, w.msgPadrao.Msg("CUSTO_ORIGEM"));
+    // Over the application's main form, as the host shows its own searches.
+    host::ActiveShowAvi(nullptr, 6, w.msgPadrao.Msg("CUSTO_ORIGEM"));
     try {
         const std::string branch = c.CdFiliCust.empty() ? c.CdFilial : c.CdFiliCust;
         const tk::Variant result = w.rdmCustoServ->GetOrigemCusto(branch, product, c.CdTipoCusto, referenceDate);

@@ -1,0 +1,260 @@
+// Runs every scenario file of tests/e2e_realized/scenarios against the real driver and server, and
+// checks the consumption sub-page against the daily table over a whole demo month.
+//
+// Besides the runner's own syntax, a scenario names its database in comment lines:
+//   # database: demo              the small demo database of March 2026 (made once per run)
+//   # fixture: NAME.sql           an empty schema with fixtures/NAME.sql applied (several allowed,
+//                                 applied in order)
+//   # sql: STATEMENT;             one more statement applied after the fixtures
+// A scenario without a database line is an error. Replayed answers come in through the runner's
+// "#! --replay ${SCENARIO_DIR}/NAME.json" lines.
+
+#include "platform/database/sqldb.h"
+#include "tests/e2e/scenario.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string readText(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::string realizedFolder()
+{
+    return e2e::sourceDir() + "/tests/e2e_realized";
+}
+
+struct DatabaseSpec
+{
+    bool demo = false;
+    std::vector<std::string> fixtures;
+    std::vector<std::string> statements;
+};
+
+DatabaseSpec databaseSpec(const std::string &text)
+{
+    DatabaseSpec spec;
+    std::istringstream in(text);
+    std::string line;
+    auto after = [&](const std::string &prefix, std::string &rest) {
+        if (line.rfind(prefix, 0) != 0)
+            return false;
+        rest = line.substr(prefix.size());
+        while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\r'))
+            rest.pop_back();
+        return true;
+    };
+    while (std::getline(in, line)) {
+        std::string rest;
+        if (after("# database: ", rest))
+            spec.demo = rest == "demo";
+        else if (after("# fixture: ", rest))
+            spec.fixtures.push_back(rest);
+        else if (after("# sql: ", rest))
+            spec.statements.push_back(rest);
+    }
+    return spec;
+}
+
+const std::string &demoMaster()
+{
+    static e2e::TempDir dir;
+    static const std::string path = [] {
+        const std::string file = dir.file("demo.db");
+        e2e::createDemoDb(file, {"--scale", "small", "--month", "2026-03"});
+        return file;
+    }();
+    return path;
+}
+
+const std::string &emptyMaster()
+{
+    static e2e::TempDir dir;
+    static const std::string path = [] {
+        const std::string file = dir.file("empty.db");
+        e2e::createDemoDb(file, {"--schema-only"});
+        return file;
+    }();
+    return path;
+}
+
+// Makes the scenario's database at `file`; false (with a test failure) when it cannot.
+bool makeDatabase(const DatabaseSpec &spec, const std::string &file)
+{
+    if (spec.demo) {
+        std::filesystem::copy_file(demoMaster(), file);
+        return true;
+    }
+    if (spec.fixtures.empty()) {
+        ADD_FAILURE() << "the scenario names no database (# database: or # fixture: lines)";
+        return false;
+    }
+    std::filesystem::copy_file(emptyMaster(), file);
+    auto connection = db::Connection::open(file, db::OpenMode::ExistingOnly);
+    for (const std::string &fixture : spec.fixtures) {
+        const std::string path = realizedFolder() + "/fixtures/" + fixture;
+        if (!std::filesystem::exists(path)) {
+            ADD_FAILURE() << "no fixture " << path;
+            return false;
+        }
+        connection->exec(readText(path));
+    }
+    for (const std::string &statement : spec.statements)
+        connection->exec(statement);
+    return true;
+}
+
+class RealizedScenario : public ::testing::TestWithParam<std::string>
+{
+};
+
+TEST_P(RealizedScenario, Passes)
+{
+    const std::string text = readText(GetParam());
+    const e2e::Scenario scenario = e2e::parseScenario(text, GetParam());
+    ASSERT_FALSE(scenario.steps.empty()) << GetParam() << " has no command";
+
+    e2e::TempDir dir;
+    const std::string db = dir.file("suite.db");
+    ASSERT_TRUE(makeDatabase(databaseSpec(text), db));
+
+    std::vector<std::string> args = {"--db", db};
+    args.insert(args.end(), scenario.driverArgs.begin(), scenario.driverArgs.end());
+    e2e::DriverProcess driver(args);
+    ASSERT_TRUE(driver.running());
+    for (const std::string &failure : e2e::runScenario(scenario, driver))
+        ADD_FAILURE() << failure;
+    EXPECT_EQ(driver.finish(), 0) << driver.errorOutput();
+}
+
+std::string caseName(const ::testing::TestParamInfo<std::string> &info)
+{
+    std::string name = std::filesystem::path(info.param).stem().string();
+    for (char &c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Realized, RealizedScenario,
+                         ::testing::ValuesIn(e2e::scenarioFiles(realizedFolder() + "/scenarios")), caseName);
+
+// The column of a field in a dataset dump; -1 when the dump has no such field.
+int fieldIndex(const QJsonObject &dump, const QString &name)
+{
+    const QJsonArray fields = dump.value("fields").toArray();
+    for (int i = 0; i < fields.size(); ++i) {
+        if (fields.at(i).toString() == name)
+            return i;
+    }
+    return -1;
+}
+
+// On every day of the demo month, the consumption sub-page's type totals add up to the daily
+// table's consumption cost of that day: the two are computed on different sides of the wire.
+TEST(DemoMonth, ConsumptionTypeTotalsAddUpToTheDailyConsumptionCost)
+{
+    e2e::TempDir dir;
+    const std::string db = dir.file("suite.db");
+    std::filesystem::copy_file(demoMaster(), db);
+    e2e::DriverProcess driver({"--db", db});
+    ASSERT_TRUE(driver.running());
+    ASSERT_TRUE(e2e::AnswerOk(driver.send("open 0001 001 44 44 2026-03-16 2026-03-16 0 0002")));
+    ASSERT_TRUE(e2e::AnswerOk(driver.send("page tshConsumoServico")));
+
+    const QJsonObject daily = driver.send("dump qryTrabCusto");
+    const int costColumn = fieldIndex(daily, "VRCUSTOCONS");
+    ASSERT_GE(costColumn, 0) << "qryTrabCusto has no VRCUSTOCONS";
+    const QJsonArray days = daily.value("rows").toArray();
+    ASSERT_EQ(days.size(), 31);
+
+    int daysWithConsumption = 0;
+    for (int day = 1; day <= days.size(); ++day) {
+        SCOPED_TRACE("day " + std::to_string(day));
+        ASSERT_TRUE(e2e::AnswerOk(driver.send("move qryTrabCusto " + std::to_string(day))));
+        const QJsonObject types = driver.send("dump cdsConsumo");
+        const int totalColumn = fieldIndex(types, "CUSTOTOTAL");
+        ASSERT_GE(totalColumn, 0);
+        double sum = 0;
+        for (const QJsonValue &row : types.value("rows").toArray())
+            sum += row.toArray().at(totalColumn).toDouble();
+        const double expected = days.at(day - 1).toArray().at(costColumn).toDouble();
+        EXPECT_NEAR(sum, expected, 1e-6);
+        if (expected != 0)
+            ++daysWithConsumption;
+    }
+    // The demo kitchen consumes something on most days; a month of zeros would prove nothing.
+    EXPECT_GT(daysWithConsumption, 15);
+    EXPECT_TRUE(e2e::NoMessages(driver.send("messages")));
+    EXPECT_EQ(driver.finish(), 0) << driver.errorOutput();
+}
+
+// The work-set key of the window, from the first GetProdCotDesatu call of a `calls` answer.
+std::string workSetKey(const QJsonObject &calls)
+{
+    for (const QJsonValue &call : calls.value("calls").toArray()) {
+        const QJsonObject c = call.toObject();
+        if (c.value("method").toString() == "GetProdCotDesatu")
+            return c.value("args").toArray().at(0).toString().toStdString();
+    }
+    return {};
+}
+
+// The print button hands KPV49700 the context and the work-set key behind a "1" on the outdated-quote
+// page and a "0" on the zero-cost page. The key is made by the server, so the array is checked here
+// rather than in a scenario file.
+TEST(PrintButton, HandsTheListingOfThePageInFrontToTheReportModule)
+{
+    struct Case
+    {
+        const char *open;
+        const char *arrayHead; // entries 0 to 5, JSON
+    };
+    const Case cases[] = {
+        {"open 0001 001 44 44 2026-03-16 2026-03-16 0 0002",
+         R"(["0001", "001", 44, "2026-03-16", "2026-03-16", false)"},
+        // A fixed reference date goes in entry 3 and the flag in entry 5.
+        {"open 0001 001 44 44 2026-03-16 2026-03-20 1 0002",
+         R"(["0001", "001", 44, "2026-03-20", "2026-03-16", true)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.open);
+        DatabaseSpec spec;
+        spec.fixtures = {"consumo.sql"};
+        e2e::TempDir dir;
+        const std::string db = dir.file("suite.db");
+        ASSERT_TRUE(makeDatabase(spec, db));
+        e2e::DriverProcess driver({"--db", db});
+        ASSERT_TRUE(driver.running());
+        ASSERT_TRUE(e2e::AnswerOk(driver.send(c.open)));
+        driver.send("calls");
+
+        ASSERT_TRUE(e2e::AnswerOk(driver.send("page tshCotDesatu")));
+        const std::string key = workSetKey(driver.send("calls"));
+        ASSERT_EQ(key.size(), 10u) << "no work-set key in GetProdCotDesatu";
+        ASSERT_TRUE(e2e::AnswerOk(driver.send("click sbtCustZero")));
+        const std::string launch = R"({"launches": [{"code": "KPV49700", "args": )" + std::string(c.arrayHead);
+        EXPECT_TRUE(e2e::JsonContains(launch + ", \"1" + key + "\"]}]}", driver.send("launches")));
+
+        ASSERT_TRUE(e2e::AnswerOk(driver.send("page tshProdCustZero")));
+        ASSERT_TRUE(e2e::AnswerOk(driver.send("click sbtCustZero")));
+        EXPECT_TRUE(e2e::JsonContains(launch + ", \"0" + key + "\"]}]}", driver.send("launches")));
+        EXPECT_TRUE(e2e::NoMessages(driver.send("messages")));
+        EXPECT_EQ(driver.finish(), 0) << driver.errorOutput();
+    }
+}
+
+} // namespace
