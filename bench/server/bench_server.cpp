@@ -1,6 +1,8 @@
 // Speed of the heaviest calls over loopback on the large demo kitchen (4 diets x 30 dishes a day x about
 // 30 ingredients): GetTrabCusto for the month (target 150 ms) and GetProduto for one day (target 20 ms).
-// The database is generated once in a temporary file.
+// The database is generated once in a temporary file. The loopback runs measure wall time (the work is on
+// the server's threads); the in-process runs call the same handlers on the benchmark thread, so their CPU
+// column is the server-side cost, comparable on a loaded machine.
 
 #include "platform/appserver/costmethods.h"
 #include "platform/database/demodata.h"
@@ -63,13 +65,22 @@ tk::Variant date(int d)
     return tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, d));
 }
 
+tk::VariantArray trabCustoArgs()
+{
+    return {"0001", "001", date(1), date(31), 44, "bench", false, date(1), "0002", true};
+}
+
+tk::VariantArray produtoArgs()
+{
+    return {"0001", "001", date(10), 44, false, date(10), date(1), "0002"};
+}
+
 void BM_GetTrabCusto(benchmark::State &state)
 {
     tk::TNetConnection net;
     net.Port = kitchen().port;
     for (auto _ : state) {
-        const tk::Variant r = net.Call("GetTrabCusto", {"0001", "001", date(1), date(31), 44, "bench", false, date(1),
-                                                        "0002", true});
+        const tk::Variant r = net.Call("GetTrabCusto", trabCustoArgs());
         state.PauseTiming();
         net.Call("DelConsplan", {r[0], "0001"});
         state.ResumeTiming();
@@ -84,13 +95,36 @@ void BM_GetProduto(benchmark::State &state)
     net.Port = kitchen().port;
     size_t rows = 0;
     for (auto _ : state) {
-        const tk::Variant r = net.Call("GetProduto", {"0001", "001", date(10), 44, false, date(10), date(1), "0002"});
+        const tk::Variant r = net.Call("GetProduto", produtoArgs());
         rows = r.packet().rows.size();
         benchmark::DoNotOptimize(r);
     }
     state.counters["rows"] = static_cast<double>(rows);
 }
 BENCHMARK(BM_GetProduto)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_GetTrabCustoInProcess(benchmark::State &state)
+{
+    appsrv::CostService &service = *kitchen().service;
+    for (auto _ : state) {
+        const tk::Variant r = service.call("GetTrabCusto", trabCustoArgs());
+        state.PauseTiming();
+        service.call("DelConsplan", {r[0], "0001"});
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(r);
+    }
+}
+BENCHMARK(BM_GetTrabCustoInProcess)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_GetProdutoInProcess(benchmark::State &state)
+{
+    appsrv::CostService &service = *kitchen().service;
+    for (auto _ : state) {
+        const tk::Variant r = service.call("GetProduto", produtoArgs());
+        benchmark::DoNotOptimize(r);
+    }
+}
+BENCHMARK(BM_GetProdutoInProcess)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 

@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -155,6 +156,27 @@ void BM_SetData(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * kRecords);
 }
 BENCHMARK(BM_SetData)->Unit(benchmark::kMillisecond);
+
+// RoundDec at 5 places on the shapes the cost code rounds: quantity x diners, price x quantity, and
+// values on a half step (the slow path).
+void BM_RoundDec(benchmark::State &state)
+{
+    std::vector<double> values;
+    for (int i = 0; i < 1024; ++i) {
+        const double q = (i * 37 % 50000) / 1e5;
+        values.push_back(q * (i % 900));
+        values.push_back((i % 6000) / 100.0 * q);
+        values.push_back((i * 7919 % 100000 + 0.5) / 1e5);
+    }
+    for (auto _ : state) {
+        double sum = 0;
+        for (double v : values)
+            sum += tk::RoundDec(v, 5);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(values.size()));
+}
+BENCHMARK(BM_RoundDec)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -43,6 +43,16 @@ tk::PacketField dt(const char *name)
     return {name, FieldType::DateTime, 0, 0};
 }
 
+// A packet row built in place (a braced list would copy every value once more).
+template<typename... Values>
+std::vector<tk::Variant> rowOf(Values &&...values)
+{
+    std::vector<tk::Variant> row;
+    row.reserve(sizeof...(values));
+    (row.emplace_back(std::forward<Values>(values)), ...);
+    return row;
+}
+
 tk::Variant date(tk::TDateTime value)
 {
     return tk::Variant::fromDateTime(value);
@@ -482,10 +492,10 @@ tk::Variant CostService::getProduto(const tk::VariantArray &argv)
                 if (found == prices.end())
                     found = prices.emplace(r.cdProduto, book.lookup(r.cdProduto, priceDate)).first;
                 const Price &price = found->second;
-                packet.addRow({r.nmProduto, r.sgUnidProd, line.cdPrato, r.cdProduto, r.qtProduto, r.vrFatCoc,
-                               r.vrFatCor, r.sgUnidade, r.idInteSafr, line.cdDietPad, r.qtdeRece, date(line.day),
-                               price.previous, price.cost, r.qtdeBruta, line.cdFilAuxPrat,
-                               price.outdated ? "S" : "N"});
+                packet.addRow(rowOf(r.nmProduto, r.sgUnidProd, line.cdPrato, r.cdProduto, r.qtProduto, r.vrFatCoc,
+                                    r.vrFatCor, r.sgUnidade, r.idInteSafr, line.cdDietPad, r.qtdeRece,
+                                    date(line.day), price.previous, price.cost, r.qtdeBruta, line.cdFilAuxPrat,
+                                    price.outdated ? "S" : "N"));
             }
         }
         return 0;

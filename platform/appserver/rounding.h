@@ -1,9 +1,9 @@
 #pragma once
 
-// Decimal rounding for the hot loops of the server, giving exactly tk::RoundDec's results (the client
-// rounds with tk::RoundDec, and the figures must agree to the last bit) without its heap allocations.
-// Same steps: the value's 15 significant digits, rounded half away from zero at `places` decimals,
-// read back as the nearest double. tests/server/test_rounding.cpp checks it against tk::RoundDec.
+// Decimal rounding for the server's cost figures. The client rounds with tk::RoundDec and the figures
+// must agree to the last bit, so this is tk::RoundDec itself (which does not allocate); the name is
+// kept for the server code that calls it. tests/server/test_rounding.cpp checks it against a
+// reference implementation of the rounding rule.
 
 namespace appsrv {
 

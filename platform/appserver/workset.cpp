@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <random>
+#include <unordered_map>
 
 namespace appsrv {
 
@@ -76,15 +77,23 @@ std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header
         "DTFINCUSTSUP, IDCUSTODESATU) VALUES (:KEY, :DIA, :PROD, :QT, :CUSTO, :DE, :ATE, :DESATU)";
     db::Params params{{"KEY", key}, {"DIA", {}},  {"PROD", {}}, {"QT", {}},
                       {"CUSTO", {}}, {"DE", {}},  {"ATE", {}},  {"DESATU", {}}};
+    // The same few period dates recur on thousands of rows: each is formatted once.
+    std::unordered_map<double, tk::Variant> isoDates;
+    auto isoDate = [&](tk::TDateTime value) -> const tk::Variant & {
+        auto found = isoDates.find(value);
+        if (found == isoDates.end())
+            found = isoDates.emplace(value, tk::Variant(iso(value))).first;
+        return found->second;
+    };
     for (const PlannedDay &day : days) {
-        params[1].second = tk::Variant(iso(day.day));
+        params[1].second = isoDate(day.day);
         for (const auto &[product, planned] : day.products) {
             const Price &price = planned.price;
             params[2].second = product;
             params[3].second = tk::RoundDec(planned.qtMenu + planned.qtConsumption, 5);
             params[4].second = planned.price.cost;
-            params[5].second = price.found ? tk::Variant(iso(price.from)) : tk::Variant();
-            params[6].second = price.found && !price.openEnded ? tk::Variant(iso(price.to)) : tk::Variant();
+            params[5].second = price.found ? isoDate(price.from) : tk::Variant();
+            params[6].second = price.found && !price.openEnded ? isoDate(price.to) : tk::Variant();
             params[7].second = planned.price.outdated ? "S" : "N";
             connection.execute(insert, params);
         }

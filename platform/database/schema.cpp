@@ -114,6 +114,9 @@ CREATE TABLE PRATOPROD (
     PRIMARY KEY (CDFILAUXPRAT, CDPRATO, CDPRODUTO),
     FOREIGN KEY (CDFILAUXPRAT, CDPRATO) REFERENCES PRATO (CDFILAUXPRAT, CDPRATO)
 );
+-- Covers the cost reads of a dish's recipe (every column), so they do not visit the table.
+CREATE INDEX PRATOPROD_RECEITA ON PRATOPROD (CDFILAUXPRAT, CDPRATO, CDPRODUTO, SGUNIDPROD, QTPRODUTO,
+    QTDERECE, VRFATCOR, VRFATCOC);
 
 -- The menu of a day for one diet of a service, with its estimated diners (all, and clients only).
 CREATE TABLE CARDAPIO (
@@ -143,6 +146,10 @@ CREATE TABLE ITCARDAPIO (
         REFERENCES CARDAPIO (CDFILIAL, CDSERVFILI, DTCARDAPIO, CDDIETPAD),
     FOREIGN KEY (CDFILAUXPRAT, CDPRATO) REFERENCES PRATO (CDFILAUXPRAT, CDPRATO)
 );
+-- The menu lines of a range of days in menu order, with what the cost reads take from them: read
+-- without a sort and without visiting the table.
+CREATE INDEX ITCARDAPIO_ORDEM ON ITCARDAPIO (CDFILIAL, CDSERVFILI, DTCARDAPIO, CDDIETPAD, NRORDEM, CDPRATO,
+    CDFILAUXPRAT, VRPECONSCARD);
 
 -- Product costs by pricing basis: a row is in force from DTINIVIGCUST until the next row starts.
 -- CDFORNECED and NMMARCA name the purchase behind the cost, when known.

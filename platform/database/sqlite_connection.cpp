@@ -13,6 +13,7 @@
 #include <limits>
 #include <list>
 #include <unordered_map>
+#include <utility>
 
 namespace db {
 
@@ -229,7 +230,7 @@ public:
         for (auto &row : rows) {
             for (size_t c = 0; c < row.size(); ++c) {
                 if (!declared[c])
-                    row[c] = coerce(row[c], packet.fields[c], sql);
+                    row[c] = coerce(std::move(row[c]), packet.fields[c], sql);
             }
         }
         packet.rows = std::move(rows);
@@ -341,8 +342,10 @@ private:
             break;
         }
         case tk::VarType::String: {
-            const std::string text = value.asString();
-            rc = sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+            // Not copied: the caller's parameters outlive every step of this use of the statement,
+            // and StatementUse unbinds them before the call returns.
+            const std::string &text = std::get<std::string>(value.storage());
+            rc = sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_STATIC);
             break;
         }
         case tk::VarType::Array:
@@ -376,11 +379,12 @@ private:
             break;
         }
         }
-        return coerce(raw, field, sql);
+        return coerce(std::move(raw), field, sql);
     }
 
     // Converts a raw value to the field's type; a value that does not fit is an error, never a guess.
-    static tk::Variant coerce(const tk::Variant &raw, const tk::PacketField &field, const std::string &sql)
+    // Taken by value: a value already of the field's type is moved through, not copied.
+    static tk::Variant coerce(tk::Variant raw, const tk::PacketField &field, const std::string &sql)
     {
         if (raw.isNull())
             return raw;

@@ -82,6 +82,14 @@ struct TClientDataSet::Impl
     bool insertAppend = true;
     detail::Record *insertAnchor = nullptr; // Not owned; Insert places the record before it.
 
+    // Locate's copies of its data key fields' values in view order, by field index (empty: none):
+    // contiguous, so a scan reads arrays instead of chasing a record and its values per row. Copying
+    // costs several scans, so they are made only for a Locate repeated on unchanged data (locateScans
+    // counts the record scans since the last change). contentChanged() empties them on every change
+    // of the view or of any record.
+    std::vector<std::vector<Variant>> locateColumns;
+    int locateScans = 0;
+
     // Controls.
     int disableCount = 0;
     bool pendingActiveChange = false;
@@ -119,6 +127,9 @@ struct TClientDataSet::Impl
     void arrive(int oldCur);
     void openWith(std::vector<std::unique_ptr<detail::Record>> newRecords);
     void clearContent();
+
+    void contentChanged();
+    void buildLocateColumns(const std::vector<size_t> &fieldIndices); // those not current
 
     void fire(const TDataSetNotifyEvent &event);
     void notify(TDataSource::Event event, TField *field = nullptr, int distance = 0);

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -474,21 +475,100 @@ double StrToFloat(const std::string &text, const TFormatSettings &fs)
     return value;
 }
 
+namespace {
+
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+} // namespace
+
+// The same steps as FormatFloat (15 significant digits, rounded half away from zero at `places`
+// decimals, read back as the nearest double), on a stack buffer: no allocation.
 double RoundDec(double value, int places)
 {
     if (!std::isfinite(value) || value == 0)
         return value;
-    Decimal dec = toDecimal(std::fabs(value));
-    roundToPlaces(dec, places);
-    if (dec.zero)
+    // Fast path. The 15-digit decimal, scaled, differs from `scaled` by at most 0.5e-14 of it (plus the
+    // product's rounding, 2^-53 of it), so unless the fraction is within 1e-13 x scaled of a half step
+    // it rounds to the same integer m; and m / 10^places, both exact below 1e12, is one correctly rounded
+    // division: the nearest double to the decimal result, as reading it back is.
+    if (places >= 0 && places <= 22) {
+        const double scaled = std::fabs(value) * kPow10[places];
+        if (scaled < 1e12) {
+            const double whole = std::floor(scaled);
+            const double fraction = scaled - whole; // exact
+            if (std::fabs(fraction - 0.5) > 1e-13 * scaled) {
+                const double m = fraction > 0.5 ? whole + 1 : whole;
+                if (m == 0)
+                    return 0.0;
+                const double out = m / kPow10[places];
+                return value < 0 ? -out : out;
+            }
+        }
+    }
+
+    char text[64];
+    const auto written = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific, 14);
+    const char *e = static_cast<const char *>(std::memchr(text, 'e', size_t(written.ptr - text)));
+    char digits[24];
+    int n = 0;
+    for (const char *p = text; p < e; ++p)
+        if (*p != '.')
+            digits[n++] = *p;
+    int exponent = 0;
+    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), written.ptr, exponent);
+    int pointPos = exponent + 1;
+    while (n > 1 && digits[n - 1] == '0')
+        --n;
+
+    // Half away from zero, keeping pointPos + places significant digits (64-bit: places may be huge).
+    const int64_t keep = int64_t(pointPos) + places;
+    if (keep < 0)
         return 0.0;
-    std::string text = value < 0 ? "-" : "";
-    text += dec.digits;
-    text.push_back('e');
-    text += std::to_string(dec.pointPos - int(dec.digits.size()));
+    if (keep < n) {
+        const bool up = digits[keep] >= '5';
+        n = int(keep);
+        if (up) {
+            int i = n - 1;
+            while (i >= 0 && digits[i] == '9')
+                digits[i--] = '0';
+            if (i >= 0) {
+                ++digits[i];
+            } else {
+                std::memmove(digits + 1, digits, size_t(n));
+                digits[0] = '1';
+                ++n;
+                ++pointPos;
+            }
+        }
+        while (n > 0 && digits[n - 1] == '0')
+            --n;
+        if (n == 0)
+            return 0.0;
+    }
+
+    // At most 15 digits: the integer is exact in a double, and one multiplication or division by an
+    // exact power of ten is correctly rounded, as reading the decimal text is.
+    uint64_t mantissa = 0;
+    for (int i = 0; i < n; ++i)
+        mantissa = mantissa * 10 + uint64_t(digits[i] - '0');
+    const int scale = pointPos - n;
     double out = 0;
-    std::from_chars(text.data(), text.data() + text.size(), out);
-    return out;
+    if (scale >= 0 && scale <= 22) {
+        out = double(mantissa) * kPow10[scale];
+    } else if (scale < 0 && scale >= -22) {
+        out = double(mantissa) / kPow10[-scale];
+    } else {
+        // Far exponents: the digits and exponent as text, read back by from_chars. Out of range
+        // (a 15-digit rounding above the largest double) leaves 0, as the text-based code did.
+        char decimal[48];
+        std::memcpy(decimal, digits, size_t(n));
+        decimal[n] = 'e';
+        const auto end = std::to_chars(decimal + n + 1, decimal + sizeof decimal, scale).ptr;
+        if (std::from_chars(decimal, end, out).ec != std::errc())
+            return 0.0;
+    }
+    return value < 0 ? -out : out;
 }
 
 // --- Dates -----------------------------------------------------------------------------------------------
