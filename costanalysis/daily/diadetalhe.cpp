@@ -3,6 +3,8 @@
 
 #include "costanalysis/window/frmcustoserv.h"
 
+#include "costanalysis/menu/ingrediente.h"
+
 #include "platform/hostlib/host.h"
 #include "platform/toolkit/data/datetime.h"
 
@@ -39,6 +41,7 @@ void TfrmCustoServ::qryTrabCustoAfterScroll(tk::TClientDataSet &)
                 host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando"));
             qryProduto->SetFiltered(false);
             LoadPacket(*qryProduto, rdmCustoServ->GetProduto(c, day, priceDate));
+            IndexaIngredientes(*this);
             if (!qryCardapio->Active()) {
                 qryCardapio->SetFiltered(false);
                 LoadPacket(*qryCardapio, rdmCustoServ->GetCardapio(c, host::PriDiaMes(day)));

@@ -3,7 +3,14 @@
 
 #include "costanalysis/window/frmcustoserv.h"
 
+#include "costanalysis/menu/ingrediente.h"
+
 #include "platform/hostlib/host.h"
+#include "platform/toolkit/data/datetime.h"
+
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace kpv40206 {
 
@@ -19,7 +26,116 @@ std::string PratoFiltro(const std::string &prato, const std::string &filAux, con
     return filter;
 }
 
+// The day's ingredients (qryProduto, every dish of the day) indexed once per load:
+// - the two dish flags by dish key (CDPRATO, CDFILAUXPRAT, DTCARDAPIO, whatever the diet), the same
+//   exact, case-sensitive searches as keyed searches over the unfiltered ingredients;
+// - each dish's ingredients in view order, by CDPRATO and CDFILAUXPRAT (and CDDIETPAD in diet mode),
+//   the records the dish's ingredient filter selects.
+// Searching and filtering the dataset itself for every dish computed (the whole month's dishes when
+// the menu first loads, every dish of the day at each day change) rebuilt its view two to four
+// times per dish; the index keeps a day change within the interactive budget.
+struct DishFlags
+{
+    bool outdated = false; // an ingredient whose IDCUSTODESATU is exactly "S"
+    bool zeroCost = false; // an ingredient whose CustoProd is exactly 0
+};
+
+struct IngredientData
+{
+    double qtdeBruta = 0;
+    double custoProd = 0;
+    std::string calendario;
+};
+
+struct IngredientIndex
+{
+    std::unordered_map<std::string, DishFlags> flags;
+    std::unordered_map<std::string, std::vector<IngredientData>> byDish;
+    std::unordered_map<std::string, std::vector<IngredientData>> byDishDiet;
+};
+
+void AppendKeyPart(std::string &key, const std::string &part)
+{
+    key += part;
+    key += '\x1f';
+}
+
+std::string FlagKey(const std::string &prato, const std::string &filAux, const tk::Variant &dtCardapio)
+{
+    std::string key;
+    AppendKeyPart(key, prato);
+    AppendKeyPart(key, filAux);
+    if (!dtCardapio.isNull()) {
+        const double serial = dtCardapio.asDateTime();
+        key.append(reinterpret_cast<const char *>(&serial), sizeof serial);
+    }
+    return key;
+}
+
+std::string DishKey(const std::string &prato, const std::string &filAux)
+{
+    std::string key;
+    AppendKeyPart(key, prato);
+    AppendKeyPart(key, filAux);
+    return key;
+}
+
+std::string DishDietKey(const std::string &prato, const std::string &filAux, const std::string &dieta)
+{
+    std::string key = DishKey(prato, filAux);
+    AppendKeyPart(key, dieta);
+    return key;
+}
+
+// One index per ingredient dataset (one per window), keyed by the dataset's address and rebuilt at
+// each load of the dataset, before its dishes are computed.
+std::unordered_map<const tk::TClientDataSet *, IngredientIndex> &Indexes()
+{
+    static std::unordered_map<const tk::TClientDataSet *, IngredientIndex> indexes;
+    return indexes;
+}
+
+IngredientIndex BuildIndex(tk::TClientDataSet &produto)
+{
+    IngredientIndex index;
+    if (!produto.Active())
+        return index;
+    const tk::TField *prato = produto.FieldByName("CDPRATO");
+    const tk::TField *filAux = produto.FieldByName("CDFILAUXPRAT");
+    const tk::TField *dieta = produto.FieldByName("CDDIETPAD");
+    const tk::TField *dtCardapio = produto.FieldByName("DTCARDAPIO");
+    const tk::TField *desatu = produto.FieldByName("IDCUSTODESATU");
+    const tk::TField *custo = produto.FieldByName("CustoProd");
+    const tk::TField *qtdeBruta = produto.FieldByName("QTDEBRUTA");
+    const tk::TField *calendario = produto.FieldByName("IDINTESAFR");
+    const bool wasFiltered = produto.Filtered();
+    tk::DisableControlsGuard controls(produto);
+    if (wasFiltered)
+        produto.SetFiltered(false);
+    for (int row = 0; row < produto.RecordCount(); ++row) {
+        produto.WithViewRecord(row, [&] {
+            DishFlags &flags = index.flags[FlagKey(prato->AsString(), filAux->AsString(), dtCardapio->Value())];
+            if (!desatu->IsNull() && desatu->AsString() == "S")
+                flags.outdated = true;
+            if (!custo->IsNull() && custo->AsFloat() == 0)
+                flags.zeroCost = true;
+            const IngredientData data{qtdeBruta->AsFloat(), custo->AsFloat(), calendario->AsString()};
+            index.byDish[DishKey(prato->AsString(), filAux->AsString())].push_back(data);
+            index.byDishDiet[DishDietKey(prato->AsString(), filAux->AsString(), dieta->AsString())].push_back(data);
+        });
+    }
+    if (wasFiltered)
+        produto.SetFiltered(true);
+    return index;
+}
+
 } // namespace
+
+// Called by the day loading after each load of the ingredients, before the day's dishes are computed.
+void IndexaIngredientes(TfrmCustoServ &window)
+{
+    Indexes()[window.qryProduto.get()] = BuildIndex(*window.qryProduto);
+}
 
 void TfrmCustoServ::AplicaFiltro(tk::TClientDataSet &ds, const std::string &filter)
 {
@@ -34,49 +150,33 @@ void TfrmCustoServ::AplicaFiltro(tk::TClientDataSet &ds, const std::string &filt
 void TfrmCustoServ::qryCardapioCalcFields(tk::TClientDataSet &dataSet)
 {
     tk::TClientDataSet &produto = *qryProduto;
-    const bool hasIngredient = produto.Active() && !produto.IsEmpty();
-    const std::string savedPrato = hasIngredient ? produto.FieldByName("CDPRATO")->AsString() : std::string();
-    const std::string savedFilAux = hasIngredient ? produto.FieldByName("CDFILAUXPRAT")->AsString()
-                                                  : std::string();
-    const std::string savedDieta = hasIngredient ? produto.FieldByName("CDDIETPAD")->AsString() : std::string();
-
     const std::string prato = dataSet.FieldByName("CDPRATO")->AsString();
     const std::string filAux = dataSet.FieldByName("CDFILAUXPRAT")->AsString();
     const tk::Variant dtCardapio = dataSet.FieldByName("DTCARDAPIO")->Value();
 
-    // The ingredient view is put back on the dish it showed, and its grid re-attached, however the
-    // computation ends.
-    struct RestoreIngredients
-    {
-        TfrmCustoServ *self;
-        const std::string &prato, &filAux, &dieta;
-        ~RestoreIngredients()
-        {
-            if (self->qryProduto->Active()) {
-                try {
-                    AplicaFiltro(*self->qryProduto, PratoFiltro(prato, filAux, dieta));
-                } catch (...) {
-                }
-            }
-            self->dtsProduto->SetEnabled(true);
+    // The ingredient grid stays detached while the dish is computed, however the computation ends.
+    // The ingredient view itself is not moved: the dish's ingredients come from the index, so the
+    // grid keeps showing the dish it showed.
+    tk::DisableSourceGuard source(*dtsProduto);
+    const IngredientIndex *index = nullptr;
+    if (produto.Active()) {
+        auto found = Indexes().find(&produto);
+        if (found == Indexes().end()) {
+            IndexaIngredientes(*this);
+            found = Indexes().find(&produto);
         }
-    } restore{this, savedPrato, savedFilAux, savedDieta};
-
-    dtsProduto->SetEnabled(false);
-    if (!produto.Active()) {
-        dataSet.FieldByName("IDCUSTODESATU")->SetAsString("N");
-        dataSet.FieldByName("idExistCustZero")->SetAsString("N");
-        return;
+        index = &found->second;
     }
-    produto.SetFiltered(false);
-    const bool outdated = produto.Locate("CDPRATO;CDFILAUXPRAT;DTCARDAPIO;IDCUSTODESATU",
-                                         tk::Variant::array({prato, filAux, dtCardapio, "S"}));
-    dataSet.FieldByName("IDCUSTODESATU")->SetAsString(outdated ? "S" : "N");
-    const bool zeroCost = produto.Locate("CustoProd;CDPRATO;CDFILAUXPRAT;DTCARDAPIO",
-                                         tk::Variant::array({0.0, prato, filAux, dtCardapio}));
-    dataSet.FieldByName("idExistCustZero")->SetAsString(zeroCost ? "S" : "N");
+    DishFlags flags;
+    if (index) {
+        const auto found = index->flags.find(FlagKey(prato, filAux, dtCardapio));
+        if (found != index->flags.end())
+            flags = found->second;
+    }
+    dataSet.FieldByName("IDCUSTODESATU")->SetAsString(flags.outdated ? "S" : "N");
+    dataSet.FieldByName("idExistCustZero")->SetAsString(flags.zeroCost ? "S" : "N");
 
-    if (!dataSet.Filtered())
+    if (!index || !dataSet.Filtered())
         return;
 
     const bool clientsOnly = qryParamFilial->Active() && !qryParamFilial->IsEmpty()
@@ -84,25 +184,36 @@ void TfrmCustoServ::qryCardapioCalcFields(tk::TClientDataSet &dataSet)
     dataSet.FieldByName("NrComeClie")->SetAsFloat(clientsOnly ? dataSet.FieldByName("QTCLIESTICAR")->AsFloat()
                                                               : dataSet.FieldByName("QTCOMESTICAR")->AsFloat());
 
+    // The dish's ingredients, as its ingredient filter selects them (with the diet in module 24),
+    // each computed for this dish's diners as the ingredient grid computes it.
+    const std::vector<IngredientData> *ingredients = nullptr;
+    if (host::ModuloAtiv() == 24) {
+        const auto found = index->byDishDiet.find(DishDietKey(prato, filAux, dataSet.FieldByName("CDDIETPAD")->AsString()));
+        ingredients = found == index->byDishDiet.end() ? nullptr : &found->second;
+    } else {
+        const auto found = index->byDish.find(DishKey(prato, filAux));
+        ingredients = found == index->byDish.end() ? nullptr : &found->second;
+    }
+
     const double peso = dataSet.FieldByName("VRPECONSCARD")->AsFloat() / 100;
+    const double dishDiners = dataSet.FieldByName("COMENSPRATO")->AsFloat();
+    const double dayDiners = dataSet.FieldByName("QTCOMESTICAR")->AsFloat();
+    const int month = tk::MonthOf(ContextoCusto.DtProcesso);
     double s2 = 0;
     double s3 = 0;
-    {
-        tk::DisableControlsGuard controls(produto);
-        AplicaFiltro(produto, PratoFiltro(prato, filAux, dataSet.FieldByName("CDDIETPAD")->AsString()));
-        produto.First();
+    if (ingredients) {
         tk::TField *custoPrato = dataSet.FieldByName("CustoPrato");
-        while (!produto.Eof()) {
-            custoPrato->SetAsFloat(custoPrato->AsFloat() + produto.FieldByName("CustoTotal")->AsFloat());
-            const double safra = produto.FieldByName("CustoSafra")->AsFloat();
-            const double safr2 = produto.FieldByName("CustoSafr2")->AsFloat();
-            const double safr3 = produto.FieldByName("CustoSafr3")->AsFloat();
+        for (const IngredientData &item : *ingredients) {
+            const IngredienteCalc r =
+                CalculaIngrediente(item.qtdeBruta, item.custoProd, item.calendario, month, dishDiners, dayDiners);
+            custoPrato->SetAsFloat(custoPrato->AsFloat() + r.custoTotal);
+            const double safr2 = r.temSafr2 ? r.custoSafra : 0.0;
+            const double safr3 = r.temSafr3 ? r.custoSafra : 0.0;
             s2 += safr2;
             s3 += safr3;
-            SomaCustoSafra += safra * peso;
+            SomaCustoSafra += r.custoSafra * peso;
             SomaCustoSafr2 += safr2 * peso;
             SomaCustoSafr3 += safr3 * peso;
-            produto.Next();
         }
     }
 

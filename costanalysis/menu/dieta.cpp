@@ -26,8 +26,12 @@ static void ApontaDieta(TfrmCustoServ &w, const std::string &dieta)
     const tk::TDateTime day = w.qryTrabCusto->Active() && !w.qryTrabCusto->IsEmpty()
                                   ? w.qryTrabCusto->FieldByName("DTDATA")->AsDateTime()
                                   : 0.0;
-    TfrmCustoServ::AplicaFiltro(*w.qryCardapio,
-                                tk::FilterAnd(tk::FilterEqDate("DTCARDAPIO", day), tk::FilterEq("CDDIETPAD", dieta)));
+    const std::string filter = tk::FilterAnd(tk::FilterEqDate("DTCARDAPIO", day), tk::FilterEq("CDDIETPAD", dieta));
+    // Already pointed at this diet of the day (the day loading has just set the same filter): its
+    // dishes are computed for it, once per filter.
+    if (w.qryCardapio->Filtered() && w.qryCardapio->Filter() == filter)
+        return;
+    TfrmCustoServ::AplicaFiltro(*w.qryCardapio, filter);
 }
 
 void TfrmCustoServ::qryDietaAfterScroll(tk::TClientDataSet &dataSet)

@@ -3,6 +3,8 @@
 
 #include "costanalysis/window/frmcustoserv.h"
 
+#include "costanalysis/menu/ingrediente.h"
+
 #include "platform/hostlib/host.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
@@ -28,6 +30,21 @@ tk::Variant CodigoSafra(const std::string &calendar, int month)
 
 } // namespace
 
+IngredienteCalc CalculaIngrediente(double qtdeBruta, double custoProd, const std::string &calendario, int mes,
+                                   double comensPrato, double comesticar)
+{
+    IngredienteCalc r;
+    r.qtdeTotal = RoundDec(qtdeBruta * comensPrato, 5);
+    r.custoTotal = RoundDec(custoProd * r.qtdeTotal, 5);
+    r.safra = CodigoSafra(calendario, mes);
+    r.custoSafra = custoProd * qtdeBruta;
+    r.temSafr2 = !r.safra.isNull() && r.safra.asInteger() == 2;
+    r.temSafr3 = !r.safra.isNull() && r.safra.asInteger() == 3;
+    r.percDia = comesticar > 0 ? RoundDec(r.qtdeTotal / comesticar, 5) : 0.0;
+    r.custoPercDia = comesticar > 0 ? RoundDec(r.custoTotal / comesticar, 5) : 0.0;
+    return r;
+}
+
 void TfrmCustoServ::qryProdutoCalcFields(tk::TClientDataSet &dataSet)
 {
     tk::DisableSourceGuard source(*dtsProduto);
@@ -36,26 +53,20 @@ void TfrmCustoServ::qryProdutoCalcFields(tk::TClientDataSet &dataSet)
     const double comensPrato = hasDish ? dish.FieldByName("COMENSPRATO")->AsFloat() : 0.0;
     const double comesticar = hasDish ? dish.FieldByName("QTCOMESTICAR")->AsFloat() : 0.0;
 
-    const double qtdeBruta = dataSet.FieldByName("QTDEBRUTA")->AsFloat();
-    const double custoProd = dataSet.FieldByName("CustoProd")->AsFloat();
-    const double qtdeTotal = RoundDec(qtdeBruta * comensPrato, 5);
-    dataSet.FieldByName("QtdeTotal")->SetAsFloat(qtdeTotal);
-    const double custoTotal = RoundDec(custoProd * dataSet.FieldByName("QtdeTotal")->AsFloat(), 5);
-    dataSet.FieldByName("CustoTotal")->SetAsFloat(custoTotal);
-
-    const tk::Variant safra = CodigoSafra(dataSet.FieldByName("IDINTESAFR")->AsString(),
-                                          tk::MonthOf(ContextoCusto.DtProcesso));
-    if (!safra.isNull())
-        dataSet.FieldByName("SAFRA")->SetAsInteger(safra.asInteger());
-    const double perCapita = custoProd * qtdeBruta;
-    dataSet.FieldByName("CustoSafra")->SetAsFloat(perCapita);
-    if (!safra.isNull() && safra.asInteger() == 2)
-        dataSet.FieldByName("CustoSafr2")->SetAsFloat(perCapita);
-    if (!safra.isNull() && safra.asInteger() == 3)
-        dataSet.FieldByName("CustoSafr3")->SetAsFloat(perCapita);
-
-    dataSet.FieldByName("percDia")->SetAsFloat(comesticar > 0 ? RoundDec(qtdeTotal / comesticar, 5) : 0.0);
-    dataSet.FieldByName("custoPercDia")->SetAsFloat(comesticar > 0 ? RoundDec(custoTotal / comesticar, 5) : 0.0);
+    const IngredienteCalc r = CalculaIngrediente(
+        dataSet.FieldByName("QTDEBRUTA")->AsFloat(), dataSet.FieldByName("CustoProd")->AsFloat(),
+        dataSet.FieldByName("IDINTESAFR")->AsString(), tk::MonthOf(ContextoCusto.DtProcesso), comensPrato, comesticar);
+    dataSet.FieldByName("QtdeTotal")->SetAsFloat(r.qtdeTotal);
+    dataSet.FieldByName("CustoTotal")->SetAsFloat(r.custoTotal);
+    if (!r.safra.isNull())
+        dataSet.FieldByName("SAFRA")->SetAsInteger(r.safra.asInteger());
+    dataSet.FieldByName("CustoSafra")->SetAsFloat(r.custoSafra);
+    if (r.temSafr2)
+        dataSet.FieldByName("CustoSafr2")->SetAsFloat(r.custoSafra);
+    if (r.temSafr3)
+        dataSet.FieldByName("CustoSafr3")->SetAsFloat(r.custoSafra);
+    dataSet.FieldByName("percDia")->SetAsFloat(r.percDia);
+    dataSet.FieldByName("custoPercDia")->SetAsFloat(r.custoPercDia);
 }
 
 void TfrmCustoServ::dbgPratoDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int, tk::TColumn &column,

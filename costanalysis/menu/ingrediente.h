@@ -1,0 +1,34 @@
+#pragma once
+
+// Internal to the menu costing: the figures of one ingredient for one dish, shared by the ingredient
+// grid's calculated fields (produto.cpp) and the dish costing (cardapio.cpp), so both compute them
+// with the same rounding order; and the dish costing's ingredient index, rebuilt by the day loading.
+
+#include "platform/toolkit/data/variant.h"
+
+#include <string>
+
+namespace kpv40206 {
+
+class TfrmCustoServ;
+
+struct IngredienteCalc
+{
+    double qtdeTotal = 0;    // RoundDec(QTDEBRUTA x COMENSPRATO, 5)
+    double custoTotal = 0;   // RoundDec(CustoProd x qtdeTotal, 5)
+    tk::Variant safra;       // season code in the processing month; Null when the calendar is short
+    double custoSafra = 0;   // CustoProd x QTDEBRUTA, not rounded
+    bool temSafr2 = false;   // code 2: CustoSafr2 = custoSafra
+    bool temSafr3 = false;   // code 3: CustoSafr3 = custoSafra
+    double percDia = 0;      // RoundDec(qtdeTotal / QTCOMESTICAR, 5), 0 without diners
+    double custoPercDia = 0; // RoundDec(custoTotal / QTCOMESTICAR, 5), 0 without diners
+};
+
+// mes: the month (1 to 12) of the branch's processing date.
+IngredienteCalc CalculaIngrediente(double qtdeBruta, double custoProd, const std::string &calendario, int mes,
+                                   double comensPrato, double comesticar);
+
+// Rebuilds the dish costing's index of the window's ingredients; called after each load of qryProduto.
+void IndexaIngredientes(TfrmCustoServ &window);
+
+} // namespace kpv40206
