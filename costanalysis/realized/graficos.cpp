@@ -75,7 +75,7 @@ public:
         host::ActiveShowAvi(&w, 6, w.msgPadrao.Msg("calculando_real"));
         try {
             w.LoadPacket(m_real, w.rdmCustoServ->GetRealizado(
-                                     ContextoCusto, host::PriDiaMes(w.qryTrabCusto->FieldByName("DTDATA")->AsDateTime())));
+                                     ContextoCusto, w.PrimeiroDiaDoMesDoDia()));
         } catch (const std::exception &e) {
             // The chart still opens on the realized figures at hand, but the user must know they
             // are not fresh.

@@ -20,7 +20,7 @@ void TfrmCustoServ::pgcPadraoChange(tk::TPageControl &)
         if (!qryRealizado->Active()) {
             host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando_real"));
             LoadPacket(*qryRealizado,
-                       rdmCustoServ->GetRealizado(c, host::PriDiaMes(qryTrabCusto->FieldByName("DTDATA")->AsDateTime())));
+                       rdmCustoServ->GetRealizado(c, PrimeiroDiaDoMesDoDia()));
         }
         qryRealizadoAfterScroll(*qryRealizado);
     } else if (page == tshPlanReal) {
@@ -29,7 +29,7 @@ void TfrmCustoServ::pgcPadraoChange(tk::TPageControl &)
             try {
                 if (!qryRealizado->Active())
                     LoadPacket(*qryRealizado, rdmCustoServ->GetRealizado(
-                                                  c, host::PriDiaMes(qryTrabCusto->FieldByName("DTDATA")->AsDateTime())));
+                                                  c, PrimeiroDiaDoMesDoDia()));
             } catch (...) {
                 host::DeactiveShowAvi();
                 throw;

@@ -50,7 +50,7 @@ void TfrmCustoServ::qryRealizadoAfterScroll(tk::TClientDataSet &dataSet)
         return;
     if (!qryItemReti->Active())
         LoadPacket(*qryItemReti, rdmCustoServ->GetItemReti(
-                                     ContextoCusto, host::PriDiaMes(qryTrabCusto->FieldByName("DTDATA")->AsDateTime())));
+                                     ContextoCusto, PrimeiroDiaDoMesDoDia()));
     const tk::TDateTime day = dataSet.IsEmpty() ? 0.0 : dataSet.FieldByName("DTCARDAPIO")->AsDateTime();
     AplicaFiltro(*qryItemReti, DiaFiltro(day));
     Atualiza_Custo();

@@ -332,6 +332,13 @@ tk::TClientDataSet *TfrmCustoServ::DataSetByName(const std::string &name) const
     return nullptr;
 }
 
+tk::TDateTime TfrmCustoServ::PrimeiroDiaDoMesDoDia() const
+{
+    if (!qryTrabCusto->Active() || qryTrabCusto->IsEmpty())
+        return ContextoCusto.DtIniMes;
+    return host::PriDiaMes(qryTrabCusto->FieldByName("DTDATA")->AsDateTime());
+}
+
 void TfrmCustoServ::LoadPacket(tk::TClientDataSet &ds, const tk::Variant &packet)
 {
     ds.SetData(packet);

@@ -162,6 +162,9 @@ public:
     tk::TClientDataSet *DataSetByName(const std::string &name) const;
 
     void LoadPacket(tk::TClientDataSet &ds, const tk::Variant &packet);
+    // First day of the month of the daily table's current day; the analysed month's first day while
+    // the table has no day (a failed or empty load), never the month of day 0.
+    tk::TDateTime PrimeiroDiaDoMesDoDia() const;
     // Sets a filter text and switches filtering on in a single view change.
     static void AplicaFiltro(tk::TClientDataSet &ds, const std::string &filter);
 
