@@ -16,31 +16,6 @@ std::string TipoFiltro(const std::string &tipo)
     return tk::FilterEq("IDCONSUMO", tipo);
 }
 
-// Draws a cell in the shared way: highlight for the selected cell, else tooltip colours with the
-// grid's red rule; left-aligned text columns, right-aligned numbers.
-void DesenhaCelula(tk::TDBGrid &grid, tk::TClientDataSet &ds, const QRect &rect, const tk::TColumn &column,
-                   tk::TGridDrawState state, bool red, std::initializer_list<const char *> leftColumns)
-{
-    tk::TCanvas &canvas = grid.Canvas();
-    canvas.FillRect(rect);
-    if (state & tk::gdSelected) {
-        canvas.BrushColor = tk::clHighlight;
-        canvas.FontColor = tk::clHighlightText;
-    } else {
-        canvas.BrushColor = tk::clInfoBk;
-        canvas.FontColor = red ? tk::clRed : tk::clWindowText;
-    }
-    const tk::TField *field = ds.FindField(column.FieldName);
-    const std::string text = field ? field->DisplayText() : std::string();
-    bool left = false;
-    for (const char *name : leftColumns)
-        left = left || column.FieldName == name;
-    if (left)
-        canvas.TextRect(rect, rect.left() + 3, rect.top() + 3, text);
-    else
-        canvas.TextRect(rect, rect.right() - (canvas.TextWidth(text) + 2), rect.top() + 3, text);
-}
-
 } // namespace
 
 void TfrmCustoServ::qryConsServCalcFields(tk::TClientDataSet &dataSet)
@@ -112,7 +87,7 @@ void TfrmCustoServ::dbgTipoConsDrawColumnCell(tk::TDBGrid &grid, const QRect &re
     const bool red = ds.FieldByName("IDCUSTODESATU")->AsString() == "S"
                      || (ds.FieldByName("idExistCustZero")->AsString() == "S"
                          && IsTipoCustoDestaque(ContextoCusto.CdTipoCusto));
-    DesenhaCelula(grid, ds, rect, column, state, red, {"NMTIPOPRAT"});
+    PintaCelula(grid, ds, rect, column, state, red ? tk::clRed : tk::clWindowText, {"NMTIPOPRAT"});
 }
 
 void TfrmCustoServ::dbgConsPercDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int, tk::TColumn &column,
@@ -121,7 +96,7 @@ void TfrmCustoServ::dbgConsPercDrawColumnCell(tk::TDBGrid &grid, const QRect &re
     tk::TClientDataSet &ds = *qryConsServ;
     const bool red = ds.FieldByName("IDCUSTODESATU")->AsString() == "S"
                      || (ds.FieldByName("CustoUnit")->AsFloat() == 0 && IsTipoCustoDestaque(ContextoCusto.CdTipoCusto));
-    DesenhaCelula(grid, ds, rect, column, state, red, {"NMPRODUTO", "SGUNIDADE"});
+    PintaCelula(grid, ds, rect, column, state, red ? tk::clRed : tk::clWindowText, {"NMPRODUTO", "SGUNIDADE"});
 }
 
 } // namespace kpv40206

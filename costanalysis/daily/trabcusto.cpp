@@ -91,37 +91,24 @@ std::string TfrmCustoServ::DayText(const tk::TField &field) const
 void TfrmCustoServ::dbgTrabCustoDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int, tk::TColumn &column,
                                                tk::TGridDrawState state)
 {
-    tk::TCanvas &canvas = grid.Canvas();
-    canvas.FillRect(rect);
-    if (state & tk::gdSelected) {
-        canvas.BrushColor = tk::clHighlight;
-        canvas.FontColor = tk::clHighlightText;
-    } else {
-        canvas.BrushColor = tk::clInfoBk;
-        canvas.FontColor = tk::clWindowText;
-        if (host::ModuloAtiv() != 81) {
-            const tk::TDateTime day = qryTrabCusto->FieldByName("DTDATA")->AsDateTime();
-            const bool outdated = cdsPreCotDesatu->Active() && !cdsPreCotDesatu->IsEmpty()
-                                  && cdsPreCotDesatu->Locate("DTDATA", tk::Variant::fromDateTime(day));
-            const double standard = nedCustoPadrao->GetNumber();
-            if (outdated)
-                canvas.FontColor = tk::clRed;
-            if (column.FieldName == "VRCUSTOMEDIO" || column.FieldName == "VRTOTPERC") {
-                if (qryTrabCusto->FieldByName(column.FieldName)->AsFloat() > standard)
-                    canvas.FontColor = tk::clRed;
-                else if (outdated)
-                    canvas.FontColor = tk::clBlack;
-                else
-                    canvas.FontColor = tk::clWindowText;
-            }
+    tk::TColor font = tk::clWindowText;
+    if (!(state & tk::gdSelected) && host::ModuloAtiv() != 81) {
+        const tk::TDateTime day = qryTrabCusto->FieldByName("DTDATA")->AsDateTime();
+        const bool outdated = cdsPreCotDesatu->Active() && !cdsPreCotDesatu->IsEmpty()
+                              && cdsPreCotDesatu->Locate("DTDATA", tk::Variant::fromDateTime(day));
+        const double standard = nedCustoPadrao->GetNumber();
+        if (outdated)
+            font = tk::clRed;
+        if (column.FieldName == "VRCUSTOMEDIO" || column.FieldName == "VRTOTPERC") {
+            if (qryTrabCusto->FieldByName(column.FieldName)->AsFloat() > standard)
+                font = tk::clRed;
+            else if (outdated)
+                font = tk::clBlack;
+            else
+                font = tk::clWindowText;
         }
     }
-    const tk::TField *field = qryTrabCusto->FindField(column.FieldName);
-    const std::string text = field ? field->DisplayText() : std::string();
-    if (column.FieldName == "DTDATA")
-        canvas.TextRect(rect, rect.left() + 3, rect.top() + 3, text);
-    else
-        canvas.TextRect(rect, rect.right() - (canvas.TextWidth(text) + 2), rect.top() + 3, text);
+    PintaCelula(grid, *qryTrabCusto, rect, column, state, font, {"DTDATA"});
 }
 
 bool IsCtrlDelete(int key, Qt::KeyboardModifiers shift)

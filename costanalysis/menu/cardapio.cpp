@@ -256,27 +256,13 @@ void TfrmCustoServ::dtsCardapioDataChange(tk::TDataSource &, tk::TField *)
 void TfrmCustoServ::dbgCardapioDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int, tk::TColumn &column,
                                               tk::TGridDrawState state)
 {
-    tk::TCanvas &canvas = grid.Canvas();
-    canvas.FillRect(rect);
     tk::TClientDataSet &dish = *qryCardapio;
-    if (state & tk::gdSelected) {
-        canvas.BrushColor = tk::clHighlight;
-        canvas.FontColor = tk::clHighlightText;
-    } else {
-        canvas.BrushColor = tk::clInfoBk;
-        canvas.FontColor = tk::clWindowText;
-        if (dish.FieldByName("IDCUSTODESATU")->AsString() == "S"
-            || (dish.FieldByName("idExistCustZero")->AsString() == "S"
-                && IsTipoCustoDestaque(ContextoCusto.CdTipoCusto)))
-            canvas.FontColor = tk::clRed;
-    }
-    const tk::TField *field = dish.FindField(column.FieldName);
-    const std::string text = field ? field->DisplayText() : std::string();
-    if (column.FieldName == "NMPRATO")
-        canvas.TextRect(rect, rect.left() + 3, rect.top() + 3, text);
-    else
-        canvas.TextRect(rect, rect.right() - (canvas.TextWidth(text) + 2), rect.top() + 3, text);
+    const bool red = dish.FieldByName("IDCUSTODESATU")->AsString() == "S"
+                     || (dish.FieldByName("idExistCustZero")->AsString() == "S"
+                         && IsTipoCustoDestaque(ContextoCusto.CdTipoCusto));
+    PintaCelula(grid, dish, rect, column, state, red ? tk::clRed : tk::clWindowText, {"NMPRATO"});
     if (UpperCaseAscii(column.FieldName) == "SAFRA") {
+        tk::TCanvas &canvas = grid.Canvas();
         canvas.BrushColor = ColorNumber(dish.FieldByName("SAFRA")->AsFloat());
         canvas.FillRect(rect);
     }

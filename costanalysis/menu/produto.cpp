@@ -72,26 +72,14 @@ void TfrmCustoServ::qryProdutoCalcFields(tk::TClientDataSet &dataSet)
 void TfrmCustoServ::dbgPratoDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int, tk::TColumn &column,
                                            tk::TGridDrawState state)
 {
-    tk::TCanvas &canvas = grid.Canvas();
-    canvas.FillRect(rect);
     tk::TClientDataSet &produto = *qryProduto;
-    if (state & tk::gdSelected) {
-        canvas.BrushColor = tk::clHighlight;
-        canvas.FontColor = tk::clHighlightText;
-    } else {
-        canvas.BrushColor = tk::clInfoBk;
-        canvas.FontColor = tk::clWindowText;
-        if (produto.FieldByName("IDCUSTODESATU")->AsString() == "S"
-            || (produto.FieldByName("CustoProd")->AsFloat() == 0 && IsTipoCustoDestaque(ContextoCusto.CdTipoCusto)))
-            canvas.FontColor = tk::clRed;
-    }
-    const tk::TField *field = produto.FindField(column.FieldName);
-    const std::string text = field ? field->DisplayText() : std::string();
-    if (column.FieldName == "NMPRODUTO" || column.FieldName == "SGUNIDPROD")
-        canvas.TextRect(rect, rect.left() + 3, rect.top() + 3, text);
-    else
-        canvas.TextRect(rect, rect.right() - (canvas.TextWidth(text) + 2), rect.top() + 3, text);
+    const bool red = produto.FieldByName("IDCUSTODESATU")->AsString() == "S"
+                     || (produto.FieldByName("CustoProd")->AsFloat() == 0
+                         && IsTipoCustoDestaque(ContextoCusto.CdTipoCusto));
+    PintaCelula(grid, produto, rect, column, state, red ? tk::clRed : tk::clWindowText,
+                {"NMPRODUTO", "SGUNIDPROD"});
     if (UpperCaseAscii(column.FieldName) == "SAFRA") {
+        tk::TCanvas &canvas = grid.Canvas();
         const char *colourField = nullptr;
         switch (produto.FieldByName("SAFRA")->AsInteger()) {
         case 1: colourField = "NRCORSAFRA"; break;

@@ -89,21 +89,8 @@ void TfrmCustoServ::cdsPlanRealDTCARDAPIOGetText(tk::TField &sender, std::string
 void TfrmCustoServ::dbgPlanRealDrawColumnCell(tk::TDBGrid &grid, const QRect &rect, int, tk::TColumn &column,
                                               tk::TGridDrawState state)
 {
-    tk::TCanvas &canvas = grid.Canvas();
-    canvas.FillRect(rect);
-    if (state & tk::gdSelected) {
-        canvas.BrushColor = tk::clHighlight;
-        canvas.FontColor = tk::clHighlightText;
-    } else {
-        canvas.BrushColor = tk::clInfoBk;
-        canvas.FontColor = cdsPlanReal->FieldByName("IDREAL")->AsString() == "S" ? tk::clRed : tk::clWindowText;
-    }
-    const tk::TField *field = cdsPlanReal->FindField(column.FieldName);
-    const std::string text = field ? field->DisplayText() : std::string();
-    if (column.FieldName == "DTCARDAPIO")
-        canvas.TextRect(rect, rect.left() + 3, rect.top() + 3, text);
-    else
-        canvas.TextRect(rect, rect.right() - (canvas.TextWidth(text) + 2), rect.top() + 3, text);
+    const bool red = cdsPlanReal->FieldByName("IDREAL")->AsString() == "S";
+    PintaCelula(grid, *cdsPlanReal, rect, column, state, red ? tk::clRed : tk::clWindowText, {"DTCARDAPIO"});
 }
 
 } // namespace kpv40206

@@ -26,6 +26,7 @@
 #include "platform/toolkit/widgets/pagecontrol.h"
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 namespace kpv40206 {
@@ -180,6 +181,12 @@ private:
     std::string DayText(const tk::TField &field) const; // date, " - ", three letters of the weekday
     std::string DiaFiltro(tk::TDateTime day) const;     // "DTCARDAPIO = 'dd/mm/yyyy'"
 };
+
+// The shared cell painting of the owner-drawn grids: a selected cell in the highlight colours, any
+// other on the tooltip background in fontColor; the field's display text 3 pixels below the top,
+// left-aligned 3 pixels in for the named columns, else right-aligned 2 pixels from the right edge.
+void PintaCelula(tk::TDBGrid &grid, tk::TClientDataSet &ds, const QRect &rect, const tk::TColumn &column,
+                 tk::TGridDrawState state, tk::TColor fontColor, std::initializer_list<const char *> leftColumns);
 
 // "Delete with exactly Ctrl held": the grids' record-delete shortcut, swallowed everywhere.
 bool IsCtrlDelete(int key, Qt::KeyboardModifiers shift);
