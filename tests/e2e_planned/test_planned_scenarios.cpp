@@ -15,6 +15,7 @@
 
 #include "platform/database/sqldb.h"
 #include "tests/e2e/scenario.h"
+#include "tests/e2e/scenariodb.h"
 
 #include <QJsonArray>
 
@@ -27,98 +28,9 @@
 
 namespace {
 
-std::string readText(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 std::string plannedFolder()
 {
     return e2e::sourceDir() + "/tests/e2e_planned";
-}
-
-// The database lines of a scenario text.
-struct DatabaseSpec
-{
-    bool demo = false;
-    std::vector<std::string> fixtures;
-    std::vector<std::string> statements;
-};
-
-DatabaseSpec databaseSpec(const std::string &text)
-{
-    DatabaseSpec spec;
-    std::istringstream in(text);
-    std::string line;
-    auto after = [&](const std::string &prefix, std::string &rest) {
-        if (line.rfind(prefix, 0) != 0)
-            return false;
-        rest = line.substr(prefix.size());
-        while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\r'))
-            rest.pop_back();
-        return true;
-    };
-    while (std::getline(in, line)) {
-        std::string rest;
-        if (after("# database: ", rest))
-            spec.demo = rest == "demo";
-        else if (after("# fixture: ", rest))
-            spec.fixtures.push_back(rest);
-        else if (after("# sql: ", rest))
-            spec.statements.push_back(rest);
-    }
-    return spec;
-}
-
-const std::string &demoMaster()
-{
-    static e2e::TempDir dir;
-    static const std::string path = [] {
-        const std::string file = dir.file("demo.db");
-        e2e::createDemoDb(file, {"--scale", "small", "--month", "2026-03"});
-        return file;
-    }();
-    return path;
-}
-
-const std::string &emptyMaster()
-{
-    static e2e::TempDir dir;
-    static const std::string path = [] {
-        const std::string file = dir.file("empty.db");
-        e2e::createDemoDb(file, {"--schema-only"});
-        return file;
-    }();
-    return path;
-}
-
-// Makes the scenario's database at `file`; false (with a test failure) when it cannot.
-bool makeDatabase(const DatabaseSpec &spec, const std::string &file)
-{
-    if (spec.demo) {
-        std::filesystem::copy_file(demoMaster(), file);
-        return true;
-    }
-    if (spec.fixtures.empty()) {
-        ADD_FAILURE() << "the scenario names no database (# database: or # fixture: lines)";
-        return false;
-    }
-    std::filesystem::copy_file(emptyMaster(), file);
-    auto connection = db::Connection::open(file, db::OpenMode::ExistingOnly);
-    for (const std::string &fixture : spec.fixtures) {
-        const std::string path = plannedFolder() + "/fixtures/" + fixture;
-        if (!std::filesystem::exists(path)) {
-            ADD_FAILURE() << "no fixture " << path;
-            return false;
-        }
-        connection->exec(readText(path));
-    }
-    for (const std::string &statement : spec.statements)
-        connection->exec(statement);
-    return true;
 }
 
 // The scenario files of this executable's groups, sorted by name.
@@ -199,13 +111,13 @@ class PlannedScenario : public ::testing::TestWithParam<std::string>
 
 TEST_P(PlannedScenario, Passes)
 {
-    const std::string text = readText(GetParam());
+    const std::string text = e2e::readText(GetParam());
     const e2e::Scenario scenario = e2e::parseScenario(text, GetParam());
     ASSERT_FALSE(scenario.steps.empty()) << GetParam() << " has no command";
 
     e2e::TempDir dir;
     const std::string db = dir.file("suite.db");
-    ASSERT_TRUE(makeDatabase(databaseSpec(text), db));
+    ASSERT_TRUE(e2e::makeScenarioDatabase(e2e::scenarioDatabase(text), plannedFolder() + "/fixtures", db));
 
     std::vector<std::string> args = {"--db", db};
     args.insert(args.end(), scenario.driverArgs.begin(), scenario.driverArgs.end());
@@ -223,7 +135,7 @@ TEST(PlannedDemo, DishCostsAddUpToTheDailyMaterialCost)
 {
     e2e::TempDir dir;
     const std::string db = dir.file("suite.db");
-    std::filesystem::copy_file(demoMaster(), db);
+    std::filesystem::copy_file(e2e::demoMasterDb(), db);
     e2e::DriverProcess driver({"--db", db});
     ASSERT_TRUE(driver.running());
 
