@@ -20,7 +20,7 @@ constexpr auto D = FieldType::DateTime;
 constexpr auto DATA = TFieldKind::fkData;
 constexpr auto CALC = TFieldKind::fkCalculated;
 
-struct FieldSpec
+struct FieldDecl
 {
     const char *name;
     FieldType type;
@@ -32,9 +32,9 @@ struct FieldSpec
     const char *origin = "";
 };
 
-void AddFields(tk::TClientDataSet &ds, std::initializer_list<FieldSpec> specs)
+void AddFields(tk::TClientDataSet &ds, std::initializer_list<FieldDecl> fields)
 {
-    for (const FieldSpec &s : specs) {
+    for (const FieldDecl &s : fields) {
         tk::TField *f = ds.AddField(s.name, s.type, s.size, s.kind);
         if (*s.label)
             f->SetDisplayLabel(s.label);

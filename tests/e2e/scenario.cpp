@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
@@ -516,6 +517,15 @@ std::vector<std::string> runScenario(const Scenario &scenario, DriverProcess &dr
     if (messages.isArray() && messages.toArray().isEmpty())
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "messages shown: " << shortened(driver::jsonText(messages));
+}
+
+std::string scenarioCaseName(const ::testing::TestParamInfo<std::string> &info)
+{
+    std::string name = std::filesystem::path(info.param).stem().string();
+    for (char &c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
 }
 
 } // namespace e2e

@@ -105,6 +105,8 @@ struct Scenario
 // without a command, JSON that never completes).
 Scenario parseScenario(const std::string &text, const std::string &path = "scenario");
 Scenario loadScenario(const std::string &path);
+// A test name for a scenario file: its stem, with every character that is not a letter or a digit as '_'.
+std::string scenarioCaseName(const ::testing::TestParamInfo<std::string> &info);
 // The *.scn files of a folder, sorted by name.
 std::vector<std::string> scenarioFiles(const std::string &folder);
 

@@ -21,7 +21,7 @@ std::string readText(const std::string &path)
 
 ScenarioDatabase scenarioDatabase(const std::string &text)
 {
-    ScenarioDatabase spec;
+    ScenarioDatabase wanted;
     std::istringstream in(text);
     std::string line;
     auto after = [&](const std::string &prefix, std::string &rest) {
@@ -35,13 +35,13 @@ ScenarioDatabase scenarioDatabase(const std::string &text)
     while (std::getline(in, line)) {
         std::string rest;
         if (after("# database: ", rest))
-            spec.demo = rest == "demo";
+            wanted.demo = rest == "demo";
         else if (after("# fixture: ", rest))
-            spec.fixtures.push_back(rest);
+            wanted.fixtures.push_back(rest);
         else if (after("# sql: ", rest))
-            spec.statements.push_back(rest);
+            wanted.statements.push_back(rest);
     }
-    return spec;
+    return wanted;
 }
 
 const std::string &demoMasterDb()
@@ -66,19 +66,19 @@ const std::string &emptyMasterDb()
     return path;
 }
 
-bool makeScenarioDatabase(const ScenarioDatabase &spec, const std::string &fixturesFolder, const std::string &file)
+bool makeScenarioDatabase(const ScenarioDatabase &wanted, const std::string &fixturesFolder, const std::string &file)
 {
-    if (spec.demo) {
+    if (wanted.demo) {
         std::filesystem::copy_file(demoMasterDb(), file);
         return true;
     }
-    if (spec.fixtures.empty()) {
+    if (wanted.fixtures.empty()) {
         ADD_FAILURE() << "the scenario names no database (# database: or # fixture: lines)";
         return false;
     }
     std::filesystem::copy_file(emptyMasterDb(), file);
     auto connection = db::Connection::open(file, db::OpenMode::ExistingOnly);
-    for (const std::string &fixture : spec.fixtures) {
+    for (const std::string &fixture : wanted.fixtures) {
         const std::string path = fixturesFolder + "/" + fixture;
         if (!std::filesystem::exists(path)) {
             ADD_FAILURE() << "no fixture " << path;
@@ -86,7 +86,7 @@ bool makeScenarioDatabase(const ScenarioDatabase &spec, const std::string &fixtu
         }
         connection->exec(readText(path));
     }
-    for (const std::string &statement : spec.statements)
+    for (const std::string &statement : wanted.statements)
         connection->exec(statement);
     return true;
 }

@@ -25,7 +25,7 @@ const std::string &demoMasterDb();
 const std::string &emptyMasterDb();
 
 // Makes the scenario's database at `file`; false, with a test failure, when it cannot.
-bool makeScenarioDatabase(const ScenarioDatabase &spec, const std::string &fixturesFolder, const std::string &file);
+bool makeScenarioDatabase(const ScenarioDatabase &wanted, const std::string &fixturesFolder, const std::string &file);
 
 std::string readText(const std::string &path);
 

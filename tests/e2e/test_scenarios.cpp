@@ -53,16 +53,7 @@ TEST_P(ScenarioFile, Passes)
     EXPECT_EQ(driver.finish(), 0) << driver.errorOutput();
 }
 
-std::string caseName(const ::testing::TestParamInfo<std::string> &info)
-{
-    std::string name = std::filesystem::path(info.param).stem().string();
-    for (char &c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
-}
-
 INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioFile, ::testing::ValuesIn(e2e::scenarioFiles(scenarioFolder())),
-                         caseName);
+                         e2e::scenarioCaseName);
 
 } // namespace

@@ -171,16 +171,7 @@ TEST(PlannedDemo, DishCostsAddUpToTheDailyMaterialCost)
 }
 #endif
 
-std::string caseName(const ::testing::TestParamInfo<std::string> &info)
-{
-    std::string name = std::filesystem::path(info.param).stem().string();
-    for (char &c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
-}
-
 INSTANTIATE_TEST_SUITE_P(Planned, PlannedScenario,
-                         ::testing::ValuesIn(groupFiles()), caseName);
+                         ::testing::ValuesIn(groupFiles()), e2e::scenarioCaseName);
 
 } // namespace

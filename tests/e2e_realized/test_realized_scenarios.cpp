@@ -53,17 +53,8 @@ TEST_P(RealizedScenario, Passes)
     EXPECT_EQ(driver.finish(), 0) << driver.errorOutput();
 }
 
-std::string caseName(const ::testing::TestParamInfo<std::string> &info)
-{
-    std::string name = std::filesystem::path(info.param).stem().string();
-    for (char &c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
-}
-
 INSTANTIATE_TEST_SUITE_P(Realized, RealizedScenario,
-                         ::testing::ValuesIn(e2e::scenarioFiles(realizedFolder() + "/scenarios")), caseName);
+                         ::testing::ValuesIn(e2e::scenarioFiles(realizedFolder() + "/scenarios")), e2e::scenarioCaseName);
 
 // The column of a field in a dataset dump; -1 when the dump has no such field.
 int fieldIndex(const QJsonObject &dump, const QString &name)
@@ -145,11 +136,11 @@ TEST(PrintButton, HandsTheListingOfThePageInFrontToTheReportModule)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.open);
-        e2e::ScenarioDatabase spec;
-        spec.fixtures = {"consumo.sql"};
+        e2e::ScenarioDatabase wanted;
+        wanted.fixtures = {"consumo.sql"};
         e2e::TempDir dir;
         const std::string db = dir.file("suite.db");
-        ASSERT_TRUE(e2e::makeScenarioDatabase(spec, realizedFolder() + "/fixtures", db));
+        ASSERT_TRUE(e2e::makeScenarioDatabase(wanted, realizedFolder() + "/fixtures", db));
         e2e::DriverProcess driver({"--db", db});
         ASSERT_TRUE(driver.running());
         ASSERT_TRUE(e2e::AnswerOk(driver.send(c.open)));
