@@ -15,6 +15,7 @@
 #include "platform/protocol/rpcserver.h"
 #include "platform/toolkit/data/formats.h"
 #include "platform/toolkit/widgets/buttonflat.h"
+#include "platform/toolkit/widgets/controls.h"
 #include "platform/toolkit/widgets/dbgrid.h"
 #include "platform/toolkit/widgets/errors.h"
 #include "platform/toolkit/widgets/pagecontrol.h"
@@ -106,6 +107,13 @@ Session::Session(const DriverOptions &options) : m_options(options)
     host::SetSettings(settings);
 
     host::Hooks hooks;
+    hooks.onBusy = [this](bool shown, int kind, const std::string &text) {
+        QJsonObject event;
+        event.insert("shown", shown);
+        event.insert("kind", kind);
+        event.insert("text", toQString(text));
+        m_busy.append(event);
+    };
     hooks.onMensErro = [this](const std::string &text) { addMessage("error", text); };
     hooks.launcher = [this](const std::string &code, const tk::Variant &args) {
         QJsonObject launch;
@@ -248,6 +256,8 @@ QJsonObject Session::execute(const std::string &line)
         {"dump", &Session::cmdDump},         {"calls", &Session::cmdCalls},
         {"launches", &Session::cmdLaunches}, {"messages", &Session::cmdMessages},
         {"close", &Session::cmdClose},       {"quit", &Session::cmdQuit},
+        {"busy", &Session::cmdBusy},         {"splitter", &Session::cmdSplitter},
+        {"failpost", &Session::cmdFailPost},
     };
     const auto started = std::chrono::steady_clock::now();
     QJsonObject answer;
@@ -496,6 +506,49 @@ void Session::cmdMessages(const std::vector<std::string> &args, QJsonObject &ans
     settle(); // errors shown "later" reach the list first
     answer.insert("messages", m_messages);
     m_messages = QJsonArray();
+}
+
+void Session::cmdBusy(const std::vector<std::string> &args, QJsonObject &answer)
+{
+    expectArgs(args, 0, "busy");
+    answer.insert("busy", m_busy);
+    answer.insert("up", host::ShowAviActive());
+    m_busy = QJsonArray();
+}
+
+void Session::cmdSplitter(const std::vector<std::string> &args, QJsonObject &answer)
+{
+    expectArgs(args, 2, "splitter NAME POSITION");
+    int position = 0;
+    if (!parseInt(args[1], position) || position < 0)
+        throw CommandError("splitter takes a handle position in pixels");
+    auto *splitter = findAs<tk::TSplitter>(window(), args[0], "splitter");
+    splitter->MoveHandle(0, position);
+    const QList<int> sizes = splitter->sizes();
+    answer.insert("first", sizes.isEmpty() ? 0 : sizes.first());
+}
+
+void Session::cmdFailPost(const std::vector<std::string> &args, QJsonObject &)
+{
+    expectArgs(args, 2, "failpost DATASET N");
+    int count = 0;
+    if (!parseInt(args[1], count) || count <= 0)
+        throw CommandError("failpost takes a positive count of posts");
+    tk::TClientDataSet *ds = window().DataSetByName(args[0]);
+    if (!ds)
+        throw CommandError("unknown dataset '" + args[0] + "'");
+    // The dataset's own handler keeps running; the Nth post from now raises once after it, and the
+    // handler is put back.
+    auto original = std::make_shared<tk::TClientDataSet::TDataSetNotifyEvent>(ds->AfterPost);
+    auto left = std::make_shared<int>(count);
+    ds->AfterPost = [ds, original, left](tk::TClientDataSet &dataSet) {
+        if (*original)
+            (*original)(dataSet);
+        if (--*left > 0)
+            return;
+        ds->AfterPost = *original;
+        throw tk::Exception("Falha simulada ao gravar em '" + dataSet.Name() + "'");
+    };
 }
 
 void Session::cmdClose(const std::vector<std::string> &args, QJsonObject &answer)

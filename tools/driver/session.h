@@ -68,6 +68,9 @@ private:
     void cmdCalls(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdLaunches(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdMessages(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdBusy(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdSplitter(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdFailPost(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdClose(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdQuit(const std::vector<std::string> &args, QJsonObject &answer);
 
@@ -90,7 +93,7 @@ private:
     QPointer<kpv40206::TfrmCustoServ> m_window; // Owned (deleted by destroyWindow()).
     QTimer *m_dialogTimer = nullptr;            // Owned.
     Recorder m_recorder;
-    QJsonArray m_calls, m_launches, m_messages;
+    QJsonArray m_calls, m_launches, m_messages, m_busy;
     bool m_quit = false;
     bool m_finished = false;
 };
