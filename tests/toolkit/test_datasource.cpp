@@ -144,6 +144,25 @@ TEST_F(DataSourceTest, DisabledSourceNotifiesNothing)
     } catch (const std::runtime_error &) {
     }
     EXPECT_TRUE(source.Enabled());
+    link.take();
+
+    // Enabled again over a dataset nothing happened to: the links show it again, unchanged.
+    source.SetEnabled(false);
+    source.SetEnabled(true);
+    EXPECT_EQ(link.take(), (Events{"inactive", "active"}));
+
+    // Nested guards: only the outermost enables the source again, once.
+    {
+        DisableSourceGuard outer(source);
+        {
+            DisableSourceGuard inner(source);
+            ds.Refresh();
+        }
+        EXPECT_FALSE(source.Enabled());
+        EXPECT_EQ(link.take(), (Events{"inactive"}));
+    }
+    EXPECT_TRUE(source.Enabled());
+    EXPECT_EQ(link.take(), (Events{"active", "changed"}));
     try {
         DisableControlsGuard guard(ds);
         throw std::runtime_error("x");

@@ -103,8 +103,9 @@ TEST(LocateCache, EveryChangeReachesTheNextSearch)
         ASSERT_TRUE(LocateRepeatedly(ds, Variant::array({"P49", "0001", 49.0})));
         c.change(ds);
         EXPECT_EQ(LocateRepeatedly(ds, c.keys), c.found);
-        if (c.found)
+        if (c.found) {
             EXPECT_EQ(ds.FieldByName("CDPRATO")->AsString(), c.keys[0].asString());
+        }
     }
 }
 

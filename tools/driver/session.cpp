@@ -201,7 +201,9 @@ void Session::onCallDone(const std::string &method, const tk::VariantArray &args
     if (error)
         call.insert("error", toQString(*error));
     m_calls.append(call);
-    m_recorder.record(method, args, result, error);
+    // Converting every answer to JSON costs more than most window actions: only when asked to.
+    if (!m_options.recordPath.empty())
+        m_recorder.record(method, args, result, error);
 }
 
 QJsonValue Session::datasetHandleName(double handle) const

@@ -226,8 +226,14 @@ std::vector<Variant> *TClientDataSet::Impl::activeValues(bool forCalcField)
 {
     if (!active)
         return nullptr;
-    if (!stack.empty())
-        return &stack.back().record->values;
+    if (!stack.empty()) {
+        // A record shown through WithViewRecord computes its calculated fields on their first
+        // read; inside its own computation (calc entry) the values assigned so far are read.
+        Record *top = stack.back().record;
+        if (forCalcField && !stack.back().calc)
+            ensureCalc(top);
+        return &top->values;
+    }
     if (editing())
         return &buffer;
     if (cur < 0)
@@ -557,6 +563,7 @@ TField *TClientDataSet::AddField(const std::string &name, FieldType type, int si
     field->m_index = int(d->fields.size());
     TField *raw = field.get();
     d->fields.push_back(std::move(field));
+    d->fieldsChanged();
     if (d->active) {
         // A calculated field added to an open dataset: every record gets an empty slot and the
         // view is computed again on next need.
@@ -584,10 +591,20 @@ TField *TClientDataSet::Field(int index) const
 
 TField *TClientDataSet::FindField(const std::string &name) const
 {
-    for (const auto &f : d->fields)
-        if (sameName(f->FieldName(), name))
-            return f.get();
-    return nullptr;
+    auto upper = [](std::string text) {
+        for (char &c : text)
+            if (c >= 'a' && c <= 'z')
+                c = char(c - 'a' + 'A');
+        return text;
+    };
+    if (!d->fieldsByNameValid) {
+        d->fieldsByName.clear();
+        for (const auto &f : d->fields)
+            d->fieldsByName.emplace(upper(f->FieldName()), f.get()); // the first of equal names wins
+        d->fieldsByNameValid = true;
+    }
+    const auto found = d->fieldsByName.find(upper(name));
+    return found == d->fieldsByName.end() ? nullptr : found->second;
 }
 
 TField *TClientDataSet::FieldByName(const std::string &name) const
@@ -633,6 +650,7 @@ void TClientDataSet::CreateDataSet()
         for (auto &f : d->fields)
             created.push_back(std::move(f));
         d->fields = std::move(created);
+        d->fieldsChanged();
         for (size_t i = 0; i < d->fields.size(); ++i)
             d->fields[i]->m_index = int(i);
     }
@@ -678,6 +696,7 @@ void TClientDataSet::SetData(const DataPacket &packet)
         std::vector<std::unique_ptr<TField>> next;
         std::vector<std::unique_ptr<TField>> old = std::move(d->fields);
         d->fields.clear();
+        d->fieldsChanged();
         for (const PacketField &pf : packet.fields) {
             for (const auto &n : next)
                 if (sameName(n->FieldName(), pf.name))
@@ -707,6 +726,7 @@ void TClientDataSet::SetData(const DataPacket &packet)
                 next.push_back(std::move(o));
             }
         d->fields = std::move(next);
+        d->fieldsChanged();
         for (size_t i = 0; i < d->fields.size(); ++i)
             d->fields[i]->m_index = int(i);
     }
@@ -1468,8 +1488,7 @@ void TClientDataSet::WithViewRecord(int viewRow, const std::function<void()> &fn
         return;
     }
     Record *r = d->view[size_t(viewRow)];
-    d->ensureCalc(r);
-    d->stack.push_back({r, false});
+    d->stack.push_back({r, false}); // calculated fields computed on their first read
     ScopeExit pop([this] { d->stack.pop_back(); });
     fn();
 }

@@ -157,8 +157,8 @@ public:
     std::string ViewDisplayText(int viewRow, const TField *field);
     int CurrentViewRow() const; // 0-based, -1 when empty
     // Runs fn with the record at a view row as the active record, as a grid does while it paints
-    // that row: field reads inside fn see that record. Its calculated fields are computed first
-    // when not valid. The cursor does not move and no event fires.
+    // that row: field reads inside fn see that record. Its calculated fields, when not valid, are
+    // computed at the first read of one of them. The cursor does not move and no event fires.
     void WithViewRecord(int viewRow, const std::function<void()> &fn);
 
     // Number of OnCalcFields runs since creation (diagnostics and tests).

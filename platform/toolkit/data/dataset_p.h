@@ -43,6 +43,11 @@ struct TClientDataSet::Impl
 
     // Structure.
     std::vector<std::unique_ptr<TField>> fields; // Owned.
+    // Fields by upper-case name, built on the first search after the field list changed (call
+    // fieldsChanged() after every change of `fields`).
+    mutable std::unordered_map<std::string, TField *> fieldsByName;
+    mutable bool fieldsByNameValid = false;
+    void fieldsChanged() { fieldsByNameValid = false; }
     std::vector<TFieldDef> fieldDefs;
     std::vector<TIndexDef> indexDefs;
     std::string indexName;       // active named index, "" when none

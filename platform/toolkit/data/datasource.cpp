@@ -75,6 +75,8 @@ void TDataSource::SetEnabled(bool value)
     if (value == m_enabled)
         return;
     m_enabled = value;
+    if (!value)
+        m_missed = false;
     // While the dataset's controls are disabled, its EnableControls refreshes the links.
     if (m_dataSet && m_dataSet->ControlsDisabled())
         return;
@@ -86,7 +88,11 @@ void TDataSource::SetEnabled(bool value)
         return;
     }
     notifyLinks(Event::ActiveChanged, nullptr, 0);
-    notifyLinks(Event::DataSetChanged, nullptr, 0);
+    // Nothing happened to the dataset meanwhile: the links show what they showed before, and need
+    // not be rebuilt.
+    if (m_missed)
+        notifyLinks(Event::DataSetChanged, nullptr, 0);
+    m_missed = false;
 }
 
 void TDataSource::notifyLinks(Event event, TField *field, int distance)
@@ -107,8 +113,10 @@ void TDataSource::notifyLinks(Event event, TField *field, int distance)
 
 void TDataSource::notify(Event event, TField *field, int distance)
 {
-    if (!m_enabled)
+    if (!m_enabled) {
+        m_missed = true;
         return;
+    }
     notifyLinks(event, field, distance);
     if (event != Event::ActiveChanged && OnDataChange) {
         const auto handler = OnDataChange;

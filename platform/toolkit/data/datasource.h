@@ -61,6 +61,7 @@ private:
     std::string m_name;
     TClientDataSet *m_dataSet = nullptr;
     bool m_enabled = true;
+    bool m_missed = false; // a notification arrived while disabled
     std::vector<TDataLink *> m_links; // Not owned.
 };
 
@@ -79,12 +80,14 @@ private:
 class DisableSourceGuard
 {
 public:
-    explicit DisableSourceGuard(TDataSource &src) : m_src(src) { m_src.SetEnabled(false); }
-    ~DisableSourceGuard() { m_src.SetEnabled(true); }
+    // Nested guards leave the source as they found it: only the outermost enables it again.
+    explicit DisableSourceGuard(TDataSource &src) : m_src(src), m_wasEnabled(src.Enabled()) { m_src.SetEnabled(false); }
+    ~DisableSourceGuard() { m_src.SetEnabled(m_wasEnabled); }
     DisableSourceGuard(const DisableSourceGuard &) = delete;
     DisableSourceGuard &operator=(const DisableSourceGuard &) = delete;
 private:
     TDataSource &m_src;
+    bool m_wasEnabled;
 };
 
 // Detaches an event for the guard's lifetime and attaches the saved handler again at its end.

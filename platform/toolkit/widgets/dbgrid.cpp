@@ -132,10 +132,13 @@ void TDBGrid::onActiveChanged()
         viewport()->update();
         return;
     }
-    // A closed dataset empties the grid now. An opened one (or a source enabled again) is
-    // followed by DataSetChanged, which refreshes the grid once.
+    // A closed dataset empties the grid now. An opened one (or a source enabled again after the
+    // dataset changed) is followed by DataSetChanged, which refreshes the grid once; a source
+    // enabled again over an unchanged dataset only shows its rows again.
     if (!Showing())
         requestRefresh();
+    else
+        viewport()->update();
 }
 
 void TDBGrid::requestRefresh()
@@ -308,13 +311,16 @@ void TDBGrid::SetColumnTitleAlignment(int index, TAlignment alignment)
 
 int TDBGrid::defaultColumnWidth(int index) const
 {
-    const QFontMetrics fm(font());
+    if (m_digitWidth < 0)
+        m_digitWidth = QFontMetrics(font()).horizontalAdvance(QLatin1Char('0'));
     const TField *field = m_model->FieldOf(index);
-    int width = field ? field->DisplayWidth() * fm.horizontalAdvance(QLatin1Char('0')) + 4 : 64;
+    int width = field ? field->DisplayWidth() * m_digitWidth + 4 : 64;
     if (HasOption(dgTitles)) {
-        const QFontMetrics titleMetrics(horizontalHeader()->font());
         const QString title = QString::fromStdString(ColumnTitle(index));
-        width = std::max(width, titleMetrics.horizontalAdvance(title) + 4);
+        auto found = m_titleWidths.constFind(title);
+        if (found == m_titleWidths.constEnd())
+            found = m_titleWidths.insert(title, QFontMetrics(horizontalHeader()->font()).horizontalAdvance(title));
+        width = std::max(width, found.value() + 4);
     }
     return width;
 }
@@ -410,6 +416,7 @@ QFont TDBGrid::TitleFont() const
 void TDBGrid::SetTitleFont(const QFont &font)
 {
     horizontalHeader()->setFont(font);
+    m_titleWidths.clear();
     applyLayout();
 }
 
@@ -418,6 +425,8 @@ void TDBGrid::changeEvent(QEvent *event)
     QTableView::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         verticalHeader()->setDefaultSectionSize(RowHeight());
+        m_digitWidth = -1;
+        m_titleWidths.clear();
         m_idleCanvas = std::make_unique<RecordingCanvas>(font());
         applyLayout();
     }

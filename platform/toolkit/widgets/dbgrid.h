@@ -15,6 +15,7 @@
 #include "platform/toolkit/widgets/canvas.h"
 #include "platform/toolkit/widgets/datasettablemodel.h"
 
+#include <QHash>
 #include <QTableView>
 
 #include <functional>
@@ -176,6 +177,10 @@ private:
     bool m_syncing = false;       // moving the view to follow the dataset
     bool m_refreshPending = false;
     bool m_applyingLayout = false;
+    // Measured widths by font: "0" in the cell font and each title in the title font, so that a
+    // refresh does not shape the same texts again. Cleared when a font changes.
+    mutable int m_digitWidth = -1;
+    mutable QHash<QString, int> m_titleWidths;
     int m_paintDepth = 0;
     int m_deferDepth = 0;         // > 0 while refreshes must wait for the event loop
     std::string m_paintError;        // first draw error of the paint in progress
