@@ -441,7 +441,8 @@ tk::Variant CostService::getCardapio(const tk::VariantArray &argv)
     const std::string servico = args.code(2, "CdServFili");
     const tk::TDateTime month = args.date(3, "first");
     const KitchenData data = read([&](db::Connection &c) {
-        return KitchenData::load(c, filial, servico, tk::StartOfTheMonth(month), tk::EndOfTheMonth(month), false);
+        return KitchenData::load(c, filial, servico, tk::StartOfTheMonth(month), tk::EndOfTheMonth(month),
+                                 KitchenData::Menus);
     });
     std::map<std::string, std::vector<int>> daysOfDish;
     for (const MenuLine &line : data.lines) {
@@ -483,7 +484,7 @@ tk::Variant CostService::getProduto(const tk::VariantArray &argv)
                                         flt("QTDERECE"), dt("DTCARDAPIO"), flt("CUSTOPRODANT"), flt("CustoProd"),
                                         flt("QTDEBRUTA"), str("CDFILAUXPRAT", 4), str("IDCUSTODESATU", 4000)});
     read([&](db::Connection &c) {
-        const KitchenData data = KitchenData::load(c, filial, servico, day, day);
+        const KitchenData data = KitchenData::load(c, filial, servico, day, day, KitchenData::Recipes);
         const PriceBook book = PriceBook::load(c, costBranch, tipoCusto);
         std::unordered_map<std::string, Price> prices;
         for (const MenuLine &line : data.lines) {
@@ -525,7 +526,7 @@ tk::Variant CostService::getConsServ(const tk::VariantArray &argv)
                                        str("IDCUSTODESATU", 4000)});
     tk::DataPacket diners = makePacket({flt("QTCOMESTICAR")});
     read([&](db::Connection &c) {
-        const KitchenData data = KitchenData::load(c, filial, servico, day, day, false);
+        const KitchenData data = KitchenData::load(c, filial, servico, day, day, KitchenData::Consumption);
         const PriceBook book = PriceBook::load(c, costBranch, tipoCusto);
         const MenuDay *menu = data.menuDay(day);
         const double qtComEstiCar = menu ? menu->qtComEstiCar : 0.0;

@@ -106,7 +106,7 @@ const std::vector<RecipeLine> &KitchenData::recipe(const MenuLine &line) const
 }
 
 KitchenData KitchenData::load(db::Connection &connection, const std::string &filial, const std::string &servico,
-                              tk::TDateTime first, tk::TDateTime last, bool withRecipes)
+                              tk::TDateTime first, tk::TDateTime last, unsigned parts)
 {
     KitchenData data;
     data.first = std::floor(first);
@@ -142,51 +142,53 @@ KitchenData KitchenData::load(db::Connection &connection, const std::string &fil
     for (const auto &row : dishes.rows)
         dishNames.emplace(dishKey(text(row[0]), text(row[1])), text(row[2]));
 
-    const tk::DataPacket lines = connection.query(
+    // The two large reads (every line of the range, every recipe line of its dishes) go straight
+    // into the plan's structures, without an intermediate packet.
+    connection.forEachRow(
         "SELECT DTCARDAPIO, CDDIETPAD, CDFILAUXPRAT, CDPRATO, VRPECONSCARD FROM ITCARDAPIO "
         "WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV AND DTCARDAPIO BETWEEN :D1 AND :D2 "
         "ORDER BY DTCARDAPIO, CDDIETPAD, NRORDEM, CDPRATO",
-        range);
-    data.lines.reserve(lines.rows.size());
-    for (const auto &row : lines.rows) {
-        MenuLine line;
-        line.cdDietPad = text(row[1]);
-        const auto menu = dietMenus.find({row[0].asDateTime(), line.cdDietPad});
-        line.cdFilAuxPrat = text(row[2]);
-        line.cdPrato = text(row[3]);
-        const auto name = dishNames.find(dishKey(line.cdFilAuxPrat, line.cdPrato));
-        if (menu == dietMenus.end() || name == dishNames.end())
-            continue; // a line without its menu or dish is not part of the plan
-        line.day = std::floor(row[0].asDateTime());
-        line.nmPrato = name->second;
-        line.vrPeConsCard = number(row[4]);
-        line.qtComEstiCar = menu->second.first;
-        line.qtCliEstiCar = menu->second.second;
-        line.comensPrato = comensPrato(line.qtComEstiCar, line.vrPeConsCard);
-        data.lines.push_back(std::move(line));
-    }
+        range, [&](const db::Connection::Row &row) {
+            MenuLine line;
+            const tk::TDateTime day = row.dateTime(0);
+            line.cdDietPad = std::string(row.text(1));
+            const auto menu = dietMenus.find({day, line.cdDietPad});
+            line.cdFilAuxPrat = std::string(row.text(2));
+            line.cdPrato = std::string(row.text(3));
+            const auto name = dishNames.find(dishKey(line.cdFilAuxPrat, line.cdPrato));
+            if (menu == dietMenus.end() || name == dishNames.end())
+                return; // a line without its menu or dish is not part of the plan
+            line.day = std::floor(day);
+            line.nmPrato = name->second;
+            line.vrPeConsCard = row.number(4);
+            line.qtComEstiCar = menu->second.first;
+            line.qtCliEstiCar = menu->second.second;
+            line.comensPrato = comensPrato(line.qtComEstiCar, line.vrPeConsCard);
+            data.lines.push_back(std::move(line));
+        });
 
-    const tk::DataPacket recipes = !withRecipes ? tk::DataPacket() : connection.query(
-        "SELECT R.CDFILAUXPRAT, R.CDPRATO, R.CDPRODUTO, PR.NMPRODUTO, R.SGUNIDPROD, PR.SGUNIDADE, "
-        "PR.IDINTESAFR, R.QTPRODUTO, R.QTDERECE, R.VRFATCOR, R.VRFATCOC "
-        "FROM (SELECT DISTINCT CDFILAUXPRAT, CDPRATO FROM ITCARDAPIO WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV "
-        " AND DTCARDAPIO BETWEEN :D1 AND :D2) I "
-        "JOIN PRATOPROD R ON R.CDFILAUXPRAT = I.CDFILAUXPRAT AND R.CDPRATO = I.CDPRATO "
-        "JOIN PRODUTO PR ON PR.CDPRODUTO = R.CDPRODUTO",
-        range);
-    for (const auto &row : recipes.rows) {
-        RecipeLine r;
-        r.cdProduto = text(row[2]);
-        r.nmProduto = text(row[3]);
-        r.sgUnidProd = text(row[4]);
-        r.sgUnidade = text(row[5]);
-        r.idInteSafr = text(row[6]);
-        r.qtProduto = number(row[7]);
-        r.qtdeRece = number(row[8]);
-        r.vrFatCor = number(row[9]);
-        r.vrFatCoc = number(row[10]);
-        r.qtdeBruta = roundDec(r.qtdeRece * r.vrFatCor, 6);
-        data.recipes[dishKey(text(row[0]), text(row[1]))].push_back(std::move(r));
+    if (parts & Recipes) {
+        connection.forEachRow(
+            "SELECT R.CDFILAUXPRAT, R.CDPRATO, R.CDPRODUTO, PR.NMPRODUTO, R.SGUNIDPROD, PR.SGUNIDADE, "
+            "PR.IDINTESAFR, R.QTPRODUTO, R.QTDERECE, R.VRFATCOR, R.VRFATCOC "
+            "FROM (SELECT DISTINCT CDFILAUXPRAT, CDPRATO FROM ITCARDAPIO WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV "
+            " AND DTCARDAPIO BETWEEN :D1 AND :D2) I "
+            "JOIN PRATOPROD R ON R.CDFILAUXPRAT = I.CDFILAUXPRAT AND R.CDPRATO = I.CDPRATO "
+            "JOIN PRODUTO PR ON PR.CDPRODUTO = R.CDPRODUTO",
+            range, [&](const db::Connection::Row &row) {
+                RecipeLine r;
+                r.cdProduto = std::string(row.text(2));
+                r.nmProduto = std::string(row.text(3));
+                r.sgUnidProd = std::string(row.text(4));
+                r.sgUnidade = std::string(row.text(5));
+                r.idInteSafr = std::string(row.text(6));
+                r.qtProduto = row.number(7);
+                r.qtdeRece = row.number(8);
+                r.vrFatCor = row.number(9);
+                r.vrFatCoc = row.number(10);
+                r.qtdeBruta = roundDec(r.qtdeRece * r.vrFatCor, 6);
+                data.recipes[dishKey(std::string(row.text(0)), std::string(row.text(1)))].push_back(std::move(r));
+            });
     }
     // Each dish's lines by product name, then code (unique in a dish): the order the packets and the
     // sums follow. Sorted here rather than in SQL, where sorting every wide joined row cost more than
@@ -199,6 +201,9 @@ KitchenData KitchenData::load(db::Connection &connection, const std::string &fil
         for (RecipeLine &r : lines)
             r.product = data.productIndex(r.cdProduto);
     }
+
+    if (!(parts & Consumption))
+        return data;
 
     const db::Params service{{"FILIAL", filial}, {"SERV", servico}};
     const tk::DataPacket types = connection.query(

@@ -106,10 +106,13 @@ std::string dayType(tk::TDateTime day, bool holiday);
 class KitchenData
 {
 public:
-    // Reads everything the planned costs of [first, last] need.
-    // withRecipes false reads the menus only.
+    // What load reads besides the menus of the range (days, diets, dish lines): the recipes of the
+    // dishes, and the consumption items, indirect costs and holidays of the service.
+    enum Parts : unsigned { Menus = 0, Recipes = 1, Consumption = 2, Everything = Recipes | Consumption };
+
+    // Reads what the planned costs of [first, last] need, by parts.
     static KitchenData load(db::Connection &connection, const std::string &filial, const std::string &servico,
-                            tk::TDateTime first, tk::TDateTime last, bool withRecipes = true);
+                            tk::TDateTime first, tk::TDateTime last, unsigned parts = Everything);
 
     tk::TDateTime first = 0;
     tk::TDateTime last = 0;

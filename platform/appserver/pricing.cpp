@@ -14,11 +14,6 @@ bool isQuoteCostType(int tipoCusto)
 
 namespace {
 
-std::string text(const tk::Variant &value)
-{
-    return value.isNull() ? std::string() : value.asString();
-}
-
 bool entryBefore(const PriceEntry &a, const PriceEntry &b)
 {
     if (a.from != b.from)
@@ -37,33 +32,32 @@ PriceBook PriceBook::load(db::Connection &connection, const std::string &branch,
     book.m_quotes = isQuoteCostType(tipoCusto);
     const db::Params params{{"FILIAL", branch}, {"TIPO", tipoCusto}, {"PROD", product}};
     const std::string onlyProduct = product.empty() ? "" : " AND CDPRODUTO = :PROD";
+    // Read straight into the book: a branch's price history is the largest table the server reads.
     if (book.m_quotes) {
-        const tk::DataPacket rows = connection.query(
+        connection.forEachRow(
             "SELECT CDPRODUTO, DTINIVALITM, DTFINVALITM, VRCOTACAO, CDFORNECED, NMMARCA FROM COTACAO "
             "WHERE CDFILIAL = :FILIAL AND CDTIPOCUSTO = :TIPO" + onlyProduct,
-            params);
-        for (const auto &row : rows.rows) {
-            PriceEntry e;
-            e.from = row[1].asDateTime();
-            e.to = row[2].asDateTime();
-            e.value = row[3].asDouble();
-            e.supplier = text(row[4]);
-            e.brand = text(row[5]);
-            book.m_entries[row[0].asString()].push_back(std::move(e));
-        }
+            params, [&](const db::Connection::Row &row) {
+                PriceEntry e;
+                e.from = row.dateTime(1);
+                e.to = row.dateTime(2);
+                e.value = row.number(3);
+                e.supplier = std::string(row.text(4));
+                e.brand = std::string(row.text(5));
+                book.m_entries[std::string(row.text(0))].push_back(std::move(e));
+            });
     } else {
-        const tk::DataPacket rows = connection.query(
+        connection.forEachRow(
             "SELECT CDPRODUTO, DTINIVIGCUST, VRCUSTPROD, CDFORNECED, NMMARCA FROM CUSTOPROD "
             "WHERE CDFILIAL = :FILIAL AND CDTIPOCUSTO = :TIPO" + onlyProduct,
-            params);
-        for (const auto &row : rows.rows) {
-            PriceEntry e;
-            e.from = row[1].asDateTime();
-            e.value = row[2].asDouble();
-            e.supplier = text(row[3]);
-            e.brand = text(row[4]);
-            book.m_entries[row[0].asString()].push_back(std::move(e));
-        }
+            params, [&](const db::Connection::Row &row) {
+                PriceEntry e;
+                e.from = row.dateTime(1);
+                e.value = row.number(2);
+                e.supplier = std::string(row.text(3));
+                e.brand = std::string(row.text(4));
+                book.m_entries[std::string(row.text(0))].push_back(std::move(e));
+            });
     }
     book.finish();
     return book;

@@ -8,8 +8,10 @@
 #include "platform/toolkit/data/variant.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -64,6 +66,29 @@ public:
     // Parameters: a DateTime binds as ISO text "YYYY-MM-DD" ("YYYY-MM-DD HH:MM:SS" when it carries a
     // time), a Boolean as 1/0; arrays and packets cannot be bound.
     virtual tk::DataPacket query(const std::string &sql, const Params &params = {}) = 0;
+
+    // One row of forEachRow, valid only during the call that receives it. Columns are 0-based.
+    class Row
+    {
+    public:
+        virtual int columnCount() const = 0;
+        virtual bool isNull(int column) const = 0;
+        // The value as text (numbers in their shortest form); empty for NULL.
+        virtual std::string_view text(int column) const = 0;
+        // The value as a number; 0 for NULL, SqlError for a text that is not a number.
+        virtual double number(int column) const = 0;
+        // An ISO date or date-time ("YYYY-MM-DD[ HH:MM:SS]") as a date-time; 0 for NULL, SqlError
+        // for any other text.
+        virtual tk::TDateTime dateTime(int column) const = 0;
+
+    protected:
+        ~Row() = default;
+    };
+
+    // Runs a SELECT and hands its rows to fn one at a time, in order, without building a packet:
+    // for large reads that go straight into the caller's own structures. Parameters as in query.
+    virtual void forEachRow(const std::string &sql, const Params &params,
+                            const std::function<void(const Row &row)> &fn) = 0;
 
     virtual void begin(TxMode mode = TxMode::Deferred) = 0;
     virtual void commit() = 0;

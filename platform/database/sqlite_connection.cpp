@@ -237,6 +237,22 @@ public:
         return packet;
     }
 
+    void forEachRow(const std::string &sql, const Params &params,
+                    const std::function<void(const Row &row)> &fn) override
+    {
+        StatementUse use(*this, sql);
+        bind(use.stmt, sql, params);
+        const StatementRow row(use.stmt, sql);
+        for (;;) {
+            const int rc = sqlite3_step(use.stmt);
+            if (rc == SQLITE_DONE)
+                break;
+            if (rc != SQLITE_ROW)
+                fail(sql);
+            fn(row);
+        }
+    }
+
     void begin(TxMode mode) override
     {
         exec(mode == TxMode::Immediate ? "BEGIN IMMEDIATE" : "BEGIN");
@@ -251,6 +267,51 @@ public:
     std::string dialect() const override { return "sqlite"; }
 
 private:
+    // The current row of a stepping statement, read column by column without copies.
+    class StatementRow final : public Row
+    {
+    public:
+        StatementRow(sqlite3_stmt *stmt, const std::string &sql) : m_stmt(stmt), m_sql(sql) {}
+        int columnCount() const override { return sqlite3_column_count(m_stmt); }
+        bool isNull(int column) const override { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
+        std::string_view text(int column) const override
+        {
+            const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+            return data ? std::string_view(data, static_cast<size_t>(sqlite3_column_bytes(m_stmt, column)))
+                        : std::string_view();
+        }
+        double number(int column) const override
+        {
+            switch (sqlite3_column_type(m_stmt, column)) {
+            case SQLITE_NULL: return 0.0;
+            case SQLITE_INTEGER: return static_cast<double>(sqlite3_column_int64(m_stmt, column));
+            case SQLITE_FLOAT: return sqlite3_column_double(m_stmt, column);
+            default:
+                throw SqlError("SQL error: column " + columnName(column) + ": text '" + std::string(text(column))
+                               + "' in a numeric column [" + sqlExcerpt(m_sql) + "]");
+            }
+        }
+        tk::TDateTime dateTime(int column) const override
+        {
+            if (isNull(column))
+                return 0.0;
+            double value = 0;
+            if (!tk::TryIsoToDateTime(text(column), value))
+                throw SqlError("SQL error: column " + columnName(column) + ": '" + std::string(text(column))
+                               + "' is not an ISO date [" + sqlExcerpt(m_sql) + "]");
+            return value;
+        }
+
+    private:
+        std::string columnName(int column) const
+        {
+            const char *name = sqlite3_column_name(m_stmt, column);
+            return name ? name : "?";
+        }
+        sqlite3_stmt *m_stmt;
+        const std::string &m_sql;
+    };
+
     // A cached prepared statement, reset and unbound when the use ends.
     struct StatementUse
     {

@@ -82,6 +82,20 @@ private:
     const char *m_end;
 };
 
+// Null, or already the variant type of the field type: stored as it is.
+bool hasFieldType(const Variant &value, FieldType type)
+{
+    switch (type) {
+    case FieldType::String:
+    case FieldType::FixedString: return value.isNull() || value.type() == VarType::String;
+    case FieldType::Integer: return value.isNull() || value.type() == VarType::Integer;
+    case FieldType::Float: return value.isNull() || value.type() == VarType::Double;
+    case FieldType::Boolean: return value.isNull() || value.type() == VarType::Boolean;
+    case FieldType::DateTime: return value.isNull() || value.type() == VarType::DateTime;
+    }
+    return false;
+}
+
 Variant coerce(const Variant &value, const PacketField &field)
 {
     if (value.isNull())
@@ -139,8 +153,10 @@ void DataPacket::addRow(std::vector<Variant> values)
     if (values.size() != fields.size())
         throw EPacketError("Row has " + std::to_string(values.size()) + " values for "
                            + std::to_string(fields.size()) + " fields");
-    for (size_t i = 0; i < values.size(); ++i)
-        values[i] = coerce(values[i], fields[i]);
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (!hasFieldType(values[i], fields[i].type))
+            values[i] = coerce(values[i], fields[i]);
+    }
     rows.push_back(std::move(values));
 }
 
