@@ -171,6 +171,41 @@ TEST_F(DataSourceTest, DisabledSourceNotifiesNothing)
     EXPECT_FALSE(ds.ControlsDisabled());
 }
 
+// A calculated-fields handler that switches its own dataset's source off and on (as the ingredient
+// costing does) leaves the links alone: nothing in the dataset can change meanwhile, and a grid that
+// computes the rows it paints must not be told to repaint.
+TEST_F(DataSourceTest, SwitchedOffAndOnWhileComputingFieldsTellsTheLinksNothing)
+{
+    ds.Close();
+    ds.AddField("B", FieldType::Integer, 0, TFieldKind::fkCalculated);
+    bool disabledInside = false;
+    ds.OnCalcFields = [&](TClientDataSet &d) {
+        DisableSourceGuard guard(source);
+        disabledInside = !source.Enabled();
+        d.FieldByName("B")->SetAsInteger(d.FieldByName("A")->AsInteger() * 2);
+    };
+    DataPacket p;
+    p.addField("A", FieldType::Integer);
+    for (int i = 1; i <= 3; ++i)
+        p.addRow({int32_t(i)});
+    ds.SetData(p);
+    link.take();
+
+    int sum = 0;
+    for (int row = 0; row < ds.RecordCount(); ++row)
+        ds.WithViewRecord(row, [&] { sum += ds.FieldByName("B")->AsInteger(); });
+    EXPECT_EQ(sum, 12);
+    EXPECT_TRUE(disabledInside);
+    EXPECT_TRUE(source.Enabled());
+    EXPECT_TRUE(link.take().empty());
+
+    // Outside a computation the same switch is reported as always.
+    {
+        DisableSourceGuard guard(source);
+    }
+    EXPECT_EQ(link.take(), (Events{"inactive", "active"}));
+}
+
 TEST_F(DataSourceTest, SwitchingDataSetAndLifetimes)
 {
     TClientDataSet other("other");

@@ -150,7 +150,7 @@ TEST(DBGridCursor, ScrollHandlerThatWalksTheSameDataSet)
             sum += d.FieldByName("CUSTO")->AsFloat();
         d.GotoBookmark(here);
     };
-    QSignalSpy resets(f.grid->Model(), &QAbstractItemModel::modelReset);
+    QSignalSpy resets(f.grid->Model(), &tk::DataSetTableModel::Refreshed);
     QTest::mouseClick(f.grid->viewport(), Qt::LeftButton, {}, cellCentre(*f.grid, 2, 0));
     EXPECT_EQ(handled, 1);
     EXPECT_EQ(f.ds.RecNo(), 3);
@@ -166,7 +166,7 @@ TEST(DBGridCursor, ScrollHandlerThatWalksTheSameDataSet)
 TEST(DBGridFrozen, DisableControlsRefreshesOnceAfter)
 {
     GridFixture f;
-    QSignalSpy resets(f.grid->Model(), &QAbstractItemModel::modelReset);
+    QSignalSpy resets(f.grid->Model(), &tk::DataSetTableModel::Refreshed);
     {
         DisableControlsGuard guard(f.ds);
         f.ds.Next();
@@ -191,7 +191,7 @@ TEST(DBGridFrozen, DisableControlsRefreshesOnceAfter)
 TEST(DBGridFrozen, DisabledSourceShowsNothingAndRefreshesOnceAfter)
 {
     GridFixture f;
-    QSignalSpy resets(f.grid->Model(), &QAbstractItemModel::modelReset);
+    QSignalSpy resets(f.grid->Model(), &tk::DataSetTableModel::Refreshed);
     {
         DisableSourceGuard guard(f.source);
         f.ds.Last();

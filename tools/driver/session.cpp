@@ -26,6 +26,7 @@
 #include <QEvent>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QTimer>
 
 #include <chrono>
@@ -259,7 +260,7 @@ QJsonObject Session::execute(const std::string &line)
         {"launches", &Session::cmdLaunches}, {"messages", &Session::cmdMessages},
         {"close", &Session::cmdClose},       {"quit", &Session::cmdQuit},
         {"busy", &Session::cmdBusy},         {"splitter", &Session::cmdSplitter},
-        {"failpost", &Session::cmdFailPost},
+        {"failpost", &Session::cmdFailPost}, {"grab", &Session::cmdGrab},
     };
     const auto started = std::chrono::steady_clock::now();
     QJsonObject answer;
@@ -528,6 +529,18 @@ void Session::cmdSplitter(const std::vector<std::string> &args, QJsonObject &ans
     splitter->MoveHandle(0, position);
     const QList<int> sizes = splitter->sizes();
     answer.insert("first", sizes.isEmpty() ? 0 : sizes.first());
+}
+
+void Session::cmdGrab(const std::vector<std::string> &args, QJsonObject &answer)
+{
+    expectArgs(args, 1, "grab FILE.png");
+    kpv40206::TfrmCustoServ &win = window();
+    settle();
+    const QPixmap image = win.grab();
+    if (!image.save(toQString(args[0]), "PNG"))
+        throw CommandError("cannot write '" + args[0] + "'");
+    answer.insert("width", image.width());
+    answer.insert("height", image.height());
 }
 
 void Session::cmdFailPost(const std::vector<std::string> &args, QJsonObject &)

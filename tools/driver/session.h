@@ -70,6 +70,7 @@ private:
     void cmdMessages(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdBusy(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdSplitter(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdGrab(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdFailPost(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdClose(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdQuit(const std::vector<std::string> &args, QJsonObject &answer);

@@ -1424,6 +1424,14 @@ void TClientDataSet::EnableControls()
     d->notify(TDataSource::Event::DataSetChanged);
 }
 
+bool TClientDataSet::ComputingFields() const
+{
+    for (const auto &entry : d->stack)
+        if (entry.calc)
+            return true;
+    return false;
+}
+
 bool TClientDataSet::ControlsDisabled() const
 {
     return d->disableCount > 0;

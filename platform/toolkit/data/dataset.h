@@ -132,6 +132,8 @@ public:
     void DisableControls(); // nests
     void EnableControls();  // the last one notifies every data source once
     bool ControlsDisabled() const;
+    // True while OnCalcFields runs for one of its records (nothing in the dataset can change).
+    bool ComputingFields() const;
     void Refresh(); // recomputes the calculated fields of the view; no scroll events
 
     // Compute the calculated fields of every record of the view, in view order, as soon as the

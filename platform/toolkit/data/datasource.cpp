@@ -80,6 +80,17 @@ void TDataSource::SetEnabled(bool value)
     // While the dataset's controls are disabled, its EnableControls refreshes the links.
     if (m_dataSet && m_dataSet->ControlsDisabled())
         return;
+    // Off and on again while the dataset computes a record's fields, when nothing can change: the
+    // links are not disturbed (a grid computing the rows it paints would otherwise repaint itself).
+    if (!value && m_dataSet && m_dataSet->ComputingFields()) {
+        m_quiet = true;
+        return;
+    }
+    if (value && m_quiet) {
+        m_quiet = false;
+        if (!m_missed)
+            return;
+    }
     if (!value) {
         // The links now read Active() == false and show nothing.
         for (TDataLink *link : std::vector<TDataLink *>(m_links))

@@ -62,6 +62,7 @@ private:
     TClientDataSet *m_dataSet = nullptr;
     bool m_enabled = true;
     bool m_missed = false; // a notification arrived while disabled
+    bool m_quiet = false;  // disabled while the dataset computed fields: the links were not told
     std::vector<TDataLink *> m_links; // Not owned.
 };
 

@@ -1,7 +1,9 @@
 #include "platform/toolkit/widgets/canvas.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
+#include <QStaticText>
 
 #include <cstdlib>
 
@@ -28,20 +30,65 @@ void QPainterCanvas::FillRect(const QRect &rect)
     m_painter.fillRect(rect, toQColor(BrushColor, m_palette));
 }
 
+namespace {
+
+// Laid-out texts by font and text. Grids draw the same cell texts at every repaint; shaping a text
+// costs far more than drawing it, so each is laid out once (user-interface thread only).
+class TextCache
+{
+public:
+    struct Entry
+    {
+        QStaticText layout;
+        int advance = 0;
+    };
+
+    const Entry &get(const QFont &font, const QString &text)
+    {
+        QString key = font.key();
+        key += QChar(0x1f);
+        key += text;
+        auto found = m_entries.constFind(key);
+        if (found != m_entries.constEnd())
+            return found.value();
+        if (m_entries.size() >= kMaxEntries)
+            m_entries.clear();
+        Entry entry;
+        entry.layout.setText(text);
+        entry.layout.setTextFormat(Qt::PlainText);
+        entry.layout.setPerformanceHint(QStaticText::AggressiveCaching);
+        entry.layout.prepare(QTransform(), font);
+        entry.advance = QFontMetrics(font).horizontalAdvance(text);
+        return m_entries.insert(key, std::move(entry)).value();
+    }
+
+private:
+    static constexpr qsizetype kMaxEntries = 8192;
+    QHash<QString, Entry> m_entries;
+};
+
+TextCache &Texts()
+{
+    static TextCache cache;
+    return cache;
+}
+
+} // namespace
+
 void QPainterCanvas::drawText(int x, int y, const QString &text)
 {
-    const QFontMetrics fm(currentFont());
-    m_painter.setFont(currentFont());
+    const QFont font = currentFont();
+    m_painter.setFont(font);
     m_painter.setPen(toQColor(FontColor, m_palette));
-    // (x, y) is the top of the text box, so draw on the baseline below it.
-    m_painter.drawText(QPoint(x, y + fm.ascent()), text);
+    // (x, y) is the top of the text box, where a laid-out text is placed.
+    m_painter.drawStaticText(QPoint(x, y), Texts().get(font, text).layout);
 }
 
 void QPainterCanvas::TextOut(int x, int y, const std::string &text)
 {
     const QString qtext = QString::fromStdString(text);
-    const QFontMetrics fm(currentFont());
-    m_painter.fillRect(QRect(x, y, fm.horizontalAdvance(qtext), fm.height()),
+    const QFont font = currentFont();
+    m_painter.fillRect(QRect(x, y, Texts().get(font, qtext).advance, QFontMetrics(font).height()),
                        toQColor(BrushColor, m_palette));
     drawText(x, y, qtext);
 }
@@ -57,7 +104,7 @@ void QPainterCanvas::TextRect(const QRect &clip, int x, int y, const std::string
 
 int QPainterCanvas::TextWidth(const std::string &text)
 {
-    return QFontMetrics(currentFont()).horizontalAdvance(QString::fromStdString(text));
+    return Texts().get(currentFont(), QString::fromStdString(text)).advance;
 }
 
 int QPainterCanvas::TextHeight(const std::string &text)
@@ -154,7 +201,7 @@ void RecordingCanvas::TextRect(const QRect &clip, int x, int y, const std::strin
 
 int RecordingCanvas::TextWidth(const std::string &text)
 {
-    return QFontMetrics(currentFont()).horizontalAdvance(QString::fromStdString(text));
+    return Texts().get(currentFont(), QString::fromStdString(text)).advance;
 }
 
 int RecordingCanvas::TextHeight(const std::string &text)

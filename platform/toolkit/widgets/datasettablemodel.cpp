@@ -62,10 +62,22 @@ int DataSetTableModel::currentRecordCount() const
 
 void DataSetTableModel::Refresh()
 {
-    beginResetModel();
-    m_rows = currentRecordCount();
+    // Rows added or removed at the end and every row changed, rather than a reset: the columns
+    // stay, so the view keeps its header sections (their widths) and does not lay them out again.
+    const int next = currentRecordCount();
     m_lastError.clear();
-    endResetModel();
+    if (next < m_rows) {
+        beginRemoveRows(QModelIndex(), next, m_rows - 1);
+        m_rows = next;
+        endRemoveRows();
+    } else if (next > m_rows) {
+        beginInsertRows(QModelIndex(), m_rows, next - 1);
+        m_rows = next;
+        endInsertRows();
+    }
+    if (m_rows > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, columnCount() - 1));
+    emit Refreshed();
 }
 
 void DataSetTableModel::RowChanged(int row)

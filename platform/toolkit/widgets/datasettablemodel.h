@@ -70,7 +70,8 @@ public:
     // not disabled.
     bool Showing() const;
 
-    // Re-reads the row count and everything shown (a model reset).
+    // Re-reads the row count and everything shown (rows added or removed at the end, all rows
+    // changed; the columns stay).
     void Refresh();
     // The values of one row changed.
     void RowChanged(int row);
@@ -89,6 +90,10 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+signals:
+    // After each Refresh: the rows were read again from the dataset.
+    void Refreshed();
 
 private:
     int currentRecordCount() const;

@@ -160,7 +160,11 @@ void TDBGrid::refresh()
 {
     m_refreshPending = false;
     m_lastReportedError.clear();
-    m_model->Refresh();
+    {
+        // Rows removed under the view's current index move it: the dataset does not follow.
+        QScopedValueRollback<bool> guard(m_syncing, true);
+        m_model->Refresh();
+    }
     applyLayout();
     syncCurrentFromDataSet();
     viewport()->update();
@@ -175,8 +179,20 @@ void TDBGrid::onScrolled()
         requestRefresh();
         return;
     }
+    // Only the rows that lose and gain the cursor change: the rest of the grid is not drawn again.
+    const int before = currentIndex().isValid() ? currentIndex().row() : -1;
     syncCurrentFromDataSet();
-    viewport()->update();
+    updateRow(before); // also when the view's current index did not change
+    updateRow(ds->CurrentViewRow());
+    if (HasOption(dgIndicator))
+        verticalHeader()->viewport()->update();
+}
+
+void TDBGrid::updateRow(int row)
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    viewport()->update(QRect(0, rowViewportPosition(row), viewport()->width(), rowHeight(row)));
 }
 
 void TDBGrid::onRecordChanged()
@@ -222,7 +238,9 @@ void TDBGrid::moveDataSetTo(int viewRow)
 void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous);
-    viewport()->update();
+    // The cursor's rows are drawn highlighted (the whole row with row selection).
+    updateRow(previous.isValid() ? previous.row() : -1);
+    updateRow(current.isValid() ? current.row() : -1);
     if (m_syncing || !current.isValid())
         return;
     if (previous.isValid() && previous.row() == current.row())

@@ -155,6 +155,7 @@ private:
     void onRecordChanged();
     void onActiveChanged();
     void syncCurrentFromDataSet();
+    void updateRow(int row); // schedules a repaint of one view row
     void moveDataSetTo(int viewRow);
     void applyLayout();
     void applyOptions();

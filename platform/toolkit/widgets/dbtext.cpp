@@ -1,6 +1,11 @@
 #include "platform/toolkit/widgets/dbtext.h"
 
+#include "platform/toolkit/widgets/colors.h"
+#include "platform/toolkit/widgets/controls.h"
 #include "platform/toolkit/widgets/errors.h"
+
+#include <QPaintEvent>
+#include <QPainter>
 
 namespace tk {
 
@@ -23,6 +28,39 @@ TDBText::TDBText(QWidget *parent, const std::string &name)
 {
     if (!name.empty())
         setObjectName(QString::fromStdString(name));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+// Sized by its layout, not by its text: a new record's text changes nothing around the label (a
+// size following the text would lay out, and repaint, the whole window at every record).
+QSize TDBText::sizeHint() const
+{
+    return QSize(minimumWidth(), QLabel::sizeHint().height());
+}
+
+QSize TDBText::minimumSizeHint() const
+{
+    return QSize(minimumWidth(), QLabel::minimumSizeHint().height());
+}
+
+void TDBText::paintEvent(QPaintEvent *event)
+{
+    QColor background = palette().color(QPalette::Window);
+    for (QWidget *w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto *panel = qobject_cast<TPanel *>(w)) {
+            background = toQColor(panel->Color(), panel->palette());
+            break;
+        }
+        if (w->autoFillBackground()) {
+            background = w->palette().color(w->backgroundRole());
+            break;
+        }
+    }
+    {
+        QPainter painter(this);
+        painter.fillRect(event->rect(), background);
+    }
+    QLabel::paintEvent(event);
 }
 
 TDBText::~TDBText()

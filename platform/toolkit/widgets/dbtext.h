@@ -1,6 +1,7 @@
 #pragma once
 
-// TDBText: a label showing one field's display text of the current record.
+// TDBText: a label showing one field's display text of the current record. Its width comes from
+// its layout (stretch, minimum width), never from the text shown.
 
 #include "platform/toolkit/data/datasource.h"
 
@@ -26,6 +27,15 @@ public:
     bool Bold() const { return font().bold(); }
     void SetBold(bool value);
     std::string Text() const { return text().toStdString(); }
+
+    // The minimum width (setMinimumWidth) and one line of text, whatever the text.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    // Draws its own background (the enclosing panel's colour): the text changes at every record,
+    // and a transparent label would make every window around it draw again.
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     class Link;
