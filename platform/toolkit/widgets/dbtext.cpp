@@ -35,12 +35,12 @@ TDBText::TDBText(QWidget *parent, const std::string &name)
 // size following the text would lay out, and repaint, the whole window at every record).
 QSize TDBText::sizeHint() const
 {
-    return QSize(minimumWidth(), QLabel::sizeHint().height());
+    return QSize(minimumWidth(), fontMetrics().height() + 2 * (margin() + frameWidth()));
 }
 
 QSize TDBText::minimumSizeHint() const
 {
-    return QSize(minimumWidth(), QLabel::minimumSizeHint().height());
+    return sizeHint();
 }
 
 void TDBText::paintEvent(QPaintEvent *event)
@@ -56,11 +56,12 @@ void TDBText::paintEvent(QPaintEvent *event)
             break;
         }
     }
-    {
-        QPainter painter(this);
-        painter.fillRect(event->rect(), background);
-    }
-    QLabel::paintEvent(event);
+    QPainter painter(this);
+    painter.fillRect(event->rect(), background);
+    painter.setFont(font());
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
+    painter.drawText(contentsRect().adjusted(margin(), 0, -margin(), 0), int(alignment()) | Qt::TextSingleLine,
+                     QString::fromStdString(m_shown));
 }
 
 TDBText::~TDBText()
@@ -106,7 +107,10 @@ void TDBText::updateText()
             ShowExceptionLater(e.what());
         }
     }
-    setText(QString::fromStdString(shown));
+    if (shown != m_shown) {
+        m_shown = std::move(shown);
+        update();
+    }
 }
 
 } // namespace tk

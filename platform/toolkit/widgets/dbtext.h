@@ -26,7 +26,8 @@ public:
     void SetDataField(const std::string &fieldName);
     bool Bold() const { return font().bold(); }
     void SetBold(bool value);
-    std::string Text() const { return text().toStdString(); }
+    // The text shown. Drawn by the label itself (not QLabel's text): a new text only repaints it.
+    const std::string &Text() const { return m_shown; }
 
     // The minimum width (setMinimumWidth) and one line of text, whatever the text.
     QSize sizeHint() const override;
@@ -45,6 +46,7 @@ private:
 
     std::unique_ptr<Link> m_link;
     std::string m_dataField;
+    std::string m_shown;
 };
 
 } // namespace tk
