@@ -16,16 +16,6 @@ namespace kpv40206 {
 
 using host::RoundDec;
 
-namespace {
-
-std::string PratoFiltro(const std::string &prato, const std::string &filAux, const std::string &dieta)
-{
-    std::string filter = tk::FilterAnd(tk::FilterEq("CDPRATO", prato), tk::FilterEq("CDFILAUXPRAT", filAux));
-    if (host::ModuloAtiv() == 24)
-        filter = tk::FilterAnd(filter, tk::FilterEq("CDDIETPAD", dieta));
-    return filter;
-}
-
 // The day's ingredients (qryProduto, every dish of the day) indexed once per load:
 // - the two dish flags by dish key (CDPRATO, CDFILAUXPRAT, DTCARDAPIO, whatever the diet), the same
 //   exact, case-sensitive searches as keyed searches over the unfiltered ingredients;
@@ -53,6 +43,16 @@ struct IngredientIndex
     std::unordered_map<std::string, std::vector<IngredientData>> byDish;
     std::unordered_map<std::string, std::vector<IngredientData>> byDishDiet;
 };
+
+namespace {
+
+std::string PratoFiltro(const std::string &prato, const std::string &filAux, const std::string &dieta)
+{
+    std::string filter = tk::FilterAnd(tk::FilterEq("CDPRATO", prato), tk::FilterEq("CDFILAUXPRAT", filAux));
+    if (host::ModuloAtiv() == 24)
+        filter = tk::FilterAnd(filter, tk::FilterEq("CDDIETPAD", dieta));
+    return filter;
+}
 
 void AppendKeyPart(std::string &key, const std::string &part)
 {
@@ -85,14 +85,6 @@ std::string DishDietKey(const std::string &prato, const std::string &filAux, con
     std::string key = DishKey(prato, filAux);
     AppendKeyPart(key, dieta);
     return key;
-}
-
-// One index per ingredient dataset (one per window), keyed by the dataset's address and rebuilt at
-// each load of the dataset, before its dishes are computed.
-std::unordered_map<const tk::TClientDataSet *, IngredientIndex> &Indexes()
-{
-    static std::unordered_map<const tk::TClientDataSet *, IngredientIndex> indexes;
-    return indexes;
 }
 
 IngredientIndex BuildIndex(tk::TClientDataSet &produto)
@@ -134,7 +126,7 @@ IngredientIndex BuildIndex(tk::TClientDataSet &produto)
 // Called by the day loading after each load of the ingredients, before the day's dishes are computed.
 void IndexaIngredientes(TfrmCustoServ &window)
 {
-    Indexes()[window.qryProduto.get()] = BuildIndex(*window.qryProduto);
+    window.IndiceIngredientes = std::make_shared<const IngredientIndex>(BuildIndex(*window.qryProduto));
 }
 
 void TfrmCustoServ::AplicaFiltro(tk::TClientDataSet &ds, const std::string &filter)
@@ -160,12 +152,9 @@ void TfrmCustoServ::qryCardapioCalcFields(tk::TClientDataSet &dataSet)
     tk::DisableSourceGuard source(*dtsProduto);
     const IngredientIndex *index = nullptr;
     if (produto.Active()) {
-        auto found = Indexes().find(&produto);
-        if (found == Indexes().end()) {
+        if (!IndiceIngredientes)
             IndexaIngredientes(*this);
-            found = Indexes().find(&produto);
-        }
-        index = &found->second;
+        index = IndiceIngredientes.get();
     }
     DishFlags flags;
     if (index) {

@@ -11,6 +11,7 @@
 namespace kpv40206 {
 
 class TfrmCustoServ;
+struct IngredientIndex;
 
 struct IngredienteCalc
 {

@@ -31,6 +31,8 @@
 
 namespace kpv40206 {
 
+struct IngredientIndex; // the dish costing's, in menu/cardapio.cpp
+
 class TfrmCustoServ : public host::TfrmPadrParam
 {
     Q_OBJECT
@@ -111,6 +113,8 @@ public:
     // --- State (private fields of the window, public for the driver's dumps) --------------------
     bool PrimeiraAtivacao = true;
     std::string ChaveTrabCusto;
+    // The dish costing's index of the day's ingredients, rebuilt at each load of qryProduto.
+    std::shared_ptr<const IngredientIndex> IndiceIngredientes;
     double SomaCustoSafra = 0;
     double SomaCustoSafr2 = 0;
     double SomaCustoSafr3 = 0;
