@@ -99,6 +99,32 @@ void BM_LocateThreeKeysLastRecord(benchmark::State &state)
 }
 BENCHMARK(BM_LocateThreeKeysLastRecord)->Unit(benchmark::kMillisecond);
 
+// The same search as the first one after the data changed (an edit of another record): the records
+// themselves are read, no key copies kept from an earlier search.
+void BM_LocateThreeKeysFirstAfterChange(benchmark::State &state)
+{
+    tk::TClientDataSet ds("bench");
+    ds.SetData(packet());
+    const int last = kRecords - 1;
+    const tk::Variant keys = tk::Variant::array(
+        {tk::Variant(text("BR", last % 4)), tk::Variant(text("P", last % 1000)),
+         tk::Variant(text("key", last))});
+    tk::TField *f0 = ds.FieldByName("F0");
+    double value = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ds.First();
+        ds.Edit();
+        f0->SetAsFloat(value += 1);
+        ds.Post();
+        state.ResumeTiming();
+        if (!ds.Locate("S0;S1;S2", keys))
+            state.SkipWithError("not found");
+    }
+    state.SetItemsProcessed(state.iterations() * kRecords);
+}
+BENCHMARK(BM_LocateThreeKeysFirstAfterChange)->Unit(benchmark::kMillisecond);
+
 void BM_WalkWithTwoCalculatedFields(benchmark::State &state)
 {
     tk::TClientDataSet ds("bench");
