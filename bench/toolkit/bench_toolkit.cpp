@@ -81,15 +81,20 @@ void BM_FilterTwoClauses(benchmark::State &state)
 }
 BENCHMARK(BM_FilterTwoClauses)->Unit(benchmark::kMillisecond);
 
+// The keys of the last record: the first two match one record in 4,000; only the last record
+// matches all three.
+tk::Variant lastRecordKeys()
+{
+    const int last = kRecords - 1;
+    return tk::Variant::array({tk::Variant(text("BR", last % 4)), tk::Variant(text("P", last % 1000)),
+                               tk::Variant(text("key", last))});
+}
+
 void BM_LocateThreeKeysLastRecord(benchmark::State &state)
 {
     tk::TClientDataSet ds("bench");
     ds.SetData(packet());
-    const int last = kRecords - 1;
-    // The first two keys match one record in 4,000; only the last record matches all three.
-    const tk::Variant keys = tk::Variant::array(
-        {tk::Variant(text("BR", last % 4)), tk::Variant(text("P", last % 1000)),
-         tk::Variant(text("key", last))});
+    const tk::Variant keys = lastRecordKeys();
     for (auto _ : state) {
         ds.First();
         if (!ds.Locate("S0;S1;S2", keys))
@@ -105,10 +110,7 @@ void BM_LocateThreeKeysFirstAfterChange(benchmark::State &state)
 {
     tk::TClientDataSet ds("bench");
     ds.SetData(packet());
-    const int last = kRecords - 1;
-    const tk::Variant keys = tk::Variant::array(
-        {tk::Variant(text("BR", last % 4)), tk::Variant(text("P", last % 1000)),
-         tk::Variant(text("key", last))});
+    const tk::Variant keys = lastRecordKeys();
     tk::TField *f0 = ds.FieldByName("F0");
     double value = 0;
     for (auto _ : state) {

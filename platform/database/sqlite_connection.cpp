@@ -163,12 +163,7 @@ public:
     {
         StatementUse use(*this, sql);
         bind(use.stmt, sql, params);
-        for (;;) {
-            const int rc = sqlite3_step(use.stmt);
-            if (rc == SQLITE_DONE)
-                break;
-            if (rc != SQLITE_ROW)
-                fail(sql);
+        while (step(use.stmt, sql)) {
         }
         return sqlite3_changes64(m_db);
     }
@@ -195,12 +190,7 @@ public:
 
         // Rows are read raw first: an expression column takes its type from its first non-null value.
         std::vector<std::vector<tk::Variant>> rows;
-        for (;;) {
-            const int rc = sqlite3_step(stmt);
-            if (rc == SQLITE_DONE)
-                break;
-            if (rc != SQLITE_ROW)
-                fail(sql);
+        while (step(stmt, sql)) {
             std::vector<tk::Variant> row;
             row.reserve(static_cast<size_t>(columns));
             for (int c = 0; c < columns; ++c) {
@@ -243,14 +233,8 @@ public:
         StatementUse use(*this, sql);
         bind(use.stmt, sql, params);
         const StatementRow row(use.stmt, sql);
-        for (;;) {
-            const int rc = sqlite3_step(use.stmt);
-            if (rc == SQLITE_DONE)
-                break;
-            if (rc != SQLITE_ROW)
-                fail(sql);
+        while (step(use.stmt, sql))
             fn(row);
-        }
     }
 
     void begin(TxMode mode) override
@@ -352,6 +336,17 @@ private:
             m_lru.pop_back();
         }
         return stmt;
+    }
+
+    // One step: true with a row to read, false when done; SqlError on a failure.
+    bool step(sqlite3_stmt *stmt, const std::string &sql)
+    {
+        const int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            fail(sql);
+        return false;
     }
 
     [[noreturn]] void fail(const std::string &sql)
