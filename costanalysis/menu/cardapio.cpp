@@ -104,16 +104,37 @@ IngredientIndex BuildIndex(tk::TClientDataSet &produto)
     tk::DisableControlsGuard controls(produto);
     if (wasFiltered)
         produto.SetFiltered(false);
+    // A dish's ingredients come in a row: the entries of the previous row are reused while its keys
+    // stay the same.
+    std::string flagKey, dishKey, dishDietKey;
+    DishFlags *flags = nullptr;
+    std::vector<IngredientData> *byDish = nullptr;
+    std::vector<IngredientData> *byDishDiet = nullptr;
     for (int row = 0; row < produto.RecordCount(); ++row) {
         produto.WithViewRecord(row, [&] {
-            DishFlags &flags = index.flags[FlagKey(prato->AsString(), filAux->AsString(), dtCardapio->Value())];
+            const std::string pratoText = prato->AsString();
+            const std::string filAuxText = filAux->AsString();
+            std::string key = FlagKey(pratoText, filAuxText, dtCardapio->Value());
+            if (!flags || key != flagKey) {
+                flagKey = std::move(key);
+                flags = &index.flags[flagKey];
+            }
             if (!desatu->IsNull() && desatu->AsString() == "S")
-                flags.outdated = true;
+                flags->outdated = true;
             if (!custo->IsNull() && custo->AsFloat() == 0)
-                flags.zeroCost = true;
-            const IngredientData data{qtdeBruta->AsFloat(), custo->AsFloat(), calendario->AsString()};
-            index.byDish[DishKey(prato->AsString(), filAux->AsString())].push_back(data);
-            index.byDishDiet[DishDietKey(prato->AsString(), filAux->AsString(), dieta->AsString())].push_back(data);
+                flags->zeroCost = true;
+            key = DishKey(pratoText, filAuxText);
+            if (!byDish || key != dishKey) {
+                dishKey = std::move(key);
+                byDish = &index.byDish[dishKey];
+            }
+            key = DishDietKey(pratoText, filAuxText, dieta->AsString());
+            if (!byDishDiet || key != dishDietKey) {
+                dishDietKey = std::move(key);
+                byDishDiet = &index.byDishDiet[dishDietKey];
+            }
+            byDish->push_back(IngredientData{qtdeBruta->AsFloat(), custo->AsFloat(), calendario->AsString()});
+            byDishDiet->push_back(byDish->back());
         });
     }
     if (wasFiltered)
