@@ -74,14 +74,19 @@ void TfrmCustoServ::CalcCustoDietas()
         dieta.Post();
         dieta.Next();
     }
-    dieta.First();
-    while (!dieta.Eof()) {
-        const double comens = dieta.FieldByName("NUMCOMEN")->AsFloat();
-        dieta.Edit();
-        dieta.FieldByName("CUSTPERCAPT")->SetAsFloat(comens > 0 ? dieta.FieldByName("CUSTDIET")->AsFloat() / comens
-                                                                : 0.0);
-        dieta.Post();
-        dieta.Next();
+    // The per-diner figures need only the diets' own values: the dishes are not pointed at each
+    // diet again on this walk (the last step below points them at the first diet, as before).
+    {
+        tk::DetachEventGuard<tk::TClientDataSet::TDataSetNotifyEvent> quiet(dieta.AfterScroll);
+        dieta.First();
+        while (!dieta.Eof()) {
+            const double comens = dieta.FieldByName("NUMCOMEN")->AsFloat();
+            dieta.Edit();
+            dieta.FieldByName("CUSTPERCAPT")->SetAsFloat(
+                comens > 0 ? dieta.FieldByName("CUSTDIET")->AsFloat() / comens : 0.0);
+            dieta.Post();
+            dieta.Next();
+        }
     }
     dieta.First();
 }
