@@ -72,7 +72,7 @@ wire::RpcServer *DemoServer::server = nullptr;
 std::shared_ptr<appsrv::CostService> *DemoServer::service = nullptr;
 uint16_t DemoServer::port = 0;
 
-struct FieldSpec
+struct ExpectedField
 {
     const char *name;
     tk::FieldType type;
@@ -85,10 +85,10 @@ constexpr auto F = tk::FieldType::Float;
 constexpr auto T = tk::FieldType::DateTime;
 
 // The packet carries the declared fields with their types and sizes, and every value fits its field.
-void expectShape(const tk::DataPacket &p, const std::vector<FieldSpec> &spec, const char *dataset)
+void expectShape(const tk::DataPacket &p, const std::vector<ExpectedField> &expected, const char *dataset)
 {
     SCOPED_TRACE(dataset);
-    for (const FieldSpec &f : spec) {
+    for (const ExpectedField &f : expected) {
         const int i = p.fieldIndex(f.name);
         ASSERT_GE(i, 0) << "missing field " << f.name;
         const tk::PacketField &field = p.fields[static_cast<size_t>(i)];

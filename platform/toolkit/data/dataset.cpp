@@ -821,48 +821,37 @@ void TClientDataSet::SetIndexName(const std::string &name)
     }
     if (sameName(name, d->indexName) && fields == d->indexFieldNames && descending == d->indexDescending)
         return;
-    d->checkNotComputing("re-index");
-    const std::string savedName = d->indexName, savedFields = d->indexFieldNames;
-    const bool savedDesc = d->indexDescending;
-    d->indexName = name;
-    d->indexFieldNames = fields;
-    d->indexDescending = descending;
-    if (!d->active)
-        return;
-    try {
-        d->resolveIndex();
-    } catch (...) {
-        d->indexName = savedName;
-        d->indexFieldNames = savedFields;
-        d->indexDescending = savedDesc;
-        d->resolveIndex();
-        throw;
-    }
-    d->viewChanged(true);
+    d->changeIndex(name, fields, descending);
 }
 
 void TClientDataSet::SetIndexFieldNames(const std::string &fields)
 {
     if (d->indexName.empty() && fields == d->indexFieldNames && !d->indexDescending)
         return;
-    d->checkNotComputing("re-index");
-    const std::string savedName = d->indexName, savedFields = d->indexFieldNames;
-    const bool savedDesc = d->indexDescending;
-    d->indexName.clear();
-    d->indexFieldNames = fields;
-    d->indexDescending = false;
-    if (!d->active)
+    d->changeIndex(std::string(), fields, false);
+}
+
+void TClientDataSet::Impl::changeIndex(const std::string &name, const std::string &fields, bool descending)
+{
+    checkNotComputing("re-index");
+    const std::string savedName = indexName, savedFields = indexFieldNames;
+    const bool savedDesc = indexDescending;
+    indexName = name;
+    indexFieldNames = fields;
+    indexDescending = descending;
+    if (!active)
         return;
     try {
-        d->resolveIndex();
+        resolveIndex();
     } catch (...) {
-        d->indexName = savedName;
-        d->indexFieldNames = savedFields;
-        d->indexDescending = savedDesc;
-        d->resolveIndex();
+        // A bad index leaves the previous one in force.
+        indexName = savedName;
+        indexFieldNames = savedFields;
+        indexDescending = savedDesc;
+        resolveIndex();
         throw;
     }
-    d->viewChanged(true);
+    viewChanged(true);
 }
 
 // --- Filter ----------------------------------------------------------------------------------------------

@@ -121,6 +121,9 @@ struct TClientDataSet::Impl
     void checkBrowseMode(); // posts a pending edit
 
     void resolveIndex();
+    // Sets the index (a named one, or field names with an empty name) and rebuilds the view; on a
+    // bad index the previous one stays and the error propagates.
+    void changeIndex(const std::string &name, const std::string &fields, bool descending);
     const std::vector<detail::Record *> &orderedRecords();
     void rebuildView();
     int viewPosition(const detail::Record *record) const;
