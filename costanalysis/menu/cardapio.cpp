@@ -104,36 +104,36 @@ IngredientIndex BuildIndex(tk::TClientDataSet &produto)
     tk::DisableControlsGuard controls(produto);
     if (wasFiltered)
         produto.SetFiltered(false);
-    // A dish's ingredients come in a row: the entries of the previous row are reused while its keys
-    // stay the same.
-    std::string flagKey, dishKey, dishDietKey;
+    // A dish's ingredients come in a row: while a row's key fields hold the previous row's values,
+    // the previous row's entries are reused and no key is built.
+    auto text = [](const tk::Variant &v) { return v.isNull() ? std::string() : v.asString(); };
+    tk::Variant lastPrato, lastFilAux, lastDt, lastDieta;
     DishFlags *flags = nullptr;
     std::vector<IngredientData> *byDish = nullptr;
     std::vector<IngredientData> *byDishDiet = nullptr;
     for (int row = 0; row < produto.RecordCount(); ++row) {
         produto.WithViewRecord(row, [&] {
-            const std::string pratoText = prato->AsString();
-            const std::string filAuxText = filAux->AsString();
-            std::string key = FlagKey(pratoText, filAuxText, dtCardapio->Value());
-            if (!flags || key != flagKey) {
-                flagKey = std::move(key);
-                flags = &index.flags[flagKey];
-            }
+            tk::Variant pratoValue = prato->Value();
+            tk::Variant filAuxValue = filAux->Value();
+            tk::Variant dtValue = dtCardapio->Value();
+            tk::Variant dietaValue = dieta->Value();
+            const bool sameDish = byDish && pratoValue == lastPrato && filAuxValue == lastFilAux;
+            if (!sameDish || dtValue != lastDt)
+                flags = &index.flags[FlagKey(text(pratoValue), text(filAuxValue), dtValue)];
+            if (!sameDish)
+                byDish = &index.byDish[DishKey(text(pratoValue), text(filAuxValue))];
+            if (!sameDish || dietaValue != lastDieta)
+                byDishDiet = &index.byDishDiet[DishDietKey(text(pratoValue), text(filAuxValue), text(dietaValue))];
+            lastPrato = std::move(pratoValue);
+            lastFilAux = std::move(filAuxValue);
+            lastDt = std::move(dtValue);
+            lastDieta = std::move(dietaValue);
             if (!desatu->IsNull() && desatu->AsString() == "S")
                 flags->outdated = true;
-            if (!custo->IsNull() && custo->AsFloat() == 0)
+            const double custoProd = custo->AsFloat();
+            if (!custo->IsNull() && custoProd == 0)
                 flags->zeroCost = true;
-            key = DishKey(pratoText, filAuxText);
-            if (!byDish || key != dishKey) {
-                dishKey = std::move(key);
-                byDish = &index.byDish[dishKey];
-            }
-            key = DishDietKey(pratoText, filAuxText, dieta->AsString());
-            if (!byDishDiet || key != dishDietKey) {
-                dishDietKey = std::move(key);
-                byDishDiet = &index.byDishDiet[dishDietKey];
-            }
-            byDish->push_back(IngredientData{qtdeBruta->AsFloat(), custo->AsFloat(), calendario->AsString()});
+            byDish->push_back(IngredientData{qtdeBruta->AsFloat(), custoProd, calendario->AsString()});
             byDishDiet->push_back(byDish->back());
         });
     }

@@ -339,9 +339,9 @@ tk::TDateTime TfrmCustoServ::PrimeiroDiaDoMesDoDia() const
     return host::PriDiaMes(qryTrabCusto->FieldByName("DTDATA")->AsDateTime());
 }
 
-void TfrmCustoServ::LoadPacket(tk::TClientDataSet &ds, const tk::Variant &packet)
+void TfrmCustoServ::LoadPacket(tk::TClientDataSet &ds, tk::Variant packet)
 {
-    ds.SetData(packet);
+    ds.SetData(std::move(packet));
 }
 
 } // namespace kpv40206

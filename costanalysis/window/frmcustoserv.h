@@ -166,7 +166,7 @@ public:
     // Every dataset and data source by name (driver dumps and moves).
     tk::TClientDataSet *DataSetByName(const std::string &name) const;
 
-    void LoadPacket(tk::TClientDataSet &ds, const tk::Variant &packet);
+    void LoadPacket(tk::TClientDataSet &ds, tk::Variant packet);
     // First day of the month of the daily table's current day; the analysed month's first day while
     // the table has no day (a failed or empty load), never the month of day 0.
     tk::TDateTime PrimeiroDiaDoMesDoDia() const;

@@ -240,7 +240,7 @@ void TADOIBQuery::Open()
     } catch (const db::SqlError &e) {
         throw EHostError("Erro na consulta " + Name() + ": " + e.what());
     }
-    SetData(packet);
+    SetData(std::move(packet));
 }
 
 } // namespace host

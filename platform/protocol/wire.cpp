@@ -20,7 +20,7 @@ static_assert(std::is_same_v<std::variant_alternative_t<5, tk::Variant::Storage>
 static_assert(std::is_same_v<std::variant_alternative_t<6, tk::Variant::Storage>,
                              std::shared_ptr<tk::VariantArray>>);
 static_assert(std::is_same_v<std::variant_alternative_t<7, tk::Variant::Storage>,
-                             std::shared_ptr<const tk::DataPacket>>);
+                             std::shared_ptr<tk::DataPacket>>);
 
 // Smallest encoded size of one Variant (a Null: its tag alone).
 constexpr size_t kMinVariantBytes = 1;
@@ -108,7 +108,7 @@ public:
             break;
         }
         case 7: {
-            const auto &packet = std::get<std::shared_ptr<const tk::DataPacket>>(storage);
+            const auto &packet = std::get<std::shared_ptr<tk::DataPacket>>(storage);
             if (!packet)
                 throw ProtocolError("cannot encode an empty packet reference");
             u8(static_cast<uint8_t>(VariantTag::Packet));

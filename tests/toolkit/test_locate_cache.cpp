@@ -1,5 +1,5 @@
-// Repeated Locate calls read their keys from copies kept between changes; every kind of change must
-// reach the next search.
+// Repeated Locate calls read their keys from copies kept between changes of the view (an edit
+// updates them); every kind of change must reach the next search.
 
 #include "platform/toolkit/data/dataset.h"
 
@@ -63,6 +63,34 @@ TEST(LocateCache, EveryChangeReachesTheNextSearch)
              ds.Post();
          },
          Variant::array({"P49", "0001", 49.0}), false},
+        {"edit of a key field that orders the view",
+         [](TClientDataSet &ds) {
+             ds.SetIndexFieldNames("QT");
+             LocateRepeatedly(ds, Variant::array({"P49", "0001", 49.0}));
+             ds.Edit();
+             ds.FieldByName("QT")->SetAsFloat(-1);
+             ds.Post();
+         },
+         Variant::array({"P49", "0001", -1.0}), true},
+        {"edits of several records, one of them twice",
+         [](TClientDataSet &ds) {
+             for (const char *code : {"P3", "P7", "P3"}) {
+                 ds.Locate("CDPRATO", Variant(code));
+                 ds.Edit();
+                 ds.FieldByName("CDFILAUXPRAT")->SetAsString(std::string(code) == "P3" ? "0009" : "0008");
+                 ds.Post();
+             }
+             ds.First();
+         },
+         Variant::array({"P3", "0009", 3.0}), true},
+        {"an edit cancelled",
+         [](TClientDataSet &ds) {
+             ds.Locate("CDPRATO", Variant("P49"));
+             ds.Edit();
+             ds.FieldByName("QT")->SetAsFloat(490);
+             ds.Cancel();
+         },
+         Variant::array({"P49", "0001", 49.0}), true},
         {"delete",
          [](TClientDataSet &ds) {
              ds.Locate("CDPRATO", Variant("P49"));

@@ -114,6 +114,26 @@ inline void prefetchAhead(const std::vector<Record *> &records, size_t i, size_t
 
 namespace detail {
 
+bool storedAs(const Variant &value, FieldType type)
+{
+    switch (value.type()) {
+    case VarType::Null:
+        return true;
+    case VarType::String:
+        return type == FieldType::String || type == FieldType::FixedString;
+    case VarType::Integer:
+        return type == FieldType::Integer;
+    case VarType::Double:
+        return type == FieldType::Float;
+    case VarType::DateTime:
+        return type == FieldType::DateTime;
+    case VarType::Boolean:
+        return type == FieldType::Boolean;
+    default:
+        return false;
+    }
+}
+
 Variant coerceToField(const Variant &value, FieldType type, const std::string &fieldName)
 {
     const Variant::Storage &st = value.storage();
@@ -378,6 +398,20 @@ void TClientDataSet::Impl::contentChanged()
     for (std::vector<Variant> &column : locateColumns)
         column.clear();
     locateScans = 0;
+}
+
+void TClientDataSet::Impl::recordChanged(const Record *record, int position)
+{
+    // The view is the same: the copies stay, with the record's new values.
+    if (position < 0 || position >= int(view.size()) || view[size_t(position)] != record)
+        position = viewPosition(record);
+    if (position < 0) {
+        contentChanged();
+        return;
+    }
+    for (size_t f = 0; f < locateColumns.size(); ++f)
+        if (locateColumns[f].size() == view.size())
+            locateColumns[f][size_t(position)] = record->values[f];
 }
 
 void TClientDataSet::Impl::buildLocateColumns(const std::vector<size_t> &fieldIndices)
@@ -681,7 +715,26 @@ void TClientDataSet::SetData(const Variant &packet)
     SetData(packet.packet());
 }
 
+void TClientDataSet::SetData(Variant &&packet)
+{
+    if (DataPacket *own = packet.exclusivePacket())
+        loadPacket(*own, true);
+    else
+        SetData(packet.packet());
+}
+
+void TClientDataSet::SetData(DataPacket &&packet)
+{
+    loadPacket(packet, true);
+}
+
 void TClientDataSet::SetData(const DataPacket &packet)
+{
+    // Only read: nothing is moved out of a packet that is not consumed.
+    loadPacket(const_cast<DataPacket &>(packet), false);
+}
+
+void TClientDataSet::loadPacket(DataPacket &packet, bool consume)
 {
     d->checkNotComputing("load");
     const size_t packetFields = packet.fields.size();
@@ -744,20 +797,32 @@ void TClientDataSet::SetData(const DataPacket &packet)
                                  + m_name + "'");
     }
 
+    // Values already of their field's storage type (the usual case) are taken or copied as they are.
+    std::vector<const TField *> target(nFields);
+    for (size_t i = 0; i < nFields; ++i)
+        target[i] = d->fields[i].get();
     std::vector<std::unique_ptr<Record>> records;
     records.reserve(packet.rows.size());
-    for (const auto &row : packet.rows) {
+    for (auto &row : packet.rows) {
         auto rec = std::make_unique<Record>();
         rec->id = d->nextId++;
         rec->values.resize(nFields);
         for (size_t i = 0; i < nFields; ++i) {
             if (column[i] < 0)
                 continue;
-            const TField &f = *d->fields[i];
-            rec->values[i] = detail::coerceToField(row[size_t(column[i])], f.DataType(), f.FieldName());
+            Variant &value = row[size_t(column[i])];
+            const TField &f = *target[i];
+            if (!detail::storedAs(value, f.DataType()))
+                rec->values[i] = detail::coerceToField(value, f.DataType(), f.FieldName());
+            else if (consume)
+                rec->values[i] = std::move(value);
+            else
+                rec->values[i] = value;
         }
         records.push_back(std::move(rec));
     }
+    if (consume)
+        packet.rows.clear();
     d->openWith(std::move(records));
 }
 
@@ -1242,7 +1307,6 @@ void TClientDataSet::Post()
     if (!d->active || !d->editing())
         return;
     d->checkNotComputing("post to");
-    d->contentChanged();
     const bool indexed = !d->indexFields.empty();
     Record *record = nullptr;
     const int oldCur = d->cur;
@@ -1267,7 +1331,10 @@ void TClientDataSet::Post()
             d->sortedValid = false;
         if (keyChanged || filterChanged)
             d->rebuildView();
+        else
+            d->recordChanged(record, oldCur);
     } else {
+        d->contentChanged();
         auto rec = std::make_unique<Record>();
         rec->id = d->nextId++;
         rec->values = std::move(d->buffer);

@@ -80,6 +80,10 @@ public:
     // EDatabaseError; packet fields without a data field are ignored when fields are persistent.
     void SetData(const DataPacket &packet);
     void SetData(const Variant &packet); // EVariantError when not a packet
+    // The same, taking the packet's values instead of copying them; the packet is left without
+    // rows. A packet that other variants share is only read.
+    void SetData(DataPacket &&packet);
+    void SetData(Variant &&packet);
     // All records (not only the view), in load order, data fields only.
     DataPacket Data() const;
 
@@ -175,6 +179,8 @@ private:
 
     void attachDataSource(TDataSource *source);
     void detachDataSource(TDataSource *source);
+    // SetData's work; `consume`: the packet's values may be moved out.
+    void loadPacket(DataPacket &packet, bool consume);
 };
 
 using TDataSet = TClientDataSet;

@@ -30,6 +30,8 @@ struct ActiveContext
     bool calc;
 };
 
+// Whether a value is already in the storage type of a field (Null always is).
+bool storedAs(const Variant &value, FieldType type);
 // Converts a value to the storage type of a field; EDatabaseError when impossible.
 Variant coerceToField(const Variant &value, FieldType type, const std::string &fieldName);
 
@@ -89,9 +91,9 @@ struct TClientDataSet::Impl
 
     // Locate's copies of its data key fields' values in view order, by field index (empty: none):
     // contiguous, so a scan reads arrays instead of chasing a record and its values per row. Copying
-    // costs several scans, so they are made only for a Locate repeated on unchanged data (locateScans
-    // counts the record scans since the last change). contentChanged() empties them on every change
-    // of the view or of any record.
+    // costs several scans, so they are made only for a Locate repeated on the same view (locateScans
+    // counts the record scans since the view last changed). contentChanged() empties them on every
+    // change of the view; an edit that leaves the view as it was updates them (recordChanged).
     std::vector<std::vector<Variant>> locateColumns;
     int locateScans = 0;
 
@@ -137,6 +139,7 @@ struct TClientDataSet::Impl
     void clearContent();
 
     void contentChanged();
+    void recordChanged(const detail::Record *record, int position); // position: a hint, may be stale
     void buildLocateColumns(const std::vector<size_t> &fieldIndices); // those not current
 
     void fire(const TDataSetNotifyEvent &event);

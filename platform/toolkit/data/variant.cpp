@@ -76,14 +76,7 @@ int32_t toInt32(double value, VarType from)
 
 Variant::Variant(VariantArray items) : m_value(std::make_shared<VariantArray>(std::move(items))) {}
 
-Variant::Variant(DataPacket packet) : m_value(std::shared_ptr<const DataPacket>(
-                                          std::make_shared<DataPacket>(std::move(packet)))) {}
-
-Variant::Variant(std::shared_ptr<const DataPacket> packet) : m_value(std::move(packet))
-{
-    if (!std::get<std::shared_ptr<const DataPacket>>(m_value))
-        m_value = std::monostate();
-}
+Variant::Variant(DataPacket packet) : m_value(std::make_shared<DataPacket>(std::move(packet))) {}
 
 Variant Variant::fromDateTime(TDateTime value)
 {
@@ -263,14 +256,22 @@ const DataPacket &Variant::packet() const
 {
     if (type() != VarType::Packet)
         castError(type(), "Packet");
-    return *std::get<std::shared_ptr<const DataPacket>>(m_value);
+    return *std::get<std::shared_ptr<DataPacket>>(m_value);
 }
 
 std::shared_ptr<const DataPacket> Variant::packetPtr() const
 {
     if (type() != VarType::Packet)
         castError(type(), "Packet");
-    return std::get<std::shared_ptr<const DataPacket>>(m_value);
+    return std::get<std::shared_ptr<DataPacket>>(m_value);
+}
+
+DataPacket *Variant::exclusivePacket()
+{
+    if (type() != VarType::Packet)
+        castError(type(), "Packet");
+    std::shared_ptr<DataPacket> &held = std::get<std::shared_ptr<DataPacket>>(m_value);
+    return held.use_count() == 1 ? held.get() : nullptr;
 }
 
 bool Variant::operator==(const Variant &other) const

@@ -51,7 +51,6 @@ public:
     Variant(std::string_view value) : m_value(std::string(value)) {}
     Variant(VariantArray items);
     Variant(DataPacket packet);
-    Variant(std::shared_ptr<const DataPacket> packet);
 
     static Variant fromDateTime(TDateTime value);
     static Variant array(std::initializer_list<Variant> items) { return Variant(VariantArray(items)); }
@@ -81,6 +80,9 @@ public:
     // Packet access; EVariantError when not a packet.
     const DataPacket &packet() const;
     std::shared_ptr<const DataPacket> packetPtr() const;
+    // The packet, open to change, when this variant holds its only reference; nullptr when other
+    // variants share it. EVariantError when not a packet.
+    DataPacket *exclusivePacket();
 
     // Exact equality of type and value (an integer 1 differs from a double 1.0).
     bool operator==(const Variant &other) const;
@@ -89,7 +91,7 @@ public:
     // Raw access for codecs.
     struct DateTimeValue { double value; bool operator==(const DateTimeValue &) const = default; };
     using Storage = std::variant<std::monostate, bool, int32_t, double, DateTimeValue, std::string,
-                                 std::shared_ptr<VariantArray>, std::shared_ptr<const DataPacket>>;
+                                 std::shared_ptr<VariantArray>, std::shared_ptr<DataPacket>>;
     const Storage &storage() const { return m_value; }
 
 private:
