@@ -422,6 +422,39 @@ TEST(DataSetPackets, PersistentFieldsMapByNameAndCoerce)
     EXPECT_THROW(ds.SetData(Variant("not a packet")), EVariantError);
 }
 
+// A packet handed over is taken (its rows moved out); one that other variants still share is read
+// and stays whole. Either way the dataset holds the same values, coerced to the field types.
+TEST(DataSetPackets, HandedOverPacketsAreTakenSharedOnesRead)
+{
+    auto makeVariant = [] {
+        DataPacket p;
+        p.addField("QT", FieldType::Integer).addField("NOME", FieldType::String, 60);
+        p.addRow({int32_t(3), "um texto longo o bastante para ficar fora do objeto"});
+        p.addRow({Variant(), ""});
+        return Variant(std::move(p));
+    };
+    for (const bool shared : {false, true}) {
+        SCOPED_TRACE(shared ? "shared" : "handed over");
+        TClientDataSet ds("cds");
+        TField *qt = ds.AddField("QT", FieldType::Float);
+        TField *nome = ds.AddField("NOME", FieldType::String, 60);
+        Variant packet = makeVariant();
+        const Variant other = shared ? packet : Variant();
+        ds.SetData(std::move(packet));
+        ASSERT_EQ(ds.RecordCount(), 2);
+        EXPECT_EQ(qt->Value().type(), VarType::Double);
+        EXPECT_DOUBLE_EQ(qt->AsFloat(), 3);
+        EXPECT_EQ(nome->AsString(), "um texto longo o bastante para ficar fora do objeto");
+        ds.Next();
+        EXPECT_TRUE(qt->IsNull());
+        EXPECT_EQ(nome->AsString(), "");
+        if (shared) {
+            ASSERT_EQ(other.packet().rows.size(), 2u);
+            EXPECT_EQ(other.packet().rows[0][1], Variant("um texto longo o bastante para ficar fora do objeto"));
+        }
+    }
+}
+
 TEST(DataSetPackets, FieldsFromThePacketSurviveReloads)
 {
     TClientDataSet ds("qryProduto");
