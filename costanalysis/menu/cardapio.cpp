@@ -207,16 +207,17 @@ void TfrmCustoServ::qryCardapioCalcFields(tk::TClientDataSet &dataSet)
 
     const double peso = dataSet.FieldByName("VRPECONSCARD")->AsFloat() / 100;
     const double dishDiners = dataSet.FieldByName("COMENSPRATO")->AsFloat();
-    const double dayDiners = dataSet.FieldByName("QTCOMESTICAR")->AsFloat();
     const int month = tk::MonthOf(ContextoCusto.DtProcesso);
     double s2 = 0;
     double s3 = 0;
-    if (ingredients) {
+    if (ingredients && !ingredients->empty()) {
+        // Summed in the ingredients' order, from the field's value, and stored once.
         tk::TField *custoPrato = dataSet.FieldByName("CustoPrato");
+        double soma = custoPrato->AsFloat();
         for (const IngredientData &item : *ingredients) {
             const IngredienteCalc r =
-                CalculaIngrediente(item.qtdeBruta, item.custoProd, item.calendario, month, dishDiners, dayDiners);
-            custoPrato->SetAsFloat(custoPrato->AsFloat() + r.custoTotal);
+                CalculaCustoIngrediente(item.qtdeBruta, item.custoProd, item.calendario, month, dishDiners);
+            soma += r.custoTotal;
             const double safr2 = r.temSafr2 ? r.custoSafra : 0.0;
             const double safr3 = r.temSafr3 ? r.custoSafra : 0.0;
             s2 += safr2;
@@ -225,6 +226,7 @@ void TfrmCustoServ::qryCardapioCalcFields(tk::TClientDataSet &dataSet)
             SomaCustoSafr2 += safr2 * peso;
             SomaCustoSafr3 += safr3 * peso;
         }
+        custoPrato->SetAsFloat(soma);
     }
 
     const double custoPrato = dataSet.FieldByName("CustoPrato")->AsFloat();

@@ -28,6 +28,9 @@ struct IngredienteCalc
 // mes: the month (1 to 12) of the branch's processing date.
 IngredienteCalc CalculaIngrediente(double qtdeBruta, double custoProd, const std::string &calendario, int mes,
                                    double comensPrato, double comesticar);
+// The same without the per-day figures (percDia and custoPercDia stay 0), for the dish costing.
+IngredienteCalc CalculaCustoIngrediente(double qtdeBruta, double custoProd, const std::string &calendario, int mes,
+                                        double comensPrato);
 
 // Rebuilds the dish costing's index of the window's ingredients; called after each load of qryProduto.
 void IndexaIngredientes(TfrmCustoServ &window);

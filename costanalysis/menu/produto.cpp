@@ -30,8 +30,8 @@ tk::Variant CodigoSafra(const std::string &calendar, int month)
 
 } // namespace
 
-IngredienteCalc CalculaIngrediente(double qtdeBruta, double custoProd, const std::string &calendario, int mes,
-                                   double comensPrato, double comesticar)
+IngredienteCalc CalculaCustoIngrediente(double qtdeBruta, double custoProd, const std::string &calendario, int mes,
+                                        double comensPrato)
 {
     IngredienteCalc r;
     r.qtdeTotal = RoundDec(qtdeBruta * comensPrato, 5);
@@ -40,6 +40,13 @@ IngredienteCalc CalculaIngrediente(double qtdeBruta, double custoProd, const std
     r.custoSafra = custoProd * qtdeBruta;
     r.temSafr2 = !r.safra.isNull() && r.safra.asInteger() == 2;
     r.temSafr3 = !r.safra.isNull() && r.safra.asInteger() == 3;
+    return r;
+}
+
+IngredienteCalc CalculaIngrediente(double qtdeBruta, double custoProd, const std::string &calendario, int mes,
+                                   double comensPrato, double comesticar)
+{
+    IngredienteCalc r = CalculaCustoIngrediente(qtdeBruta, custoProd, calendario, mes, comensPrato);
     r.percDia = comesticar > 0 ? RoundDec(r.qtdeTotal / comesticar, 5) : 0.0;
     r.custoPercDia = comesticar > 0 ? RoundDec(r.custoTotal / comesticar, 5) : 0.0;
     return r;
