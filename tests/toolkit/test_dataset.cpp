@@ -433,11 +433,22 @@ TEST(DataSetPackets, HandedOverPacketsAreTakenSharedOnesRead)
         p.addRow({Variant(), ""});
         return Variant(std::move(p));
     };
-    for (const bool shared : {false, true}) {
-        SCOPED_TRACE(shared ? "shared" : "handed over");
+    struct Case
+    {
+        const char *name;
+        bool shared;
+        bool reversed; // fields declared in another order than the packet's columns
+    };
+    for (const Case &c : {Case{"handed over", false, false}, Case{"shared", true, false},
+                          Case{"handed over, fields in another order", false, true}}) {
+        SCOPED_TRACE(c.name);
+        const bool shared = c.shared;
         TClientDataSet ds("cds");
+        TField *nome = c.reversed ? ds.AddField("NOME", FieldType::String, 60) : nullptr;
         TField *qt = ds.AddField("QT", FieldType::Float);
-        TField *nome = ds.AddField("NOME", FieldType::String, 60);
+        if (!c.reversed)
+            nome = ds.AddField("NOME", FieldType::String, 60);
+        ds.AddField("Calc", FieldType::Float, 0, TFieldKind::fkCalculated);
         Variant packet = makeVariant();
         const Variant other = shared ? packet : Variant();
         ds.SetData(std::move(packet));

@@ -801,11 +801,27 @@ void TClientDataSet::loadPacket(DataPacket &packet, bool consume)
     std::vector<const TField *> target(nFields);
     for (size_t i = 0; i < nFields; ++i)
         target[i] = d->fields[i].get();
+    // Fields in the packet's column order (the usual case: fields made from the packet, calculated
+    // ones after them): a consumed row becomes the record's values as it is.
+    bool inOrder = consume && nFields >= packetFields;
+    for (size_t i = 0; inOrder && i < nFields; ++i)
+        inOrder = i < packetFields ? column[i] == int(i) : column[i] < 0;
     std::vector<std::unique_ptr<Record>> records;
     records.reserve(packet.rows.size());
     for (auto &row : packet.rows) {
         auto rec = std::make_unique<Record>();
         rec->id = d->nextId++;
+        if (inOrder) {
+            for (size_t i = 0; i < packetFields; ++i) {
+                const TField &f = *target[i];
+                if (!detail::storedAs(row[i], f.DataType()))
+                    row[i] = detail::coerceToField(row[i], f.DataType(), f.FieldName());
+            }
+            rec->values = std::move(row);
+            rec->values.resize(nFields);
+            records.push_back(std::move(rec));
+            continue;
+        }
         rec->values.resize(nFields);
         for (size_t i = 0; i < nFields; ++i) {
             if (column[i] < 0)
