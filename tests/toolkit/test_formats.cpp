@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+
 #include <cmath>
 
 namespace {
@@ -144,6 +146,10 @@ TEST(RoundDec, NonFiniteUnchanged)
 {
     EXPECT_TRUE(std::isnan(RoundDec(std::nan(""), 2)));
     EXPECT_EQ(RoundDec(INFINITY, 2), INFINITY);
+    // The largest doubles round, at 15 digits, above the largest double: they stay as they are.
+    EXPECT_EQ(RoundDec(DBL_MAX, 5), DBL_MAX);
+    EXPECT_EQ(RoundDec(-DBL_MAX, 2), -DBL_MAX);
+    EXPECT_EQ(RoundDec(1.7e308, 5), 1.7e308);
 }
 
 TEST(FloatToStr, GeneralFormatWithFifteenDigits)

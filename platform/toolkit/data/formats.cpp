@@ -559,14 +559,15 @@ double RoundDec(double value, int places)
     } else if (scale < 0 && scale >= -22) {
         out = double(mantissa) / kPow10[-scale];
     } else {
-        // Far exponents: the digits and exponent as text, read back by from_chars. Out of range
-        // (a 15-digit rounding above the largest double) leaves 0, as the text-based code did.
+        // Far exponents: the digits and exponent as text, read back by from_chars. A 15-digit
+        // rounding above the largest double (the largest values themselves) keeps the value: such
+        // a number has no decimals to round, and 0 would be a wrong figure.
         char decimal[48];
         std::memcpy(decimal, digits, size_t(n));
         decimal[n] = 'e';
         const auto end = std::to_chars(decimal + n + 1, decimal + sizeof decimal, scale).ptr;
         if (std::from_chars(decimal, end, out).ec != std::errc())
-            return 0.0;
+            return value;
     }
     return value < 0 ? -out : out;
 }
