@@ -95,15 +95,15 @@ std::string idComCusPerc(db::Connection &connection, const std::string &filial)
     return rows.rows.empty() ? std::string() : text(rows.rows[0][0]);
 }
 
-struct ProductInfo
+struct CatalogueProduct
 {
     std::string cdArvProd;
     std::string nmProduto;
 };
 
-std::unordered_map<std::string, ProductInfo> loadProducts(db::Connection &connection)
+std::unordered_map<std::string, CatalogueProduct> loadProducts(db::Connection &connection)
 {
-    std::unordered_map<std::string, ProductInfo> products;
+    std::unordered_map<std::string, CatalogueProduct> products;
     const tk::DataPacket rows = connection.query("SELECT CDPRODUTO, CDARVPROD, NMPRODUTO FROM PRODUTO");
     for (const auto &row : rows.rows)
         products[text(row[0])] = {text(row[1]), text(row[2])};
@@ -486,16 +486,25 @@ tk::Variant CostService::getProduto(const tk::VariantArray &argv)
     read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, filial, servico, day, day, KitchenData::Recipes);
         const PriceBook book = PriceBook::load(c, costBranch, tipoCusto);
-        std::unordered_map<std::string, Price> prices;
+        std::vector<Price> prices(data.products.size());
+        std::vector<char> priced(data.products.size(), 0);
+        size_t rows = 0;
+        for (const MenuLine &line : data.lines)
+            rows += data.recipe(line).size();
+        packet.rows.reserve(rows);
+        const tk::Variant menuDay = date(day);
         for (const MenuLine &line : data.lines) {
             for (const RecipeLine &r : data.recipe(line)) {
-                auto found = prices.find(r.cdProduto);
-                if (found == prices.end())
-                    found = prices.emplace(r.cdProduto, book.lookup(r.cdProduto, priceDate)).first;
-                const Price &price = found->second;
-                packet.addRow(rowOf(r.nmProduto, r.sgUnidProd, line.cdPrato, r.cdProduto, r.qtProduto, r.vrFatCoc,
-                                    r.vrFatCor, r.sgUnidade, r.idInteSafr, line.cdDietPad, r.qtdeRece,
-                                    date(line.day), price.previous, price.cost, r.qtdeBruta, line.cdFilAuxPrat,
+                const auto index = static_cast<size_t>(r.product);
+                const ProductInfo &product = data.products[index];
+                if (!priced[index]) {
+                    prices[index] = book.lookup(product.cdProduto, priceDate);
+                    priced[index] = 1;
+                }
+                const Price &price = prices[index];
+                packet.addRow(rowOf(product.nmProduto, r.sgUnidProd, line.cdPrato, product.cdProduto, r.qtProduto,
+                                    r.vrFatCoc, r.vrFatCor, product.sgUnidade, product.idInteSafr, line.cdDietPad,
+                                    r.qtdeRece, menuDay, price.previous, price.cost, r.qtdeBruta, line.cdFilAuxPrat,
                                     price.outdated ? "S" : "N"));
             }
         }

@@ -36,14 +36,14 @@ public:
     PriceCache(const PriceBook &book, const KitchenData &data) : m_book(book), m_data(data) {}
     const Price &get(int product, tk::TDateTime date)
     {
-        if (date != m_date || m_prices.size() != m_data.productCodes.size()) {
-            m_prices.assign(m_data.productCodes.size(), Price());
-            m_known.assign(m_data.productCodes.size(), false);
+        if (date != m_date || m_prices.size() != m_data.products.size()) {
+            m_prices.assign(m_data.products.size(), Price());
+            m_known.assign(m_data.products.size(), false);
             m_date = date;
         }
         const auto index = static_cast<size_t>(product);
         if (!m_known[index]) {
-            m_prices[index] = m_book.lookup(m_data.productCodes[index], date);
+            m_prices[index] = m_book.lookup(m_data.products[index].cdProduto, date);
             m_known[index] = true;
         }
         return m_prices[index];
@@ -74,9 +74,14 @@ std::string dayType(tk::TDateTime day, bool holiday)
     return holiday ? "8" : std::to_string(tk::DayOfWeek(day));
 }
 
-std::string KitchenData::dishKey(const std::string &cdFilAuxPrat, const std::string &cdPrato)
+std::string KitchenData::dishKey(std::string_view cdFilAuxPrat, std::string_view cdPrato)
 {
-    return cdFilAuxPrat + '\x1f' + cdPrato;
+    std::string key;
+    key.reserve(cdFilAuxPrat.size() + 1 + cdPrato.size());
+    key.append(cdFilAuxPrat);
+    key += '\x1f';
+    key.append(cdPrato);
+    return key;
 }
 
 bool KitchenData::isHoliday(tk::TDateTime day) const
@@ -90,19 +95,21 @@ const MenuDay *KitchenData::menuDay(tk::TDateTime day) const
     return found == days.end() ? nullptr : &found->second;
 }
 
-int KitchenData::productIndex(const std::string &cdProduto)
+int KitchenData::productIndex(std::string_view cdProduto)
 {
-    const auto [found, added] = productIds.emplace(cdProduto, static_cast<int>(productCodes.size()));
-    if (added)
-        productCodes.push_back(cdProduto);
-    return found->second;
+    const auto found = m_productIds.find(cdProduto);
+    if (found != m_productIds.end())
+        return found->second;
+    const int index = static_cast<int>(products.size());
+    products.push_back(ProductInfo{std::string(cdProduto), {}, {}, {}});
+    m_productIds.emplace(products.back().cdProduto, index);
+    return index;
 }
 
 const std::vector<RecipeLine> &KitchenData::recipe(const MenuLine &line) const
 {
     static const std::vector<RecipeLine> none;
-    const auto found = recipes.find(dishKey(line.cdFilAuxPrat, line.cdPrato));
-    return found == recipes.end() ? none : found->second;
+    return line.dish < 0 ? none : dishes[static_cast<size_t>(line.dish)].recipe;
 }
 
 KitchenData KitchenData::load(db::Connection &connection, const std::string &filial, const std::string &servico,
@@ -132,18 +139,20 @@ KitchenData KitchenData::load(db::Connection &connection, const std::string &fil
         dietMenus[{row[0].asDateTime(), text(row[3])}] = {number(row[1]), number(row[2])};
     }
 
-    const tk::DataPacket dishes = connection.query(
+    const tk::DataPacket dishRows = connection.query(
         "SELECT P.CDFILAUXPRAT, P.CDPRATO, P.NMPRATO "
         "FROM (SELECT DISTINCT CDFILAUXPRAT, CDPRATO FROM ITCARDAPIO WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV "
         " AND DTCARDAPIO BETWEEN :D1 AND :D2) I "
         "JOIN PRATO P ON P.CDFILAUXPRAT = I.CDFILAUXPRAT AND P.CDPRATO = I.CDPRATO",
         range);
-    std::unordered_map<std::string, std::string> dishNames;
-    for (const auto &row : dishes.rows)
-        dishNames.emplace(dishKey(text(row[0]), text(row[1])), text(row[2]));
+    std::unordered_map<std::string, int> dishIds; // by dishKey
+    data.dishes.reserve(dishRows.rows.size());
+    for (const auto &row : dishRows.rows) {
+        dishIds.emplace(dishKey(text(row[0]), text(row[1])), static_cast<int>(data.dishes.size()));
+        data.dishes.push_back(Dish{text(row[0]), text(row[1]), text(row[2]), {}});
+    }
 
-    // The two large reads (every line of the range, every recipe line of its dishes) go straight
-    // into the plan's structures, without an intermediate packet.
+    // The lines of the range go straight into the plan's structures, without an intermediate packet.
     connection.forEachRow(
         "SELECT DTCARDAPIO, CDDIETPAD, CDFILAUXPRAT, CDPRATO, VRPECONSCARD FROM ITCARDAPIO "
         "WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV AND DTCARDAPIO BETWEEN :D1 AND :D2 "
@@ -153,13 +162,15 @@ KitchenData KitchenData::load(db::Connection &connection, const std::string &fil
             const tk::TDateTime day = row.dateTime(0);
             line.cdDietPad = std::string(row.text(1));
             const auto menu = dietMenus.find({day, line.cdDietPad});
-            line.cdFilAuxPrat = std::string(row.text(2));
-            line.cdPrato = std::string(row.text(3));
-            const auto name = dishNames.find(dishKey(line.cdFilAuxPrat, line.cdPrato));
-            if (menu == dietMenus.end() || name == dishNames.end())
+            const auto dish = dishIds.find(dishKey(row.text(2), row.text(3)));
+            if (menu == dietMenus.end() || dish == dishIds.end())
                 return; // a line without its menu or dish is not part of the plan
+            const Dish &d = data.dishes[static_cast<size_t>(dish->second)];
+            line.dish = dish->second;
             line.day = std::floor(day);
-            line.nmPrato = name->second;
+            line.cdFilAuxPrat = d.cdFilAuxPrat;
+            line.cdPrato = d.cdPrato;
+            line.nmPrato = d.nmPrato;
             line.vrPeConsCard = row.number(4);
             line.qtComEstiCar = menu->second.first;
             line.qtCliEstiCar = menu->second.second;
@@ -168,38 +179,77 @@ KitchenData KitchenData::load(db::Connection &connection, const std::string &fil
         });
 
     if (parts & Recipes) {
+        // Every recipe line of the dishes (the widest read), then the name, unit and season calendar of
+        // each product once: joining PRODUTO here would search it again for every line.
+        int dish = -1;
+        std::string dishAux, dishPrato;
+        bool first = true;
         connection.forEachRow(
-            "SELECT R.CDFILAUXPRAT, R.CDPRATO, R.CDPRODUTO, PR.NMPRODUTO, R.SGUNIDPROD, PR.SGUNIDADE, "
-            "PR.IDINTESAFR, R.QTPRODUTO, R.QTDERECE, R.VRFATCOR, R.VRFATCOC "
+            "SELECT R.CDFILAUXPRAT, R.CDPRATO, R.CDPRODUTO, R.SGUNIDPROD, R.QTPRODUTO, R.QTDERECE, R.VRFATCOR, "
+            "R.VRFATCOC "
             "FROM (SELECT DISTINCT CDFILAUXPRAT, CDPRATO FROM ITCARDAPIO WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV "
             " AND DTCARDAPIO BETWEEN :D1 AND :D2) I "
-            "JOIN PRATOPROD R ON R.CDFILAUXPRAT = I.CDFILAUXPRAT AND R.CDPRATO = I.CDPRATO "
-            "JOIN PRODUTO PR ON PR.CDPRODUTO = R.CDPRODUTO",
+            "JOIN PRATOPROD R ON R.CDFILAUXPRAT = I.CDFILAUXPRAT AND R.CDPRATO = I.CDPRATO",
             range, [&](const db::Connection::Row &row) {
+                // The lines of one dish come together: its key is looked up when it changes.
+                const std::string_view aux = row.text(0);
+                const std::string_view prato = row.text(1);
+                if (first || aux != dishAux || prato != dishPrato) {
+                    first = false;
+                    dishAux.assign(aux);
+                    dishPrato.assign(prato);
+                    const auto found = dishIds.find(dishKey(aux, prato));
+                    dish = found == dishIds.end() ? -1 : found->second;
+                }
+                if (dish < 0)
+                    return; // not a dish of the plan
                 RecipeLine r;
-                r.cdProduto = std::string(row.text(2));
-                r.nmProduto = std::string(row.text(3));
-                r.sgUnidProd = std::string(row.text(4));
-                r.sgUnidade = std::string(row.text(5));
-                r.idInteSafr = std::string(row.text(6));
-                r.qtProduto = row.number(7);
-                r.qtdeRece = row.number(8);
-                r.vrFatCor = row.number(9);
-                r.vrFatCoc = row.number(10);
+                r.product = data.productIndex(row.text(2));
+                r.sgUnidProd = std::string(row.text(3));
+                r.qtProduto = row.number(4);
+                r.qtdeRece = row.number(5);
+                r.vrFatCor = row.number(6);
+                r.vrFatCoc = row.number(7);
                 r.qtdeBruta = roundDec(r.qtdeRece * r.vrFatCor, 6);
-                data.recipes[dishKey(std::string(row.text(0)), std::string(row.text(1)))].push_back(std::move(r));
+                data.dishes[static_cast<size_t>(dish)].recipe.push_back(std::move(r));
             });
-    }
-    // Each dish's lines by product name, then code (unique in a dish): the order the packets and the
-    // sums follow. Sorted here rather than in SQL, where sorting every wide joined row cost more than
-    // the whole read; std::string compares bytes as SQLite's BINARY collation does.
-    for (auto &[dish, lines] : data.recipes) {
-        std::sort(lines.begin(), lines.end(), [](const RecipeLine &a, const RecipeLine &b) {
-            const int byName = a.nmProduto.compare(b.nmProduto);
-            return byName != 0 ? byName < 0 : a.cdProduto < b.cdProduto;
+
+        const size_t count = data.products.size(); // so far only recipe products
+        std::vector<char> missing(count, 1);
+        for (size_t i = 0; i < count; ++i) {
+            ProductInfo &product = data.products[i];
+            connection.forEachRow(
+                "SELECT NMPRODUTO, SGUNIDADE, IDINTESAFR FROM PRODUTO WHERE CDPRODUTO = :PROD",
+                {{"PROD", product.cdProduto}}, [&](const db::Connection::Row &row) {
+                    product.nmProduto = std::string(row.text(0));
+                    product.sgUnidade = std::string(row.text(1));
+                    product.idInteSafr = std::string(row.text(2));
+                    missing[i] = 0;
+                });
+        }
+
+        // Each dish's lines by product name, then code (unique in a dish): the order the packets and
+        // the sums follow. The products are ranked once, so that the dishes sort on whole numbers;
+        // std::string compares bytes as SQLite's BINARY collation does. A line whose product is not
+        // in the catalogue is not part of the plan.
+        std::vector<int> byName(count);
+        for (size_t i = 0; i < count; ++i)
+            byName[i] = static_cast<int>(i);
+        std::sort(byName.begin(), byName.end(), [&](int a, int b) {
+            const ProductInfo &pa = data.product(a);
+            const ProductInfo &pb = data.product(b);
+            const int order = pa.nmProduto.compare(pb.nmProduto);
+            return order != 0 ? order < 0 : pa.cdProduto < pb.cdProduto;
         });
-        for (RecipeLine &r : lines)
-            r.product = data.productIndex(r.cdProduto);
+        std::vector<int> rank(count);
+        for (size_t i = 0; i < count; ++i)
+            rank[static_cast<size_t>(byName[i])] = static_cast<int>(i);
+        for (Dish &d : data.dishes) {
+            std::erase_if(d.recipe, [&](const RecipeLine &r) { return missing[static_cast<size_t>(r.product)] != 0; });
+            std::sort(d.recipe.begin(), d.recipe.end(), [&](const RecipeLine &a, const RecipeLine &b) {
+                return rank[static_cast<size_t>(a.product)] < rank[static_cast<size_t>(b.product)];
+            });
+        }
     }
 
     if (!(parts & Consumption))
@@ -281,8 +331,8 @@ std::vector<PlannedDay> planMonth(const KitchenData &data, const PricingContext 
     std::vector<PlannedDay> month;
     PriceCache prices(book, data);
     // Per-day accumulation by product index; turned into the day's map once the day is done.
-    std::vector<PlannedProduct> byIndex(data.productCodes.size());
-    std::vector<char> used(data.productCodes.size(), 0);
+    std::vector<PlannedProduct> byIndex(data.products.size());
+    std::vector<char> used(data.products.size(), 0);
     std::vector<int> touched;
     auto product = [&](int index) -> PlannedProduct & {
         const auto i = static_cast<size_t>(index);
@@ -334,7 +384,7 @@ std::vector<PlannedDay> planMonth(const KitchenData &data, const PricingContext 
             planned.outdated = planned.outdated || c.price.outdated;
         }
         for (int index : touched) {
-            planned.products.emplace(data.productCodes[static_cast<size_t>(index)], byIndex[static_cast<size_t>(index)]);
+            planned.products.emplace(data.product(index).cdProduto, byIndex[static_cast<size_t>(index)]);
             byIndex[static_cast<size_t>(index)] = PlannedProduct();
             used[static_cast<size_t>(index)] = 0;
         }

@@ -13,9 +13,11 @@
 #include "platform/appserver/pricing.h"
 #include "platform/database/sqldb.h"
 
+#include <functional>
 #include <map>
 #include <unordered_map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace appsrv {
@@ -44,6 +46,7 @@ struct MenuDay
 
 struct MenuLine
 {
+    int dish = -1; // index in KitchenData::dishes
     tk::TDateTime day = 0;
     std::string cdDietPad;
     std::string cdFilAuxPrat;
@@ -55,14 +58,20 @@ struct MenuLine
     double comensPrato = 0;
 };
 
-struct RecipeLine
+// A product of the recipes or consumption items. The name, unit and season calendar are read for the
+// recipe products only (a consumption item carries its own name and unit).
+struct ProductInfo
 {
-    int product = -1; // index in KitchenData::productCodes
     std::string cdProduto;
     std::string nmProduto;
-    std::string sgUnidProd;
     std::string sgUnidade;
     std::string idInteSafr;
+};
+
+struct RecipeLine
+{
+    int product = -1; // index in KitchenData::products
+    std::string sgUnidProd;
     double qtProduto = 0;
     double qtdeRece = 0;
     double vrFatCor = 0;
@@ -70,9 +79,18 @@ struct RecipeLine
     double qtdeBruta = 0; // RoundDec(QTDERECE x VRFATCOR, 6): the value the packet carries
 };
 
+// A dish of the menus with its recipe, by product name, then code.
+struct Dish
+{
+    std::string cdFilAuxPrat;
+    std::string cdPrato;
+    std::string nmPrato;
+    std::vector<RecipeLine> recipe;
+};
+
 struct ConsumptionItem
 {
-    int product = -1; // index in KitchenData::productCodes
+    int product = -1; // index in KitchenData::products
     std::string idTipoDia;
     std::string idConsumo; // 'P' per diner, 'F' fixed
     std::string cdProduto;
@@ -118,20 +136,29 @@ public:
     tk::TDateTime last = 0;
     std::map<int, MenuDay> days;                    // by day serial (only days with a menu)
     std::vector<MenuLine> lines;                    // by day, diet, order
-    std::map<std::string, std::vector<RecipeLine>> recipes; // by dish key CDFILAUXPRAT + '\x1f' + CDPRATO
+    std::vector<Dish> dishes;                       // every dish of the lines (recipes read with Recipes)
     std::vector<ConsumptionType> consumptionTypes;
     std::vector<ConsumptionItem> consumptionItems;
     std::vector<IndirectCost> indirectCosts;        // sorted by code, then start
     std::vector<int> holidays;                      // day serials
-    std::vector<std::string> productCodes;          // every product of the recipes and consumption items
-    std::unordered_map<std::string, int> productIds; // CDPRODUTO -> index in productCodes
+    std::vector<ProductInfo> products;              // every product of the recipes and consumption items
 
-    int productIndex(const std::string &cdProduto);
+    int productIndex(std::string_view cdProduto);
+    const ProductInfo &product(int index) const { return products[static_cast<size_t>(index)]; }
 
     bool isHoliday(tk::TDateTime day) const;
     const MenuDay *menuDay(tk::TDateTime day) const;
     const std::vector<RecipeLine> &recipe(const MenuLine &line) const;
-    static std::string dishKey(const std::string &cdFilAuxPrat, const std::string &cdPrato);
+    static std::string dishKey(std::string_view cdFilAuxPrat, std::string_view cdPrato);
+
+private:
+    // Looks up text keys without building a string.
+    struct TextHash
+    {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    std::unordered_map<std::string, int, TextHash, std::equal_to<>> m_productIds; // CDPRODUTO -> index
 };
 
 // One priced product of one day, summed over menus and consumption items.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 using tk::DataPacket;
@@ -133,6 +134,88 @@ TEST(DataPacket, AddRowCoercesToTheFieldTypeAndChecksTheWidth)
     EXPECT_EQ(p.rows[0][1].type(), tk::VarType::DateTime);
     EXPECT_THROW(p.addRow({Variant(1)}), tk::EPacketError);
     EXPECT_THROW(p.addRow({Variant("x"), Variant(1)}), tk::EVariantError);
+}
+
+// The row count and rows written by the encoder, byte for byte, after the field definitions of `p`.
+std::string rowBytes(const DataPacket &p)
+{
+    DataPacket header;
+    header.fields = p.fields;
+    const std::string all = p.encode();
+    return all.substr(header.encode().size() - sizeof(uint32_t)); // the header ends with its row count 0
+}
+
+template<typename T>
+std::string le(T value)
+{
+    std::string out(sizeof value, '\0');
+    std::memcpy(out.data(), &value, sizeof value);
+    return out;
+}
+
+TEST(DataPacket, EncodesTheDocumentedRowLayout)
+{
+    DataPacket p;
+    p.addField("A", FieldType::String, 10).addField("B", FieldType::Integer).addField("C", FieldType::Float)
+        .addField("D", FieldType::Boolean).addField("E", FieldType::DateTime).addField("F", FieldType::FixedString, 1)
+        .addField("G", FieldType::Float).addField("H", FieldType::String, 4).addField("I", FieldType::Integer);
+    p.addRow({"ab", 7, 0.5, true, Variant::fromDateTime(46091.25), Variant(), 2.0, "", -1});
+    p.addRow({Variant(), Variant(), Variant(), false, Variant(), "S", Variant(), Variant(), Variant()});
+    const std::string expected = le<uint32_t>(2)
+                                 // row 1: only F (bit 5) is null; nine fields take two bitmap bytes
+                                 + std::string("\x20\x00", 2) + le<uint32_t>(2) + "ab" + le<int32_t>(7) + le(0.5)
+                                 + std::string("\x01", 1) + le(46091.25) + le(2.0) + le<uint32_t>(0) + le<int32_t>(-1)
+                                 // row 2: all but D and F are null
+                                 + std::string("\xd7\x01", 2) + std::string("\x00", 1) + le<uint32_t>(1) + "S";
+    EXPECT_EQ(rowBytes(p), expected);
+}
+
+TEST(DataPacket, EncodesValuesStoredInAnotherTypeAsTheFieldType)
+{
+    // Rows are public: a value set directly, without addRow's coercion, is written in its field's type.
+    struct Case
+    {
+        const char *name;
+        FieldType type;
+        Variant stored;
+        Variant decoded;
+    };
+    const Case cases[] = {
+        {"integer in a float field", FieldType::Float, Variant(3), Variant(3.0)},
+        {"date in a float field", FieldType::Float, Variant::fromDateTime(46091.5), Variant(46091.5)},
+        {"double in a date field", FieldType::DateTime, Variant(46091.5), Variant::fromDateTime(46091.5)},
+        {"integer in a date field", FieldType::DateTime, Variant(46091), Variant::fromDateTime(46091.0)},
+        {"double in an integer field", FieldType::Integer, Variant(2.5), Variant(2)},
+        {"integer in a text field", FieldType::String, Variant(42), Variant("42")},
+        {"boolean in a text field", FieldType::FixedString, Variant(true), Variant("True")},
+        {"integer in a boolean field", FieldType::Boolean, Variant(0), Variant(false)},
+        {"text in a float field", FieldType::Float, Variant("1,25"), Variant(1.25)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        DataPacket p;
+        p.addField("X", c.type, c.type == FieldType::String || c.type == FieldType::FixedString ? 10 : 0)
+            .addField("Y", FieldType::String, 10);
+        p.rows.push_back({c.stored, "after"}); // the value that follows shows the width was right
+        const DataPacket q = DataPacket::decode(p.encode());
+        ASSERT_EQ(q.rows.size(), 1u);
+        EXPECT_EQ(q.rows[0][0], c.decoded);
+        EXPECT_EQ(q.rows[0][1], Variant("after"));
+    }
+}
+
+TEST(DataPacket, RefusesToEncodeRowsOfTheWrongWidthOrUnconvertibleValues)
+{
+    DataPacket narrow;
+    narrow.addField("A", FieldType::Float).addField("B", FieldType::Float);
+    narrow.addRow({1.0, 2.0});
+    narrow.rows.push_back({Variant(1.0)});
+    EXPECT_THROW(narrow.encode(), tk::EPacketError);
+
+    DataPacket text;
+    text.addField("A", FieldType::Float);
+    text.rows.push_back({Variant("abc")});
+    EXPECT_THROW(text.encode(), tk::EVariantError);
 }
 
 TEST(DataPacket, RejectsEveryTruncation)

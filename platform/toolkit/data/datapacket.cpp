@@ -194,33 +194,86 @@ void DataPacket::encodeTo(std::string &out) const
         put<uint32_t>(out, f.attributes);
     }
     put<uint32_t>(out, static_cast<uint32_t>(rows.size()));
+    if (rows.empty())
+        return;
+
+    // The rows are measured first and then written in place: a large packet is one allocation and
+    // plain copies, not an append per value.
     const size_t bitmapBytes = (fields.size() + 7) / 8;
-    std::string bitmap;
+    size_t size = 0;
     for (const auto &row : rows) {
         if (row.size() != fields.size())
             throw EPacketError("Row width does not match the field count");
-        bitmap.assign(bitmapBytes, '\0');
-        for (size_t i = 0; i < row.size(); ++i) {
-            if (row[i].isNull())
-                bitmap[i / 8] = static_cast<char>(bitmap[i / 8] | (1 << (i % 8)));
-        }
-        out.append(bitmap);
+        size += bitmapBytes;
         for (size_t i = 0; i < row.size(); ++i) {
             const Variant &v = row[i];
             if (v.isNull())
                 continue;
             switch (fields[i].type) {
             case FieldType::String:
-            case FieldType::FixedString:
-                if (v.type() == VarType::String)
-                    putString(out, std::get<std::string>(v.storage()));
-                else
-                    putString(out, v.asString());
+            case FieldType::FixedString: {
+                const auto *text = std::get_if<std::string>(&v.storage());
+                size += 4 + (text ? text->size() : v.asString().size());
                 break;
-            case FieldType::Integer: put<int32_t>(out, v.asInteger()); break;
-            case FieldType::Float: put<double>(out, v.asDouble()); break;
-            case FieldType::DateTime: put<double>(out, v.asDateTime()); break;
-            case FieldType::Boolean: put<uint8_t>(out, v.asBoolean() ? 1 : 0); break;
+            }
+            case FieldType::Integer: size += 4; break;
+            case FieldType::Float:
+            case FieldType::DateTime: size += 8; break;
+            case FieldType::Boolean: size += 1; break;
+            }
+        }
+    }
+    const size_t begin = out.size();
+    out.resize(begin + size);
+    char *p = out.data() + begin;
+    auto write = [&p](auto value) {
+        std::memcpy(p, &value, sizeof value);
+        p += sizeof value;
+    };
+    auto writeText = [&](const std::string &text) {
+        write(static_cast<uint32_t>(text.size()));
+        std::memcpy(p, text.data(), text.size());
+        p += text.size();
+    };
+    for (const auto &row : rows) {
+        char *bitmap = p;
+        std::memset(bitmap, 0, bitmapBytes);
+        p += bitmapBytes;
+        for (size_t i = 0; i < row.size(); ++i) {
+            const Variant &v = row[i];
+            const Variant::Storage &value = v.storage();
+            if (value.index() == 0) { // Null
+                bitmap[i / 8] = static_cast<char>(bitmap[i / 8] | (1 << (i % 8)));
+                continue;
+            }
+            switch (fields[i].type) {
+            case FieldType::String:
+            case FieldType::FixedString:
+                if (const auto *text = std::get_if<std::string>(&value))
+                    writeText(*text);
+                else
+                    writeText(v.asString());
+                break;
+            case FieldType::Integer: {
+                const auto *number = std::get_if<int32_t>(&value);
+                write(number ? *number : v.asInteger());
+                break;
+            }
+            case FieldType::Float: {
+                const auto *number = std::get_if<double>(&value);
+                write(number ? *number : v.asDouble());
+                break;
+            }
+            case FieldType::DateTime: {
+                const auto *stamp = std::get_if<Variant::DateTimeValue>(&value);
+                write(stamp ? stamp->value : v.asDateTime());
+                break;
+            }
+            case FieldType::Boolean: {
+                const auto *flag = std::get_if<bool>(&value);
+                write(static_cast<uint8_t>((flag ? *flag : v.asBoolean()) ? 1 : 0));
+                break;
+            }
             }
         }
     }
