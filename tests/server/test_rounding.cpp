@@ -58,8 +58,9 @@ double referenceRoundDec(double value, int places)
     decimal += digits;
     decimal += 'e';
     decimal += std::to_string(pointPos - static_cast<int>(digits.size()));
-    double out = 0; // left at 0 when out of range
-    std::from_chars(decimal.data(), decimal.data() + decimal.size(), out);
+    double out = 0;
+    if (std::from_chars(decimal.data(), decimal.data() + decimal.size(), out).ec != std::errc())
+        return value; // rounded above the largest double: the value has no decimals to round
     return out;
 }
 
