@@ -118,6 +118,44 @@ TEST_F(TinyKitchen, IngredientsOfTheDayWithPreviousAndOutdatedPrices)
                     .packet().rows.empty());
 }
 
+// A dish's ingredients come by product name, then code, each with its own name, unit and season
+// calendar; a recipe line whose product is not in the catalogue is left out.
+TEST_F(TinyKitchen, IngredientsByNameThenCodeWithTheirCatalogueData)
+{
+    {
+        auto c = db::Connection::open(file.path());
+        c->exec("PRAGMA foreign_keys = OFF");
+        c->exec("INSERT INTO PRODUTO (CDPRODUTO, CDARVPROD, NMPRODUTO, SGUNIDADE, IDINTESAFR) VALUES "
+                "('P0', '1', 'Arroz', 'SC', '333333333333'), ('P9', '1', 'Abacate', 'UN', NULL), "
+                "('Q1', '1', 'arroz', 'KG', '111111111111');"
+                "INSERT INTO PRATOPROD (CDFILAUXPRAT, CDPRATO, CDPRODUTO, SGUNIDPROD, QTPRODUTO, QTDERECE, VRFATCOR, "
+                "VRFATCOC) VALUES ('0001', 'D1', 'P0', 'SC', 1, 0.02, 1, 1), ('0001', 'D1', 'P9', 'UN', 1, 0.03, 1, 1), "
+                "('0001', 'D1', 'Q1', 'KG', 1, 0.04, 1, 1), ('0001', 'D1', 'PX', 'KG', 1, 0.05, 1, 1);");
+    }
+    const tk::DataPacket p = call("GetProduto", {"0001", "001", D(2026, 3, 2), 44, false, D(2026, 3, 2),
+                                                 D(2026, 3, 1), "0002"}).packet();
+    struct Row { const char *dish, *product, *name, *unit, *season; double rece; };
+    const Row expected[] = {
+        {"D1", "P9", "Abacate", "UN", "", 0.03},
+        {"D1", "P0", "Arroz", "SC", "333333333333", 0.02},
+        {"D1", "P1", "Arroz", "KG", "111111111111", 0.08},
+        {"D1", "P3", "Salsa", "MC", "113111111111", 0.01},
+        {"D1", "Q1", "arroz", "KG", "111111111111", 0.04}, // bytes order: lower case after upper case
+        {"D2", "P2", "Frango", "KG", "111111111111", 0.15},
+    };
+    ASSERT_EQ(p.rows.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(str(p, i, "CDPRATO"), expected[i].dish);
+        EXPECT_EQ(str(p, i, "CDPRODUTO"), expected[i].product);
+        EXPECT_EQ(str(p, i, "NMPRODUTO"), expected[i].name);
+        EXPECT_EQ(str(p, i, "SGUNIDADE"), expected[i].unit);
+        EXPECT_EQ(str(p, i, "SGUNIDPROD"), expected[i].unit);
+        EXPECT_EQ(str(p, i, "IDINTESAFR"), expected[i].season);
+        EXPECT_DOUBLE_EQ(num(p, i, "QTDERECE"), expected[i].rece);
+    }
+}
+
 TEST_F(TinyKitchen, MenuOfTheMonthWithDinersOfEachDish)
 {
     const tk::DataPacket p = call("GetCardapio", {"0001", "001", D(2026, 3, 1)}).packet();
