@@ -6,6 +6,7 @@
 #include "platform/toolkit/data/formats.h"
 
 #include <algorithm>
+#include <optional>
 #include <cmath>
 #include <limits>
 #include <strings.h>
@@ -797,10 +798,14 @@ void TClientDataSet::loadPacket(DataPacket &packet, bool consume)
                                  + m_name + "'");
     }
 
-    // Values already of their field's storage type (the usual case) are taken or copied as they are.
-    std::vector<const TField *> target(nFields);
-    for (size_t i = 0; i < nFields; ++i)
-        target[i] = d->fields[i].get();
+    // Values already of their field's storage type (the usual case) are taken or copied as they are;
+    // others are converted.
+    auto converted = [&](const Variant &value, size_t i) -> std::optional<Variant> {
+        const TField &f = *d->fields[i];
+        if (detail::storedAs(value, f.DataType()))
+            return std::nullopt;
+        return detail::coerceToField(value, f.DataType(), f.FieldName());
+    };
     // Fields in the packet's column order (the usual case: fields made from the packet, calculated
     // ones after them): a consumed row becomes the record's values as it is.
     bool inOrder = consume && nFields >= packetFields;
@@ -812,11 +817,9 @@ void TClientDataSet::loadPacket(DataPacket &packet, bool consume)
         auto rec = std::make_unique<Record>();
         rec->id = d->nextId++;
         if (inOrder) {
-            for (size_t i = 0; i < packetFields; ++i) {
-                const TField &f = *target[i];
-                if (!detail::storedAs(row[i], f.DataType()))
-                    row[i] = detail::coerceToField(row[i], f.DataType(), f.FieldName());
-            }
+            for (size_t i = 0; i < packetFields; ++i)
+                if (std::optional<Variant> value = converted(row[i], i))
+                    row[i] = std::move(*value);
             rec->values = std::move(row);
             rec->values.resize(nFields);
             records.push_back(std::move(rec));
@@ -827,9 +830,8 @@ void TClientDataSet::loadPacket(DataPacket &packet, bool consume)
             if (column[i] < 0)
                 continue;
             Variant &value = row[size_t(column[i])];
-            const TField &f = *target[i];
-            if (!detail::storedAs(value, f.DataType()))
-                rec->values[i] = detail::coerceToField(value, f.DataType(), f.FieldName());
+            if (std::optional<Variant> other = converted(value, i))
+                rec->values[i] = std::move(*other);
             else if (consume)
                 rec->values[i] = std::move(value);
             else
