@@ -6,6 +6,7 @@
 #include "platform/toolkit/data/formats.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <cmath>
 #include <limits>
@@ -69,6 +70,58 @@ bool numericOf(const Variant::Storage &st, double &out)
     return false;
 }
 
+// Hashes of Locate's key values: two values Locate takes as equal hash alike (a text by its bytes,
+// a number by its double value whatever its storage, -0 as 0), so unequal hashes rule a record out.
+uint64_t mixHash(uint64_t h)
+{
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 33;
+    return h;
+}
+
+uint64_t hashText(const std::string &text)
+{
+    uint64_t h = 0xcbf29ce484222325ULL; // FNV-1a
+    for (const char c : text) {
+        h ^= uint8_t(c);
+        h *= 0x100000001b3ULL;
+    }
+    return mixHash(h ^ text.size());
+}
+
+uint64_t hashNumber(double value)
+{
+    if (value == 0)
+        value = 0; // -0 equals 0
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return mixHash(bits ^ 0x6e756d626572ULL);
+}
+
+constexpr uint64_t kNullHash = 0x4e554c4cULL;
+uint64_t hashBoolean(bool value)
+{
+    return value ? 0x74727565ULL : 0x66616c73ULL;
+}
+
+uint64_t locateHash(const Variant &v)
+{
+    const Variant::Storage &st = v.storage();
+    if (const auto *s = std::get_if<std::string>(&st))
+        return hashText(*s);
+    double num = 0;
+    if (numericOf(st, num))
+        return hashNumber(num);
+    if (const auto *b = std::get_if<bool>(&st))
+        return hashBoolean(*b);
+    if (v.isNull())
+        return kNullHash;
+    return 0x6f74686572ULL; // an array or a packet: no key matches it
+}
+
 // Ordering of two values of one field: null first, then by value.
 int compareValues(const Variant &a, const Variant &b)
 {
@@ -96,15 +149,21 @@ int compareValues(const Variant &a, const Variant &b)
 constexpr size_t kPrefetchDistance = 16;
 
 // Locate copies its key fields into contiguous arrays once this many scans of the records have run
-// since the last change: the copy costs about five scans and then makes each Locate about five times
-// faster, so a Locate repeated on unchanged data pays for it while a change between two Locates
-// never triggers it.
+// since the records last changed (a new filter or index keeps the copies): the copy costs about five
+// scans and then makes each Locate about five times faster, so Locates repeated on the same records
+// pay for it while an insert or a delete between two Locates never triggers it.
 constexpr int kLocateScansBeforeCopy = 4;
 
-inline void prefetchAhead(const std::vector<Record *> &records, size_t i, size_t slot)
+// Above this many matching records the copies are of little help in finding the first of them in the
+// view: with so many matches, the scan of the view's records stops early.
+constexpr size_t kLocateMaxCandidates = 16;
+
+// `records`: a vector of Record pointers, raw or owning.
+template <typename Records>
+inline void prefetchAhead(const Records &records, size_t i, size_t slot)
 {
     if (i + 2 * kPrefetchDistance < records.size())
-        __builtin_prefetch(records[i + 2 * kPrefetchDistance]);
+        __builtin_prefetch(&*records[i + 2 * kPrefetchDistance]);
     if (i + kPrefetchDistance < records.size())
         __builtin_prefetch(records[i + kPrefetchDistance]->values.data() + slot);
 }
@@ -393,55 +452,89 @@ bool TClientDataSet::Impl::passesFilter(const Record *record) const
     return !filter || filter->matches(record->values);
 }
 
-void TClientDataSet::Impl::contentChanged()
+void TClientDataSet::Impl::recordsChanged()
 {
     // Emptied but kept: the next copy reuses the memory instead of faulting in fresh pages.
-    for (std::vector<Variant> &column : locateColumns)
+    for (std::vector<uint64_t> &column : locateHashes)
         column.clear();
     locateScans = 0;
 }
 
-void TClientDataSet::Impl::recordChanged(const Record *record, int position)
+void TClientDataSet::Impl::recordChanged(const Record *record, int slot)
 {
-    // The view is the same: the copies stay, with the record's new values.
-    if (position < 0 || position >= int(view.size()) || view[size_t(position)] != record)
-        position = viewPosition(record);
-    if (position < 0) {
-        contentChanged();
-        return;
+    // The records are the same: the copies stay, with the record's new values.
+    if (slot < 0 || slot >= int(records.size()) || records[size_t(slot)].get() != record) {
+        const auto it = std::find_if(records.begin(), records.end(),
+                                     [record](const auto &r) { return r.get() == record; });
+        if (it == records.end()) {
+            recordsChanged();
+            return;
+        }
+        slot = int(it - records.begin());
     }
-    for (size_t f = 0; f < locateColumns.size(); ++f)
-        if (locateColumns[f].size() == view.size())
-            locateColumns[f][size_t(position)] = record->values[f];
+    for (size_t f = 0; f < locateHashes.size(); ++f)
+        if (locateHashes[f].size() == records.size())
+            locateHashes[f][size_t(slot)] = locateHash(record->values[f]);
 }
 
-void TClientDataSet::Impl::buildLocateColumns(const std::vector<size_t> &fieldIndices)
+void TClientDataSet::Impl::buildLocateHashes(const std::vector<size_t> &fieldIndices)
 {
-    if (locateColumns.size() != fields.size())
-        locateColumns.resize(fields.size());
+    if (locateHashes.size() != fields.size())
+        locateHashes.resize(fields.size());
     std::vector<size_t> missing;
     for (size_t f : fieldIndices)
-        if (locateColumns[f].size() != view.size()
+        if (locateHashes[f].size() != records.size()
             && std::find(missing.begin(), missing.end(), f) == missing.end())
             missing.push_back(f);
     if (missing.empty())
         return;
     for (size_t f : missing) {
-        locateColumns[f].clear();
-        locateColumns[f].reserve(view.size());
+        locateHashes[f].clear();
+        locateHashes[f].reserve(records.size());
+        const std::string &name = fields[f]->FieldName();
+        if (std::none_of(locateHashedNames.begin(), locateHashedNames.end(),
+                         [&](const std::string &n) { return sameName(n, name); }))
+            locateHashedNames.push_back(name);
     }
     // One pass over the records for every missing field.
-    for (size_t i = 0; i < view.size(); ++i) {
-        prefetchAhead(view, i, missing.front());
-        const std::vector<Variant> &values = view[i]->values;
+    for (size_t i = 0; i < records.size(); ++i) {
+        prefetchAhead(records, i, missing.front());
+        const std::vector<Variant> &values = records[i]->values;
         for (size_t f : missing)
-            locateColumns[f].push_back(values[f]);
+            locateHashes[f].push_back(locateHash(values[f]));
     }
+}
+
+bool TClientDataSet::Impl::hasLocateHashes(const std::vector<size_t> &fieldIndices) const
+{
+    return std::all_of(fieldIndices.begin(), fieldIndices.end(), [this](size_t f) {
+        return f < locateHashes.size() && locateHashes[f].size() == records.size();
+    });
+}
+
+int TClientDataSet::Impl::firstInView(std::vector<const Record *> &candidates) const
+{
+    // Only the view's pointers are read, never the records they point to.
+    if (candidates.empty())
+        return -1;
+    if (candidates.size() == 1)
+        return viewPosition(candidates.front());
+    const std::less<const Record *> before;
+    std::sort(candidates.begin(), candidates.end(), before);
+    const Record *lowest = candidates.front();
+    const Record *highest = candidates.back();
+    for (size_t i = 0; i < view.size(); ++i) {
+        const Record *r = view[i];
+        if (before(r, lowest) || before(highest, r))
+            continue;
+        if (std::binary_search(candidates.begin(), candidates.end(), r, before))
+            return int(i);
+    }
+    return -1;
 }
 
 void TClientDataSet::Impl::rebuildView()
 {
-    contentChanged();
     const std::vector<Record *> &order = orderedRecords();
     if (!filter) {
         view = order;
@@ -528,8 +621,8 @@ void TClientDataSet::Impl::viewChanged(bool scrollEvents)
 
 void TClientDataSet::Impl::clearContent()
 {
-    contentChanged();
-    std::vector<std::vector<Variant>>().swap(locateColumns);
+    recordsChanged();
+    std::vector<std::vector<uint64_t>>().swap(locateHashes);
     view.clear();
     sorted.clear();
     sortedValid = false;
@@ -542,7 +635,8 @@ void TClientDataSet::Impl::clearContent()
     eof = bof = true;
 }
 
-void TClientDataSet::Impl::openWith(std::vector<std::unique_ptr<Record>> newRecords)
+void TClientDataSet::Impl::openWith(std::vector<std::unique_ptr<Record>> newRecords,
+                                   std::vector<std::vector<uint64_t>> hashes)
 {
     // Everything that can fail (index fields, filter text) is checked before the content changes.
     std::vector<int> savedIndex = indexFields;
@@ -551,6 +645,7 @@ void TClientDataSet::Impl::openWith(std::vector<std::unique_ptr<Record>> newReco
 
     clearContent();
     records = std::move(newRecords);
+    locateHashes = std::move(hashes);
     byId.reserve(records.size());
     for (const auto &r : records)
         byId.emplace(r->id, r.get());
@@ -602,7 +697,7 @@ TField *TClientDataSet::AddField(const std::string &name, FieldType type, int si
     if (d->active) {
         // A calculated field added to an open dataset: every record gets an empty slot and the
         // view is computed again on next need.
-        d->contentChanged();
+        d->recordsChanged();
         for (const auto &r : d->records)
             r->values.emplace_back();
         if (d->editing())
@@ -811,6 +906,20 @@ void TClientDataSet::loadPacket(DataPacket &packet, bool consume)
     bool inOrder = consume && nFields >= packetFields;
     for (size_t i = 0; inOrder && i < nFields; ++i)
         inOrder = i < packetFields ? column[i] == int(i) : column[i] < 0;
+    // Fields searched before are hashed while their values are at hand.
+    std::vector<size_t> hashed;
+    for (size_t i = 0; i < nFields; ++i)
+        if (!d->fields[i]->Calculated()
+            && std::any_of(d->locateHashedNames.begin(), d->locateHashedNames.end(),
+                           [&](const std::string &n) { return sameName(n, d->fields[i]->FieldName()); }))
+            hashed.push_back(i);
+    std::vector<std::vector<uint64_t>> hashes(hashed.empty() ? 0 : nFields);
+    for (size_t f : hashed)
+        hashes[f].reserve(packet.rows.size());
+    auto hash = [&](const Record &rec) {
+        for (size_t f : hashed)
+            hashes[f].push_back(locateHash(rec.values[f]));
+    };
     std::vector<std::unique_ptr<Record>> records;
     records.reserve(packet.rows.size());
     for (auto &row : packet.rows) {
@@ -822,6 +931,7 @@ void TClientDataSet::loadPacket(DataPacket &packet, bool consume)
                     row[i] = std::move(*value);
             rec->values = std::move(row);
             rec->values.resize(nFields);
+            hash(*rec);
             records.push_back(std::move(rec));
             continue;
         }
@@ -837,11 +947,12 @@ void TClientDataSet::loadPacket(DataPacket &packet, bool consume)
             else
                 rec->values[i] = value;
         }
+        hash(*rec);
         records.push_back(std::move(rec));
     }
     if (consume)
         packet.rows.clear();
-    d->openWith(std::move(records));
+    d->openWith(std::move(records), std::move(hashes));
 }
 
 DataPacket TClientDataSet::Data() const
@@ -1172,34 +1283,53 @@ bool TClientDataSet::Locate(const std::string &keyFields, const Variant &keyValu
     auto calculated = [](const Key &k) { return k.calculated; };
     const bool possible = std::none_of(keys.begin(), keys.end(), never);
     const bool anyCalculated = std::any_of(keys.begin(), keys.end(), calculated);
+    std::vector<size_t> keyIndices;
+    for (const Key &k : keys)
+        keyIndices.push_back(k.index);
     int found = -1;
+    bool scanRecords = possible;
     if (!possible) {
         // No record can match.
-    } else if (!anyCalculated && d->locateScans >= kLocateScansBeforeCopy) {
-        // A repeated Locate on data keys only: read from contiguous copies of the key fields. No
-        // handler runs during the scan, so the copies stay valid throughout.
-        std::vector<size_t> fieldIndices;
-        for (const Key &k : keys)
-            fieldIndices.push_back(k.index);
-        d->buildLocateColumns(fieldIndices);
-        std::vector<const std::vector<Variant> *> columns;
-        for (const Key &k : keys)
-            columns.push_back(&d->locateColumns[k.index]);
-        const std::vector<Variant> &firstColumn = *columns.front();
-        for (size_t i = 0; i < firstColumn.size(); ++i) {
-            if (!keyMatches(keys.front(), firstColumn[i]))
+    } else if (!anyCalculated && (d->hasLocateHashes(keyIndices) || d->locateScans >= kLocateScansBeforeCopy)) {
+        // A repeated Locate on data keys only: the records whose key hashes match, in load order,
+        // each checked against its values, then the first of them in the view. No handler runs
+        // during the search, so the hashes stay valid throughout.
+        d->buildLocateHashes(keyIndices);
+        std::vector<const uint64_t *> columns;
+        std::vector<uint64_t> wanted;
+        for (const Key &k : keys) {
+            columns.push_back(d->locateHashes[k.index].data());
+            wanted.push_back(k.kind == Key::Text     ? hashText(k.text)
+                             : k.kind == Key::Number ? hashNumber(k.number)
+                             : k.kind == Key::Boolean ? hashBoolean(k.boolean)
+                                                      : kNullHash);
+        }
+        const uint64_t *first = columns.front();
+        const uint64_t firstWanted = wanted.front();
+        const size_t count = d->records.size();
+        std::vector<const Record *> candidates;
+        for (size_t i = 0; i < count && candidates.size() <= kLocateMaxCandidates; ++i) {
+            if (first[i] != firstWanted)
                 continue;
             size_t k = 1;
-            while (k < keys.size() && keyMatches(keys[k], (*columns[k])[i]))
+            while (k < keys.size() && columns[k][i] == wanted[k])
                 ++k;
-            if (k == keys.size()) {
-                found = int(i);
-                break;
-            }
+            if (k < keys.size())
+                continue;
+            const Record *r = d->records[i].get();
+            if (std::all_of(keys.begin(), keys.end(),
+                            [&](const Key &key) { return keyMatches(key, r->values[key.index]); }))
+                candidates.push_back(r);
         }
-    } else {
-        // The first Locate since a change, or calculated keys (computed on demand by the handler,
-        // which may change the view): read the records themselves.
+        if (candidates.size() <= kLocateMaxCandidates) {
+            found = d->firstInView(candidates);
+            scanRecords = false;
+        }
+    }
+    if (scanRecords) {
+        // The first Locates since the records changed, keys matching many records, or calculated
+        // keys (computed on demand by the handler, which may change the view): read the records of
+        // the view themselves, in order.
         if (!anyCalculated)
             ++d->locateScans;
         for (size_t i = 0; i < d->view.size(); ++i) {
@@ -1345,14 +1475,13 @@ void TClientDataSet::Post()
         d->buffer.clear();
         d->editRecord = nullptr;
         d->state = TDataSetState::dsBrowse;
+        d->recordChanged(record, oldCur);
         if (keyChanged)
             d->sortedValid = false;
         if (keyChanged || filterChanged)
             d->rebuildView();
-        else
-            d->recordChanged(record, oldCur);
     } else {
-        d->contentChanged();
+        d->recordsChanged();
         auto rec = std::make_unique<Record>();
         rec->id = d->nextId++;
         rec->values = std::move(d->buffer);
@@ -1442,7 +1571,7 @@ void TClientDataSet::Delete()
     if (d->cur < 0 || d->view.empty())
         return;
     Record *r = d->view[size_t(d->cur)];
-    d->contentChanged();
+    d->recordsChanged();
     d->view.erase(d->view.begin() + d->cur);
     if (d->sortedValid) {
         const auto it = std::find(d->sorted.begin(), d->sorted.end(), r);

@@ -89,12 +89,17 @@ struct TClientDataSet::Impl
     bool insertAppend = true;
     detail::Record *insertAnchor = nullptr; // Not owned; Insert places the record before it.
 
-    // Locate's copies of its data key fields' values in view order, by field index (empty: none):
-    // contiguous, so a scan reads arrays instead of chasing a record and its values per row. Copying
-    // costs several scans, so they are made only for a Locate repeated on the same view (locateScans
-    // counts the record scans since the view last changed). contentChanged() empties them on every
-    // change of the view; an edit that leaves the view as it was updates them (recordChanged).
-    std::vector<std::vector<Variant>> locateColumns;
+    // Locate's hashes of its data key fields' values in load order (parallel to `records`), by field
+    // index (empty: none): a search compares contiguous 8-byte hashes instead of chasing a record and
+    // its values per row, and reads a record only when all its hashes match. They follow the records,
+    // not the view: a new filter or index keeps them and an edit updates its record's entries
+    // (recordChanged); an insert, a delete or a new load empties them (recordsChanged). Hashing costs
+    // more than a scan, so it is done only once locateScans record scans have run since they were
+    // last emptied.
+    std::vector<std::vector<uint64_t>> locateHashes;
+    // Names of the fields hashed so far: a new load hashes them as it reads its rows, so that a
+    // dataset searched again after every reload does not read all its records on the first search.
+    std::vector<std::string> locateHashedNames;
     int locateScans = 0;
 
     // Controls.
@@ -135,12 +140,17 @@ struct TClientDataSet::Impl
     // A new view (open, filter, index): recomputes, positions on the first record and notifies.
     void viewChanged(bool scrollEvents);
     void arrive(int oldCur);
-    void openWith(std::vector<std::unique_ptr<detail::Record>> newRecords);
+    // hashes: Locate's hashes of the new records, by field index (see locateHashes), may be empty.
+    void openWith(std::vector<std::unique_ptr<detail::Record>> newRecords,
+                  std::vector<std::vector<uint64_t>> hashes = {});
     void clearContent();
 
-    void contentChanged();
-    void recordChanged(const detail::Record *record, int position); // position: a hint, may be stale
-    void buildLocateColumns(const std::vector<size_t> &fieldIndices); // those not current
+    void recordsChanged();
+    void recordChanged(const detail::Record *record, int slot); // slot in `records`: a hint, may be stale
+    void buildLocateHashes(const std::vector<size_t> &fieldIndices); // those not current
+    bool hasLocateHashes(const std::vector<size_t> &fieldIndices) const;
+    // The first view position holding one of `candidates` (any order), -1 when none does.
+    int firstInView(std::vector<const detail::Record *> &candidates) const;
 
     void fire(const TDataSetNotifyEvent &event);
     void notify(TDataSource::Event event, TField *field = nullptr, int distance = 0);
