@@ -148,13 +148,13 @@ int compareValues(const Variant &a, const Variant &b)
 // records ahead hides most of that latency. `slot` is the value the scan reads first.
 constexpr size_t kPrefetchDistance = 16;
 
-// Locate copies its key fields into contiguous arrays once this many scans of the records have run
-// since the records last changed (a new filter or index keeps the copies): the copy costs about five
-// scans and then makes each Locate about five times faster, so Locates repeated on the same records
+// Locate hashes its key fields into contiguous arrays once this many scans of the records have run
+// since the records last changed (a new filter or index keeps the hashes): hashing costs a few
+// scans and then makes each Locate several times faster, so Locates repeated on the same records
 // pay for it while an insert or a delete between two Locates never triggers it.
 constexpr int kLocateScansBeforeCopy = 4;
 
-// Above this many matching records the copies are of little help in finding the first of them in the
+// Above this many matching records the hashes are of little help in finding the first of them in the
 // view: with so many matches, the scan of the view's records stops early.
 constexpr size_t kLocateMaxCandidates = 16;
 
@@ -462,7 +462,12 @@ void TClientDataSet::Impl::recordsChanged()
 
 void TClientDataSet::Impl::recordChanged(const Record *record, int slot)
 {
-    // The records are the same: the copies stay, with the record's new values.
+    // The records are the same: the hashes stay, with the record's new values. Most edits happen
+    // with no hash to update; they skip the search for the record.
+    const bool anyCurrent = std::any_of(locateHashes.begin(), locateHashes.end(),
+                                        [this](const auto &column) { return column.size() == records.size(); });
+    if (!anyCurrent || records.empty())
+        return;
     if (slot < 0 || slot >= int(records.size()) || records[size_t(slot)].get() != record) {
         const auto it = std::find_if(records.begin(), records.end(),
                                      [record](const auto &r) { return r.get() == record; });
