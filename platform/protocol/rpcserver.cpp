@@ -192,7 +192,7 @@ struct RpcServer::Impl
         return response;
     }
 
-    std::string encodeAnswer(Response &response, const std::string &method)
+    std::string encodeAnswer(Response &response)
     {
         std::string frame;
         try {
@@ -200,10 +200,10 @@ struct RpcServer::Impl
             const size_t payload = frame.size() - kFrameHeaderBytes;
             if (payload <= options.maxFrameBytes)
                 return frame;
-            response.error = "result of " + method + " too large: " + std::to_string(payload)
+            response.error = "result too large: " + std::to_string(payload)
                              + " bytes exceed the limit of " + std::to_string(options.maxFrameBytes) + " bytes";
         } catch (const ProtocolError &e) {
-            response.error = "cannot send the result of " + method + ": " + e.what();
+            response.error = std::string("cannot send the result: ") + e.what();
         }
         response.ok = false;
         response.result = tk::Variant();
@@ -273,7 +273,7 @@ struct RpcServer::Impl
 
                 const auto started = Clock::now();
                 Response response = dispatch(request);
-                const std::string frame = encodeAnswer(response, request.method);
+                const std::string frame = encodeAnswer(response);
                 log(request.method + " " + formatMs(Clock::now() - started) + " ms "
                     + (response.ok ? std::string("ok") : "error: " + response.error));
                 socket.sendAll(frame, writeWait());

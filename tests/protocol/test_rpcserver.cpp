@@ -63,8 +63,8 @@ TEST(RpcServer, FailedCallsAnswerAnErrorAndKeepTheConnection)
         {"Fail", {}, "boom: falhou"},
         {"Nope", {int32_t(1)}, "unknown method 'Nope'"},
         {"ThrowInt", {}, "unknown error"},
-        {"BadUtf8", {}, "cannot send the result of BadUtf8: string value is not valid UTF-8"},
-        {"Big", {int32_t(5000)}, "result of Big too large: 5011 bytes exceed the limit of 4096 bytes"},
+        {"BadUtf8", {}, "cannot send the result: string value is not valid UTF-8"},
+        {"Big", {int32_t(5000)}, "result too large: 5011 bytes exceed the limit of 4096 bytes"},
     };
     uint32_t id = 1;
     for (const auto &c : cases) {

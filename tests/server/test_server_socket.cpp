@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <mutex>
 #include <set>
 #include <sys/wait.h>
 #include <thread>
@@ -36,7 +37,12 @@ protected:
             db::generateDemoData(*c, db::DemoOptions{});
         }
         server = new wire::RpcServer(wire::RpcServer::Options{});
-        service = new std::shared_ptr<appsrv::CostService>(appsrv::registerCostMethods(*server, file->path()));
+        appsrv::CostServiceOptions options;
+        options.log = [](const std::string &line) {
+            std::lock_guard lock(logMutex);
+            log.push_back(line);
+        };
+        service = new std::shared_ptr<appsrv::CostService>(appsrv::registerCostMethods(*server, file->path(), options));
         port = server->start();
     }
     static void TearDownTestSuite()
@@ -60,6 +66,23 @@ protected:
                                      D(2026, 3, 1), "0002", write});
     }
 
+    // The server's log line of the reference that a user's text carries; empty when none.
+    static std::string logOf(const std::string &userText)
+    {
+        const std::string marker = "(referência ";
+        const size_t at = userText.rfind(marker);
+        if (at == std::string::npos)
+            return {};
+        const std::string prefix = "erro " + userText.substr(at + marker.size(), 8) + " ";
+        std::lock_guard lock(logMutex);
+        for (const std::string &line : log)
+            if (line.rfind(prefix, 0) == 0)
+                return line;
+        return {};
+    }
+
+    static inline std::mutex logMutex;
+    static inline std::vector<std::string> log;
     static TempDb *file;
     static wire::RpcServer *server;
     static std::shared_ptr<appsrv::CostService> *service;
@@ -331,8 +354,9 @@ TEST_F(DemoServer, WorkSetLifeOverTheSocket)
     EXPECT_EQ(call("GetParams", {"0001"}).size(), 2u);
 }
 
-// Every method rejects a wrong argument count and a wrong argument type with a clear text; checked
-// methods answer it inside their checked result.
+// Every method rejects a wrong argument count and a wrong argument type: the user reads which
+// argument, in Portuguese, with a reference; the server's log line of that reference says what was
+// wrong. Checked methods answer it inside their checked result.
 TEST_F(DemoServer, WrongArgumentsAreClearErrors)
 {
     const tk::Variant day = D(2026, 3, 4);
@@ -357,35 +381,48 @@ TEST_F(DemoServer, WrongArgumentsAreClearErrors)
         {"GetOrigemCusto", {"0002", "100001", 44, day}, 4, "argument 4 (price date) must be a date", true},
         {"DelConsplan", {"AAAAAAAAAA", "0001"}, 1, "argument 1 (ChaveTrabCusto) must be a string", false},
     };
-    auto expectError = [&](const char *method, const tk::VariantArray &args, bool checked, const std::string &text) {
+    // shown: what the user reads; logged: what the log line of its reference says.
+    auto expectError = [&](const char *method, const tk::VariantArray &args, bool checked, const std::string &shown,
+                           const std::string &logged) {
         SCOPED_TRACE(method);
+        std::string text;
         if (checked) {
             const tk::Variant r = call(method, args);
             ASSERT_EQ(r.size(), 3u);
             EXPECT_EQ(r[0], tk::Variant(false));
-            EXPECT_NE(r[1].asString().find(text), std::string::npos) << r[1].asString();
-            return;
+            text = r[1].asString();
+        } else {
+            try {
+                call(method, args);
+                ADD_FAILURE() << "no error";
+            } catch (const tk::ERemoteError &e) {
+                text = e.what();
+                // The method is named once, by the client.
+                EXPECT_EQ(text.rfind(std::string(method) + ": ", 0), 0u) << text;
+                EXPECT_EQ(text.find(method, 1), std::string::npos) << text;
+            }
         }
-        try {
-            call(method, args);
-            ADD_FAILURE() << "no error";
-        } catch (const tk::ERemoteError &e) {
-            EXPECT_NE(std::string(e.what()).find(text), std::string::npos) << e.what();
-        }
+        EXPECT_NE(text.find(shown + " (referência "), std::string::npos) << text;
+        const std::string line = logOf(text);
+        EXPECT_NE(line.find(std::string(method) + ": " + logged), std::string::npos) << text << " / " << line;
     };
     for (const Case &c : cases) {
+        const std::string count = std::to_string(c.good.size());
         tk::VariantArray fewer = c.good;
         fewer.pop_back();
         expectError(c.method, fewer, c.checked,
-                    std::string(c.method) + ": expected " + std::to_string(c.good.size()) + " arguments, got "
-                        + std::to_string(fewer.size()));
+                    "número de argumentos errado: esperados " + count + ", recebidos " + std::to_string(fewer.size()),
+                    "expected " + count + " arguments, got " + std::to_string(fewer.size()));
         tk::VariantArray more = c.good;
         more.push_back(tk::Variant());
-        expectError(c.method, more, c.checked, "arguments, got " + std::to_string(more.size()));
+        expectError(c.method, more, c.checked, "recebidos " + std::to_string(more.size()),
+                    "expected " + count + " arguments, got " + std::to_string(more.size()));
         tk::VariantArray wrong = c.good;
         wrong[c.badPosition - 1] = wrong[c.badPosition - 1].type() == tk::VarType::String ? tk::Variant(1.5)
                                                                                          : tk::Variant("x");
-        expectError(c.method, wrong, c.checked, c.badText);
+        const std::string badText = c.badText;
+        expectError(c.method, wrong, c.checked, "argumento " + badText.substr(9, badText.find(')') - 8) + " inválido",
+                    c.badText);
     }
     // The client's other encodings are accepted: a date as a double or an integer, a flag as -1.
     EXPECT_EQ(call("GetProduto", {"0001", "001", tk::EncodeDate(2026, 3, 4), 44, -1,
@@ -393,11 +430,13 @@ TEST_F(DemoServer, WrongArgumentsAreClearErrors)
               call("GetProduto", {"0001", "001", day, 44, true, day, day, "0002"}).packet().rows.size());
     // Out-of-range values are refused, not guessed.
     expectError("GetTrabCusto", {"0001", "001", D(2026, 3, 31), D(2026, 3, 1), 44, "op", false, day, "0002", false},
-                false, "argument 4 (last) is before the first day");
+                false, "argumento 4 (last) inválido", "argument 4 (last) is before the first day");
     expectError("GetRealizado", {"0001", "001", tk::Variant(1e12), 1, false, day, "0002"}, false,
-                "argument 3 (first) is not a valid date");
-    expectError("GetRealizado", {"0001", "001", day, 1, 2, day, "0002"}, false, "must be a boolean, got the integer 2");
-    expectError("GetConsServ", {"0001", "001", day, 44, "9", day, "0002"}, false, "must be \"1\" to \"8\"");
+                "argumento 3 (first) inválido", "argument 3 (first) is not a valid date");
+    expectError("GetRealizado", {"0001", "001", day, 1, 2, day, "0002"}, false, "argumento 5 (IdRefeFixa) inválido",
+                "argument 5 (IdRefeFixa) must be a boolean, got the integer 2");
+    expectError("GetConsServ", {"0001", "001", day, 44, "9", day, "0002"}, false, "argumento 5 (day type) inválido",
+                "argument 5 (day type) must be \"1\" to \"8\"");
 }
 
 TEST_F(DemoServer, SeveralClientsAtOnceGetTheirOwnAnswers)
