@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace servertest;
 
 namespace {
@@ -475,6 +478,49 @@ TEST_F(TinyKitchen, StaleWorkSetsAreRemoved)
               tk::Variant(0));
     EXPECT_NE(call("DelConsplan", {old1, "0001"}).asString(), "");
     EXPECT_EQ(call("DelConsplan", {old2, "0001"}).asString(), "");
+}
+
+// Another server over the same database cleans up while this one writes and reads its sets: only
+// the stale set goes, the fresh ones stay readable from either server, and no call fails.
+TEST_F(TinyKitchen, CleanUpOfAnotherServerIsSafeWhileThisOneWorks)
+{
+    auto other = std::make_shared<appsrv::CostService>(file.path());
+    const std::string stale = call("GetTrabCusto", trabCustoArgs())[0].asString();
+    db::Connection::open(file.path())
+        ->execute("UPDATE TRABCUSTO SET DTCRIACAO = '2020-01-01 00:00:00' WHERE CDCHAVETRAB = :K", {{"K", stale}});
+    std::atomic<bool> done{false};
+    std::atomic<int64_t> removed{0};
+    std::string cleanerError;
+    std::thread cleaner([&] {
+        try {
+            while (!done)
+                removed += other->cleanupStaleWorkSets();
+        } catch (const std::exception &e) {
+            cleanerError = e.what();
+        }
+    });
+    std::vector<std::string> keys;
+    std::string error;
+    try {
+        for (int i = 0; i < 8; ++i) {
+            const std::string key = call("GetTrabCusto", trabCustoArgs())[0].asString();
+            keys.push_back(key);
+            const tk::VariantArray read{key, "0001", "0002", "001", 44, D(2026, 3, 1), D(2026, 3, 31), D(2026, 3, 1),
+                                        false};
+            if (other->call("GetProdCotDesatu", read).packet().rows.size() != 1)
+                error = "the other server does not see " + key;
+        }
+    } catch (const std::exception &e) {
+        error = e.what();
+    }
+    done = true;
+    cleaner.join();
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(cleanerError, "");
+    EXPECT_EQ(removed, 1);
+    EXPECT_NE(other->call("DelConsplan", {stale, "0001"}).asString(), "");
+    for (const std::string &key : keys)
+        EXPECT_EQ(other->call("DelConsplan", {key, "0001"}), tk::Variant("")) << key;
 }
 
 TEST_F(TinyKitchen, CleanerThreadRemovesStaleSetsAndStops)
