@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 using namespace servertest;
@@ -563,6 +564,24 @@ TEST(CostServiceStart, RefusesMissingOrForeignDatabases)
     TempDb empty("foreign");
     db::Connection::open(empty.path())->exec("CREATE TABLE X (A INTEGER)");
     EXPECT_THROW(appsrv::CostService{empty.path()}, db::SqlError);
+    // An empty file and a file of something else are refused without a byte written to them.
+    struct Foreign { const char *tag; std::string content; const char *error; };
+    for (const Foreign &f : {Foreign{"zero", "", "the file is empty"},
+                             Foreign{"text", "nome;valor\n1;2\n", "not an SQLite database"},
+                             Foreign{"short", "SQLite", "not an SQLite database"}}) {
+        SCOPED_TRACE(f.tag);
+        TempDb file(f.tag);
+        std::ofstream(file.path(), std::ios::binary) << f.content;
+        try {
+            appsrv::CostService service(file.path());
+            ADD_FAILURE() << "accepted";
+        } catch (const db::SqlError &e) {
+            EXPECT_NE(std::string(e.what()).find(f.error), std::string::npos) << e.what();
+        }
+        std::ifstream in(file.path(), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), f.content);
+        EXPECT_FALSE(std::filesystem::exists(file.path() + "-wal"));
+    }
 }
 
 } // namespace
