@@ -373,6 +373,32 @@ TEST(RpcServer, IdleAndHandshakeTimeoutsCloseWaitingConnections)
     EXPECT_TRUE(eventually([&] { return server.server->connectionCount() == 0; }));
 }
 
+// IPv6: the loopback and the any-address, reached by a client that names the host as [::1].
+TEST(RpcServer, ListensOnIpv6Addresses)
+{
+    for (const char *host : {"::1", "::"}) {
+        SCOPED_TRACE(host);
+        wire::RpcServer::Options options;
+        options.host = host;
+        wire::RpcServer server(options);
+        server.registerMethod("Echo", [](const VariantArray &args) { return Variant(args); });
+        uint16_t port = 0;
+        try {
+            port = server.start();
+        } catch (const tk::Exception &e) {
+            GTEST_SKIP() << "no IPv6 here: " << e.what();
+        }
+        std::string error;
+        const auto address = tk::ParseServerAddress("[::1]:" + std::to_string(port), error);
+        ASSERT_TRUE(address) << error;
+        tk::TNetConnection client;
+        client.Host = address->host;
+        client.Port = address->port;
+        EXPECT_EQ(client.Call("Echo", {"v6"}), Variant(VariantArray{"v6"}));
+        EXPECT_EQ(client.ConnectedTo(), "[::1]:" + std::to_string(port));
+    }
+}
+
 TEST(RpcServer, StopDoesNotHangWithClientsConnected)
 {
     TestServer server;
