@@ -33,8 +33,10 @@ void TfrmCustoServ::qryTrabCustoAfterScroll(tk::TClientDataSet &)
     tk::DisableSourceGuard produtoSource(*dtsProduto);
     const tk::TDateTime day = qryTrabCusto->FieldByName("DTDATA")->AsDateTime();
     const tk::TDateTime priceDate = c.PriceDate(day);
+    // Without a daily table (its first load failed) there is no day to load details for.
+    const bool hasDay = qryTrabCusto->Active() && !qryTrabCusto->IsEmpty();
 
-    if (pgcPadrao->ActivePage() == tshPlanejado) {
+    if (hasDay && pgcPadrao->ActivePage() == tshPlanejado) {
         if (pgcPlanejado->ActivePage() == tshMatPrima) {
             BusyHideGuard busy;
             if (!qryProduto->Active() || !qryCardapio->Active())

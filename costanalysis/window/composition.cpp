@@ -129,6 +129,7 @@ void TfrmCustoServ::CreateComponents()
     netCustoServ = std::make_unique<tk::TNetConnection>("netCustoServ");
     netCustoServ->ThrowException = false;
     host::AttachBusyPainting(*netCustoServ);
+    host::AttachServerList(*netCustoServ);
     rdmCustoServ = std::make_unique<TCustoServRemote>(*netCustoServ);
 
     // Right-hand buttons.

@@ -5,7 +5,13 @@
 #include "platform/hostlib/host.h"
 #include "platform/toolkit/data/formats.h"
 
+#include <algorithm>
+
 namespace kpv40206 {
+
+namespace {
+constexpr int kCloseTimeoutMs = 3000; // the longest the window's close waits for the server
+} // namespace
 
 TfrmCustoServ::TfrmCustoServ(QWidget *owner) : host::TfrmPadrParam(owner, "frmCustoServ")
 {
@@ -134,7 +140,10 @@ void TfrmCustoServ::FormActivate()
 void TfrmCustoServ::FormClose(host::CloseAction &action)
 {
     cdsPlanReal->Close();
-    // A failed clean-up is reported, but never keeps the user from closing the window.
+    // A failed clean-up is reported, but never keeps the user from closing the window, nor does a
+    // stalled server for long: a work set left behind goes with the server's stale clean-up.
+    for (int *timeout : {&netCustoServ->TimeoutMs, &netCustoServ->ConnectTimeoutMs})
+        *timeout = *timeout > 0 ? std::min(*timeout, kCloseTimeoutMs) : kCloseTimeoutMs;
     try {
         const std::string result = rdmCustoServ->DelConsplan(ChaveTrabCusto, ContextoCusto.CdFilial);
         if (!result.empty())

@@ -30,14 +30,16 @@ ArgReader::ArgReader(std::string method, const tk::VariantArray &args, size_t co
     : m_method(std::move(method)), m_args(args)
 {
     if (args.size() != count) {
-        throw ArgumentError(m_method + ": expected " + std::to_string(count) + " arguments, got "
-                            + std::to_string(args.size()));
+        throw ArgumentError("expected " + std::to_string(count) + " arguments, got " + std::to_string(args.size()),
+                            "número de argumentos errado: esperados " + std::to_string(count) + ", recebidos "
+                                + std::to_string(args.size()));
     }
 }
 
 void ArgReader::fail(size_t position, const char *name, const std::string &what) const
 {
-    throw ArgumentError(m_method + ": argument " + std::to_string(position) + " (" + name + ") " + what);
+    throw ArgumentError("argument " + std::to_string(position) + " (" + name + ") " + what,
+                        "argumento " + std::to_string(position) + " (" + name + ") inválido");
 }
 
 std::string ArgReader::code(size_t position, const char *name) const

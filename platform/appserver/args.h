@@ -1,7 +1,8 @@
 #pragma once
 
 // Validation of remote-call arguments: one place that knows how the client sends each kind of value
-// and words the error ("GetTrabCusto: argument 3 (first) must be a date, got string").
+// and words the error: the detail for the log ("argument 3 (first) must be a date, got string") and
+// the short text for the user ("argumento 3 (first) inválido").
 
 #include "platform/toolkit/data/variant.h"
 
@@ -12,7 +13,14 @@ namespace appsrv {
 class ArgumentError : public tk::Exception
 {
 public:
-    using tk::Exception::Exception;
+    ArgumentError(const std::string &detail, std::string userText)
+        : tk::Exception(detail), m_userText(std::move(userText))
+    {
+    }
+    const std::string &userText() const { return m_userText; }
+
+private:
+    std::string m_userText;
 };
 
 class ArgReader

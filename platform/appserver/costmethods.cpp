@@ -236,7 +236,7 @@ ConnectionPool::Lease ConnectionPool::acquire()
 // Service
 
 CostService::CostService(std::string dbPath, CostServiceOptions options)
-    : m_options(options), m_pool(dbPath, options.maxIdleConnections)
+    : m_options(options), m_errors(options.log), m_pool(dbPath, options.maxIdleConnections)
 {
     if (!std::filesystem::exists(dbPath))
         throw db::SqlError("Database '" + dbPath + "' not found");
@@ -246,23 +246,30 @@ CostService::CostService(std::string dbPath, CostServiceOptions options)
         connection->query("SELECT COUNT(*) AS N FROM FILIAL");
         connection->query("SELECT COUNT(*) AS N FROM TRABCUSTO");
     }
-    auto bind = [this](tk::Variant (CostService::*method)(const tk::VariantArray &)) {
-        return [this, method](const tk::VariantArray &args) { return (this->*method)(args); };
+    // Every failure leaves a handler as the user's text (the detail goes to the log).
+    auto bind = [this](const char *name, tk::Variant (CostService::*method)(const tk::VariantArray &)) {
+        return std::pair<const std::string, Handler>(name, [this, name, method](const tk::VariantArray &args) {
+            try {
+                return (this->*method)(args);
+            } catch (const std::exception &e) {
+                throw UserError(m_errors.userText(name, e));
+            }
+        });
     };
     m_methods = {
-        {"GetParams", bind(&CostService::getParams)},
-        {"GetTrabCusto", bind(&CostService::getTrabCusto)},
-        {"GetCustoPadrao", bind(&CostService::getCustoPadrao)},
-        {"GetComensPlan", bind(&CostService::getComensPlan)},
-        {"GetCardapio", bind(&CostService::getCardapio)},
-        {"GetProduto", bind(&CostService::getProduto)},
-        {"GetConsServ", bind(&CostService::getConsServ)},
-        {"GetRealizado", bind(&CostService::getRealizado)},
-        {"GetItemReti", bind(&CostService::getItemReti)},
-        {"GetProdCustZero", bind(&CostService::getProdCustZero)},
-        {"GetProdCotDesatu", bind(&CostService::getProdCotDesatu)},
-        {"GetOrigemCusto", bind(&CostService::getOrigemCusto)},
-        {"DelConsplan", bind(&CostService::delConsplan)},
+        bind("GetParams", &CostService::getParams),
+        bind("GetTrabCusto", &CostService::getTrabCusto),
+        bind("GetCustoPadrao", &CostService::getCustoPadrao),
+        bind("GetComensPlan", &CostService::getComensPlan),
+        bind("GetCardapio", &CostService::getCardapio),
+        bind("GetProduto", &CostService::getProduto),
+        bind("GetConsServ", &CostService::getConsServ),
+        bind("GetRealizado", &CostService::getRealizado),
+        bind("GetItemReti", &CostService::getItemReti),
+        bind("GetProdCustZero", &CostService::getProdCustZero),
+        bind("GetProdCotDesatu", &CostService::getProdCotDesatu),
+        bind("GetOrigemCusto", &CostService::getOrigemCusto),
+        bind("DelConsplan", &CostService::delConsplan),
     };
 }
 
@@ -379,7 +386,7 @@ tk::Variant CostService::getTrabCusto(const tk::VariantArray &argv)
             key = writeWorkSet(*connection, header, computed.days, nowDateTime());
         } catch (const std::exception &e) {
             // The window shows this text and goes on with the daily table.
-            key = std::string("Erro ao gravar o conjunto de trabalho: ") + e.what();
+            key = "Erro ao gravar o conjunto de trabalho: " + m_errors.userText("GetTrabCusto", e);
         }
     }
     return tk::Variant::array({key, tk::Variant(std::move(daily)), tk::Variant(std::move(outdated))});
@@ -428,7 +435,7 @@ tk::Variant CostService::getComensPlan(const tk::VariantArray &argv)
         });
         return checkedOk(diners);
     } catch (const std::exception &e) {
-        return checkedFail(e.what());
+        return checkedFail(m_errors.userText("GetComensPlan", e));
     }
 }
 
@@ -681,7 +688,7 @@ tk::Variant CostService::getProdCotDesatu(const tk::VariantArray &argv)
 
     return read([&](db::Connection &c) {
         if (key.size() != kWorkSetKeyLength || !workSetExists(c, key, filial))
-            throw tk::Exception("Conjunto de trabalho '" + key + "' não encontrado para a filial '" + filial + "'");
+            throw UserError("Conjunto de trabalho '" + key + "' não encontrado para a filial '" + filial + "'");
         tk::DataPacket packet = makePacket({dt("DTCONSPLAN"), str("CDARVPROD", 20), str("CDPRODUTO", 10),
                                             str("NMPRODUTO", 50), flt("QTCONSPLAN"), flt("CUSTOPROD"),
                                             dt("DTCUSTOSUP"), dt("DTFINCUSTSUP")});
@@ -715,11 +722,11 @@ tk::Variant CostService::getOrigemCusto(const tk::VariantArray &argv)
             const tk::DataPacket info = c.query("SELECT CDARVPROD, NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = :PROD",
                                                 {{"PROD", product}});
             if (info.rows.empty())
-                throw tk::Exception("Produto '" + product + "' não encontrado");
+                throw UserError("Produto '" + product + "' não encontrado");
             const PriceBook book = PriceBook::load(c, branch, tipoCusto, product);
             const Price price = book.lookup(product, priceDate);
             if (!price.found) {
-                throw tk::Exception("Produto '" + product + "' sem custo do tipo " + std::to_string(tipoCusto)
+                throw UserError("Produto '" + product + "' sem custo do tipo " + std::to_string(tipoCusto)
                                     + " na filial '" + branch + "' em " + tk::DateToStr(priceDate));
             }
             const PriceEntry &entry = *price.entry;
@@ -741,7 +748,7 @@ tk::Variant CostService::getOrigemCusto(const tk::VariantArray &argv)
         });
         return checkedOk(tk::Variant(std::move(packet)));
     } catch (const std::exception &e) {
-        return checkedFail(e.what());
+        return checkedFail(m_errors.userText("GetOrigemCusto", e));
     }
 }
 
@@ -759,7 +766,7 @@ tk::Variant CostService::delConsplan(const tk::VariantArray &argv)
         if (!deleteWorkSet(*connection, key, filial))
             return tk::Variant("Conjunto de trabalho '" + key + "' não encontrado para a filial '" + filial + "'");
     } catch (const std::exception &e) {
-        return tk::Variant(std::string("Erro ao excluir o conjunto de trabalho '") + key + "': " + e.what());
+        return tk::Variant("Erro ao excluir o conjunto de trabalho '" + key + "': " + m_errors.userText("DelConsplan", e));
     }
     return tk::Variant("");
 }

@@ -4,6 +4,7 @@
 // database. Each call runs on a pooled connection in one read transaction; a work-set write runs in
 // its own write transaction. Handlers are safe to run on many threads at once.
 
+#include "platform/appserver/errors.h"
 #include "platform/database/sqldb.h"
 #include "platform/toolkit/data/variant.h"
 
@@ -30,6 +31,8 @@ struct CostServiceOptions
 {
     int64_t workSetMaxAgeSeconds = 12 * 3600; // work sets older than this are stale
     size_t maxIdleConnections = 16;            // pooled connections kept open between calls
+    // The technical detail of failed calls, one line each ("erro REF METHOD: detail"); see ErrorReporter.
+    std::function<void(const std::string &)> log;
 };
 
 // Connections to one database file, one per concurrent call, reused between calls.
@@ -61,7 +64,7 @@ public:
 
     // Method name -> handler; every method of the remote data module.
     const std::map<std::string, Handler> &methods() const { return m_methods; }
-    // Calls a method directly (tests, benchmarks); throws what the handler throws.
+    // Calls a method directly (tests, benchmarks); a failure raises UserError with the user's text.
     tk::Variant call(const std::string &method, const tk::VariantArray &args) const;
 
     // Removes stale work sets now; returns how many.
@@ -90,6 +93,7 @@ private:
     auto read(Fn &&fn);
 
     CostServiceOptions m_options;
+    ErrorReporter m_errors;
     mutable ConnectionPool m_pool;
     std::map<std::string, Handler> m_methods;
 };

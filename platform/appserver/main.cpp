@@ -1,15 +1,21 @@
-// appserver --db FILE [--listen HOST:PORT] [--workset-max-age SECONDS]
+// appserver --db FILE [--listen HOST:PORT] [--workset-max-age SECONDS] [--max-connections N]
+//           [--idle-timeout SECONDS] [--handshake-timeout SECONDS]
 // Serves the cost-analysis methods over the wire protocol. Prints "listening on HOST:PORT" when ready,
-// logs every call on standard error, and stops cleanly on SIGTERM or SIGINT.
+// logs every call on standard error (with the detail of each failure under its reference), and stops
+// cleanly on SIGTERM or SIGINT.
 
 #include "platform/appserver/costmethods.h"
+#include "platform/protocol/netconnection.h"
 #include "platform/protocol/rpcserver.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace {
@@ -25,9 +31,23 @@ void onSignal(int)
 int usage(const char *error)
 {
     std::fprintf(stderr, "appserver: %s\n"
-                         "usage: appserver --db FILE [--listen HOST:PORT] [--workset-max-age SECONDS]\n",
+                         "usage: appserver --db FILE [--listen HOST:PORT] [--workset-max-age SECONDS]\n"
+                         "                 [--max-connections N] [--idle-timeout SECONDS] [--handshake-timeout SECONDS]\n",
                  error);
     return 2;
+}
+
+// A whole number from min to max; nothing for anything else.
+std::optional<long long> number(const char *text, long long min, long long max)
+{
+    if (!text || !*text)
+        return std::nullopt;
+    char *end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text, &end, 10);
+    if (errno != 0 || *end || value < min || value > max)
+        return std::nullopt;
+    return value;
 }
 
 } // namespace
@@ -35,36 +55,48 @@ int usage(const char *error)
 int main(int argc, char **argv)
 {
     std::string dbPath;
-    std::string host = "127.0.0.1";
-    long port = 8211;
+    tk::ServerAddress listen{"127.0.0.1", 8211};
     long long maxAge = 12 * 3600;
+    wire::RpcServer::Options options;
+    // Numeric options: name, bounds, and where the value goes.
+    struct Numeric
+    {
+        const char *name;
+        long long min, max;
+        std::function<void(long long)> set;
+    };
+    const Numeric numerics[] = {
+        {"--workset-max-age", 60, 30LL * 86400, [&](long long v) { maxAge = v; }},
+        {"--max-connections", 1, 4096, [&](long long v) { options.maxConnections = static_cast<int>(v); }},
+        {"--idle-timeout", 1, 86400, [&](long long v) { options.idleTimeoutMs = static_cast<int>(v * 1000); }},
+        {"--handshake-timeout", 1, 600, [&](long long v) { options.handshakeTimeoutMs = static_cast<int>(v * 1000); }},
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> const char * { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (arg == "--db") {
-            const char *v = value();
+        const Numeric *numeric = nullptr;
+        for (const Numeric &n : numerics)
+            if (arg == n.name)
+                numeric = &n;
+        if (numeric) {
+            const auto v = number(value(), numeric->min, numeric->max);
             if (!v)
+                return usage((arg + " needs a whole number from " + std::to_string(numeric->min) + " to "
+                              + std::to_string(numeric->max))
+                                 .c_str());
+            numeric->set(*v);
+        } else if (arg == "--db") {
+            const char *v = value();
+            if (!v || !*v)
                 return usage("--db needs a file");
             dbPath = v;
         } else if (arg == "--listen") {
             const char *v = value();
-            if (!v)
-                return usage("--listen needs HOST:PORT");
-            const std::string listen = v;
-            const auto colon = listen.rfind(':');
-            if (colon == std::string::npos || colon == 0)
-                return usage("--listen needs HOST:PORT");
-            host = listen.substr(0, colon);
-            char *end = nullptr;
-            port = std::strtol(listen.c_str() + colon + 1, &end, 10);
-            if (!end || *end || port < 0 || port > 65535 || colon + 1 == listen.size())
-                return usage("invalid port in --listen");
-        } else if (arg == "--workset-max-age") {
-            const char *v = value();
-            char *end = nullptr;
-            maxAge = v ? std::strtoll(v, &end, 10) : -1;
-            if (!v || !end || *end || maxAge <= 0)
-                return usage("--workset-max-age needs a positive number of seconds");
+            std::string error;
+            const auto address = v ? tk::ParseServerAddress(v, error, true) : std::nullopt;
+            if (!address)
+                return usage(("--listen needs HOST:PORT or [IPV6]:PORT" + (v ? ": " + error : "")).c_str());
+            listen = *address;
         } else if (arg == "--help" || arg == "-h") {
             usage("help");
             return 0;
@@ -82,13 +114,13 @@ int main(int argc, char **argv)
     };
 
     try {
-        wire::RpcServer::Options options;
-        options.host = host;
-        options.port = static_cast<uint16_t>(port);
+        options.host = listen.host;
+        options.port = static_cast<uint16_t>(listen.port);
         options.log = log;
         wire::RpcServer server(options);
         appsrv::CostServiceOptions serviceOptions;
         serviceOptions.workSetMaxAgeSeconds = maxAge;
+        serviceOptions.log = log;
         auto service = appsrv::registerCostMethods(server, dbPath, serviceOptions);
         // Stale sets are looked for a few times per age, at most once a minute.
         const long long intervalSeconds = std::max(1LL, std::min(60LL, maxAge / 4));
@@ -99,7 +131,7 @@ int main(int argc, char **argv)
         std::signal(SIGINT, onSignal);
         std::signal(SIGPIPE, SIG_IGN);
         const uint16_t bound = server.start();
-        std::printf("listening on %s:%u\n", host.c_str(), static_cast<unsigned>(bound));
+        std::printf("listening on %s\n", tk::ServerAddress{listen.host, bound}.text().c_str());
         std::fflush(stdout);
         server.wait();
         g_server = nullptr;

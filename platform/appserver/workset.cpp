@@ -29,16 +29,15 @@ tk::TDateTime nowDateTime()
 
 std::string newWorkSetKey()
 {
+    // Straight from the system's random source: keys of different servers and processes are
+    // independent draws (about 52 bits each), so they neither collide in practice nor can be guessed
+    // from one another.
     static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    thread_local std::mt19937_64 engine([] {
-        std::random_device device;
-        std::seed_seq seq{device(), device(), device(), device()};
-        return std::mt19937_64(seq);
-    }());
+    thread_local std::random_device device;
     std::uniform_int_distribution<size_t> pick(0, sizeof alphabet - 2);
     std::string key(kWorkSetKeyLength, ' ');
     for (char &c : key)
-        c = alphabet[pick(engine)];
+        c = alphabet[pick(device)];
     return key;
 }
 
@@ -46,31 +45,33 @@ std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header
                          const std::vector<PlannedDay> &days, tk::TDateTime createdAt)
 {
     db::Transaction tx(connection, db::TxMode::Immediate);
+    // The header row claims the key: one statement that inserts nothing when the key is taken, so
+    // that two servers drawing the same key at once cannot both have it, on any dialect. Everything
+    // that names a work set (and a session owner, when there is one) is a column of this row.
+    const std::string claim =
+        "INSERT INTO TRABCUSTO (CDCHAVETRAB, CDFILIAL, CDSERVFILI, DTINIMES, DTFIMMES, CDTIPOCUSTO, CDFILICUST, "
+        "IDREFEFIXA, DTREFEFIXA, NMOPERADOR, DTCRIACAO) VALUES (:KEY, :FILIAL, :SERV, :D1, :D2, :TIPO, :FILICUST, "
+        ":REFEFIXA, :DTREFEFIXA, :OPERADOR, :CRIACAO) ON CONFLICT (CDCHAVETRAB) DO NOTHING";
+    db::Params headerRow{{"KEY", {}},
+                         {"FILIAL", header.filial},
+                         {"SERV", header.servico},
+                         {"D1", tk::Variant::fromDateTime(header.first)},
+                         {"D2", tk::Variant::fromDateTime(header.last)},
+                         {"TIPO", header.tipoCusto},
+                         {"FILICUST", header.cdFiliCust},
+                         {"REFEFIXA", header.refeFixa ? "S" : "N"},
+                         {"DTREFEFIXA", header.refeFixa ? tk::Variant::fromDateTime(header.dtRefeFixa) : tk::Variant()},
+                         {"OPERADOR", header.operatorName.substr(0, 40)},
+                         {"CRIACAO", iso(createdAt)}};
     std::string key;
     for (int attempt = 0;; ++attempt) {
         key = newWorkSetKey();
-        const tk::DataPacket taken = connection.query(
-            "SELECT CDCHAVETRAB FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY", {{"KEY", key}});
-        if (taken.rows.empty())
+        headerRow[0].second = key;
+        if (connection.execute(claim, headerRow) == 1)
             break;
-        if (attempt > 10)
-            throw db::SqlError("no free work-set key");
+        if (attempt >= 10)
+            throw db::SqlError("no free work-set key after " + std::to_string(attempt + 1) + " attempts");
     }
-    connection.execute(
-        "INSERT INTO TRABCUSTO (CDCHAVETRAB, CDFILIAL, CDSERVFILI, DTINIMES, DTFIMMES, CDTIPOCUSTO, CDFILICUST, "
-        "IDREFEFIXA, DTREFEFIXA, NMOPERADOR, DTCRIACAO) VALUES (:KEY, :FILIAL, :SERV, :D1, :D2, :TIPO, :FILICUST, "
-        ":REFEFIXA, :DTREFEFIXA, :OPERADOR, :CRIACAO)",
-        {{"KEY", key},
-         {"FILIAL", header.filial},
-         {"SERV", header.servico},
-         {"D1", tk::Variant::fromDateTime(header.first)},
-         {"D2", tk::Variant::fromDateTime(header.last)},
-         {"TIPO", header.tipoCusto},
-         {"FILICUST", header.cdFiliCust},
-         {"REFEFIXA", header.refeFixa ? "S" : "N"},
-         {"DTREFEFIXA", header.refeFixa ? tk::Variant::fromDateTime(header.dtRefeFixa) : tk::Variant()},
-         {"OPERADOR", header.operatorName.substr(0, 40)},
-         {"CRIACAO", iso(createdAt)}});
 
     const std::string insert =
         "INSERT INTO CONSPLAN (CDCHAVETRAB, DTCONSPLAN, CDPRODUTO, QTCONSPLAN, CUSTOPROD, DTCUSTOSUP, "

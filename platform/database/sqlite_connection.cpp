@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <list>
 #include <unordered_map>
@@ -106,13 +108,29 @@ bool typeFromDeclared(const char *declared, tk::FieldType &type, int32_t &size)
     return false;
 }
 
+// An existing database must be one before anything touches it: SQLite would take an empty file for
+// a new database and write its header (and switching to WAL writes too).
+void checkExistingFile(const std::string &path)
+{
+    if (!std::filesystem::exists(path))
+        throw SqlError("Cannot open database '" + path + "': file not found");
+    std::ifstream file(path, std::ios::binary);
+    char header[16] = {};
+    file.read(header, sizeof header);
+    if (file.gcount() == 0)
+        throw SqlError("Cannot open database '" + path + "': the file is empty, not a database");
+    static constexpr char kMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+    if (file.gcount() != sizeof header || std::memcmp(header, kMagic, sizeof header) != 0)
+        throw SqlError("Cannot open database '" + path + "': the file is not an SQLite database");
+}
+
 class SqliteConnection final : public Connection
 {
 public:
     SqliteConnection(const std::string &path, OpenMode mode)
     {
-        if (mode == OpenMode::ExistingOnly && path != ":memory:" && !std::filesystem::exists(path))
-            throw SqlError("Cannot open database '" + path + "': file not found");
+        if (mode == OpenMode::ExistingOnly && path != ":memory:")
+            checkExistingFile(path);
         const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
         const int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
         if (rc != SQLITE_OK) {

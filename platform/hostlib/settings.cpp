@@ -22,7 +22,40 @@ std::unique_ptr<db::Connection> &sharedConnection()
     return connection;
 }
 
+struct Answering
+{
+    std::string server;
+    std::function<void(const std::string &)> listener;
+};
+
+Answering &answering()
+{
+    static Answering state;
+    return state;
+}
+
 } // namespace
+
+void AttachServerList(tk::TNetConnection &connection)
+{
+    connection.Alternates = settingsStore().alternateServers;
+    connection.AfterConnect = [](tk::TNetConnection &c) {
+        Answering &state = answering();
+        state.server = c.ConnectedTo();
+        if (state.listener)
+            state.listener(state.server);
+    };
+}
+
+const std::string &AnsweringServer()
+{
+    return answering().server;
+}
+
+void SetAnsweringServerListener(std::function<void(const std::string &server)> listener)
+{
+    answering().listener = std::move(listener);
+}
 
 void SetSettings(const Settings &settings)
 {

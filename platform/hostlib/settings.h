@@ -3,8 +3,12 @@
 // The host's settings (database, server address, operator, active module, locale, module folder)
 // and the suite database connection shared by every local query.
 
+#include "platform/protocol/netconnection.h"
+
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace db {
 class Connection;
@@ -17,6 +21,8 @@ struct Settings
     std::string dbPath;                  // suite database file; empty: no local database
     std::string serverHost = "127.0.0.1";
     int serverPort = 8211;
+    // Further application servers over the same database, tried after serverHost:serverPort.
+    std::vector<tk::ServerAddress> alternateServers;
     std::string operatorName;
     int moduloAtiv = 0;                  // active host module code (24: diets, 81: no warning colours)
     std::string locale = "pt_BR";
@@ -33,6 +39,16 @@ const Settings &GetSettings();
 // The connection belongs to the host and lives until CloseSharedDatabase() or a new dbPath.
 db::Connection &SharedDatabase();
 void CloseSharedDatabase();
+
+// Gives a connection the alternate servers of the settings (WebURL:WebPort stays the first, set by
+// the connection's BeforeConnect) and reports every server it connects to (see AnsweringServer).
+void AttachServerList(tk::TNetConnection &connection);
+
+// The server that the last connection attached with AttachServerList opened to ("host:port"),
+// empty before the first; the listener (the suite's status bar) hears of every such connection.
+// User-interface thread only.
+const std::string &AnsweringServer();
+void SetAnsweringServerListener(std::function<void(const std::string &server)> listener);
 
 // The folder LoadBPL looks in: Settings::modulesDir, or the folder of the running executable.
 std::string ModulesDir();

@@ -44,10 +44,17 @@ struct RpcServer::Impl
 {
     struct Connection
     {
+        enum Phase { Handshake, Idle, InCall };
+
         int fd = -1; // Owned; guarded by connectionsMutex, -1 once closed.
         std::string peer;
         std::thread thread;
         std::atomic<bool> finished{false};
+        // Phase and evicted are changed under connectionsMutex, so that a connection is never
+        // evicted once it has begun a call.
+        Phase phase = Handshake;
+        Clock::time_point waitingSince = Clock::now();
+        bool evicted = false;
     };
 
     enum class State { Idle, Running, Stopped };
@@ -94,6 +101,37 @@ struct RpcServer::Impl
         WaitSpec wait = WaitSpec::within(options.readTimeoutMs);
         wait.cancelFd = wakeRead;
         return wait;
+    }
+
+    // Moves a connection to a phase; false when it was evicted meanwhile (then it must not serve).
+    bool enterPhase(Connection &connection, Connection::Phase phase)
+    {
+        std::lock_guard lock(connectionsMutex);
+        if (connection.evicted)
+            return false;
+        connection.phase = phase;
+        connection.waitingSince = Clock::now();
+        return true;
+    }
+
+    // Makes room for a new connection by closing the one waiting longest outside a call; false when
+    // every connection is in a call. The caller holds connectionsMutex.
+    bool evictOne()
+    {
+        Connection *oldest = nullptr;
+        for (const auto &connection : connections) {
+            if (connection->finished || connection->evicted || connection->phase == Connection::InCall
+                || connection->fd < 0)
+                continue;
+            if (!oldest || connection->waitingSince < oldest->waitingSince)
+                oldest = connection.get();
+        }
+        if (!oldest)
+            return false;
+        oldest->evicted = true;
+        // Wakes its thread out of the wait for the next frame; the thread says why and closes.
+        ::shutdown(oldest->fd, SHUT_RD);
+        return true;
     }
 
     void closeConnection(Connection &connection)
@@ -154,7 +192,7 @@ struct RpcServer::Impl
         return response;
     }
 
-    std::string encodeAnswer(Response &response, const std::string &method)
+    std::string encodeAnswer(Response &response)
     {
         std::string frame;
         try {
@@ -162,10 +200,10 @@ struct RpcServer::Impl
             const size_t payload = frame.size() - kFrameHeaderBytes;
             if (payload <= options.maxFrameBytes)
                 return frame;
-            response.error = "result of " + method + " too large: " + std::to_string(payload)
+            response.error = "result too large: " + std::to_string(payload)
                              + " bytes exceed the limit of " + std::to_string(options.maxFrameBytes) + " bytes";
         } catch (const ProtocolError &e) {
-            response.error = "cannot send the result of " + method + ": " + e.what();
+            response.error = std::string("cannot send the result: ") + e.what();
         }
         response.ok = false;
         response.result = tk::Variant();
@@ -190,17 +228,23 @@ struct RpcServer::Impl
         } release{*this, connection, socket};
 
         const std::string &peer = connection.peer;
+        const auto evicted = [&] {
+            refuseConnection(socket, peer, "closed to make room for a new connection (limit "
+                                               + std::to_string(options.maxConnections) + ")");
+        };
         try {
-            WaitSpec helloWait = WaitSpec::within(options.readTimeoutMs);
+            WaitSpec helloWait = WaitSpec::within(options.handshakeTimeoutMs);
             helloWait.cancelFd = wakeRead;
             std::optional<std::string> hello;
             try {
                 hello = socket.readFrame(std::min(options.maxFrameBytes, kMaxHelloBytes), helloWait,
-                                         options.readTimeoutMs);
+                                         options.handshakeTimeoutMs);
             } catch (const TimeoutError &e) {
                 refuseConnection(socket, peer, std::string("no hello: ") + e.what());
                 return;
             }
+            if (!enterPhase(connection, Connection::Idle))
+                return evicted();
             if (!hello)
                 return;
             const uint16_t version = decodeHello(*hello);
@@ -221,16 +265,20 @@ struct RpcServer::Impl
                     refuseConnection(socket, peer, std::string("read ") + e.what());
                     return;
                 }
+                if (!enterPhase(connection, Connection::InCall))
+                    return evicted(); // whatever was read is not run: the client may send it again
                 if (!payload)
                     return;
                 const Request request = decodeRequest(*payload, options.limits);
 
                 const auto started = Clock::now();
                 Response response = dispatch(request);
-                const std::string frame = encodeAnswer(response, request.method);
+                const std::string frame = encodeAnswer(response);
                 log(request.method + " " + formatMs(Clock::now() - started) + " ms "
                     + (response.ok ? std::string("ok") : "error: " + response.error));
                 socket.sendAll(frame, writeWait());
+                if (!enterPhase(connection, Connection::Idle))
+                    return evicted();
             }
         } catch (const ProtocolError &e) {
             refuseConnection(socket, peer, std::string("bad frame: ") + e.what());
@@ -247,7 +295,7 @@ struct RpcServer::Impl
     {
         size_t count = 0;
         for (const auto &connection : connections)
-            if (!connection->finished)
+            if (!connection->finished && !connection->evicted)
                 ++count;
         return count;
     }
@@ -316,12 +364,13 @@ struct RpcServer::Impl
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 
             reapFinished();
-            size_t active;
+            bool full;
             {
                 std::lock_guard lock(connectionsMutex);
-                active = activeConnections();
+                full = options.maxConnections > 0
+                       && activeConnections() >= static_cast<size_t>(options.maxConnections) && !evictOne();
             }
-            if (options.maxConnections > 0 && active >= static_cast<size_t>(options.maxConnections)) {
+            if (full) {
                 refuseOverLimit(fd);
                 continue;
             }

@@ -3,9 +3,12 @@
 // The generic RPC server: listens on TCP, runs the wire protocol's handshake, and answers each
 // request by calling the handler registered under the method's name.
 //
-// One thread per connection (at most Options::maxConnections; beyond that a connection is answered
-// with an error frame and closed). Calls of one connection run one after the other; calls of
-// different connections run at the same time, so handlers must be safe to run concurrently.
+// One thread per connection, at most Options::maxConnections. A new connection beyond the limit
+// takes the place of the connection that has waited longest without a call in progress (idle between
+// calls, or still in its handshake), which gets an error frame and is closed; only when every
+// connection is in a call is the new one refused. So idle or half-open connections never keep a new
+// client out. Calls of one connection run one after the other; calls of different connections run
+// at the same time, so handlers must be safe to run concurrently.
 
 #include "platform/protocol/wire.h"
 #include "platform/toolkit/data/variant.h"
@@ -29,14 +32,17 @@ public:
     {
         std::string host = "127.0.0.1";
         uint16_t port = 0;                   // 0 picks a free port
-        // A started frame (and the hello) must arrive within it; also bounds sending an answer.
+        // A started frame must arrive within it; also bounds sending an answer.
         int readTimeoutMs = 30000;
+        int handshakeTimeoutMs = 5000;       // the hello must arrive within it
+        // Closes a connection idle between calls (with an error frame, which the client takes as
+        // "reconnect"); 0: never.
+        int idleTimeoutMs = 30000;
         uint32_t maxFrameBytes = 64u << 20;  // larger frames are refused before they are read
         // One line per call: "GetParams 1.2 ms ok" or "GetParams 0.3 ms error: text"; also one line per
         // refused or broken connection. Called from connection threads, one line at a time.
         std::function<void(const std::string &)> log;
-        int maxConnections = 64;
-        int idleTimeoutMs = 0;               // closes a connection idle between calls; 0: never
+        int maxConnections = 64;             // <= 0: no limit
         DecodeLimits limits;
     };
 

@@ -46,6 +46,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     m_status = new QLabel(this);
     statusBar()->addWidget(m_status, 1);
+    m_answering = new QLabel(this);
+    m_answering->setObjectName("lblServidorAtivo");
+    statusBar()->addPermanentWidget(m_answering);
+    host::SetAnsweringServerListener([this](const std::string &server) {
+        m_answering->setText(QStringLiteral("Respondendo: %1").arg(QString::fromStdString(server)));
+    });
     updateStatus();
 
     host::SetMainWindow(this);
@@ -53,6 +59,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
 MainWindow::~MainWindow()
 {
+    host::SetAnsweringServerListener(nullptr);
     if (host::MainWindow() == this)
         host::SetMainWindow(nullptr);
 }
@@ -60,10 +67,12 @@ MainWindow::~MainWindow()
 void MainWindow::updateStatus()
 {
     const host::Settings &s = host::GetSettings();
-    m_status->setText(QStringLiteral("Banco: %1   Servidor: %2:%3   Operador: %4   Módulo: %5")
+    std::string servers = tk::ServerAddress{s.serverHost, s.serverPort}.text();
+    for (const tk::ServerAddress &alternate : s.alternateServers)
+        servers += "," + alternate.text();
+    m_status->setText(QStringLiteral("Banco: %1   Servidor: %2   Operador: %3   Módulo: %4")
                           .arg(s.dbPath.empty() ? QStringLiteral("(nenhum)") : QString::fromStdString(s.dbPath))
-                          .arg(QString::fromStdString(s.serverHost))
-                          .arg(s.serverPort)
+                          .arg(QString::fromStdString(servers))
                           .arg(QString::fromStdString(s.operatorName))
                           .arg(s.moduloAtiv));
 }

@@ -41,7 +41,8 @@ public:
 private:
     void updateStatus();
 
-    QLabel *m_status = nullptr; // Owned (Qt parent).
+    QLabel *m_status = nullptr;    // Owned (Qt parent).
+    QLabel *m_answering = nullptr; // Owned (Qt parent): the server the last connection opened to.
     tk::Variant m_lastArgs;
 };
 

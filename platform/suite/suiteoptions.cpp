@@ -40,16 +40,23 @@ std::string resolved(const QDir &base, const QString &path)
 
 void ParseServerAddress(const std::string &text, std::string &host, int &port)
 {
-    const size_t colon = text.rfind(':');
-    if (colon == std::string::npos || colon == 0)
-        throw EOptionError("Servidor deve ser HOST:PORTA: '" + text + "'");
-    const QString portText = QString::fromStdString(text.substr(colon + 1));
-    bool ok = false;
-    const int value = portText.toInt(&ok);
-    if (!ok || value < 1 || value > 65535)
-        throw EOptionError("Porta do servidor inválida: '" + portText.toStdString() + "'");
-    host = text.substr(0, colon);
-    port = value;
+    std::string error;
+    const auto address = tk::ParseServerAddress(text, error);
+    if (!address)
+        throw EOptionError("Servidor deve ser HOST:PORTA: " + error);
+    host = address->host;
+    port = address->port;
+}
+
+void ParseServerList(const std::string &text, host::Settings &settings)
+{
+    std::string error;
+    const auto list = tk::ParseServerList(text, error);
+    if (!list)
+        throw EOptionError("Servidores devem ser HOST:PORTA[,HOST:PORTA...]: " + error);
+    settings.serverHost = list->front().host;
+    settings.serverPort = list->front().port;
+    settings.alternateServers.assign(list->begin() + 1, list->end());
 }
 
 void ReadIniFile(const std::string &path, host::Settings &settings)
@@ -72,6 +79,9 @@ void ReadIniFile(const std::string &path, host::Settings &settings)
             throw EOptionError("[Server] Port fora do intervalo 1..65535: " + std::to_string(port));
         settings.serverPort = port;
     }
+    if (ini.contains("Server/Address"))
+        // An unquoted value with commas reads as a list.
+        ParseServerList(ini.value("Server/Address").toStringList().join(',').toStdString(), settings);
     if (ini.contains("Operator/Name"))
         settings.operatorName = ini.value("Operator/Name").toString().toStdString();
     if (ini.contains("Host/ModuloAtiv"))
@@ -115,7 +125,8 @@ SuiteOptions ParseOptions(const QStringList &arguments, const std::string &execu
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption config("config", "Arquivo de configuração.", "FILE");
     const QCommandLineOption dbOption("db", "Banco de dados da suíte.", "FILE");
-    const QCommandLineOption server("server", "Servidor de aplicação.", "HOST:PORT");
+    const QCommandLineOption server("server", "Servidores de aplicação, na ordem em que são tentados.",
+                                    "HOST:PORT[,HOST:PORT...]");
     const QCommandLineOption oper("operator", "Nome do operador.", "NAME");
     const QCommandLineOption modulo("module-ativo", "Módulo ativo do host.", "N");
     const QCommandLineOption locale("locale", "pt_BR ou en_US.", "NAME");
@@ -147,7 +158,7 @@ SuiteOptions ParseOptions(const QStringList &arguments, const std::string &execu
     if (parser.isSet(dbOption))
         s.dbPath = QFileInfo(parser.value(dbOption)).absoluteFilePath().toStdString();
     if (parser.isSet(server))
-        ParseServerAddress(parser.value(server).toStdString(), s.serverHost, s.serverPort);
+        ParseServerList(parser.value(server).toStdString(), s);
     if (parser.isSet(oper))
         s.operatorName = parser.value(oper).toStdString();
     if (parser.isSet(modulo))

@@ -35,7 +35,7 @@ public:
 };
 
 // Reads the INI file into settings: [Database] Path (relative to the INI's folder), [Server]
-// Host and Port, [Operator] Name, [Host] ModuloAtiv, Locale and ModulesDir. Keys that are absent
+// Host and Port, or Address (HOST:PORT[,HOST:PORT...], which wins), [Operator] Name, [Host] ModuloAtiv, Locale and ModulesDir. Keys that are absent
 // keep their value; a Port or ModuloAtiv that is not a number is an EOptionError.
 void ReadIniFile(const std::string &path, host::Settings &settings);
 
@@ -43,7 +43,7 @@ void ReadIniFile(const std::string &path, host::Settings &settings);
 //   --config FILE         INI file (default: suite.ini in the current folder, else beside the
 //                         executable; a missing default is no error, a missing --config is)
 //   --db FILE             suite database
-//   --server HOST:PORT    application server
+//   --server HOST:PORT[,HOST:PORT...]  application servers over the same database
 //   --operator NAME       operator name
 //   --module-ativo N      active host module code
 //   --locale NAME         pt_BR or en_US
@@ -59,7 +59,11 @@ SuiteOptions ParseOptions(const QStringList &arguments, const std::string &execu
 // branch). EOptionError naming the bad argument.
 tk::Variant CostAnalysisArgs(const QStringList &values);
 
-// "HOST:PORT" into its parts; EOptionError when the port is not 1..65535 or the host is empty.
+// "HOST:PORT" ("[IPV6]:PORT") into its parts; EOptionError when the port is not 1..65535 or the host
+// is empty.
 void ParseServerAddress(const std::string &text, std::string &host, int &port);
+// "HOST:PORT[,HOST:PORT...]": the first server into serverHost/serverPort, the others into
+// alternateServers (tried in turn when one cannot be reached). EOptionError for a bad entry.
+void ParseServerList(const std::string &text, host::Settings &settings);
 
 } // namespace suite

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <unistd.h>
+
 namespace {
 
 using driver::DriverOptions;
@@ -44,6 +47,11 @@ TEST(DriverOptions, AcceptsAndRefuses)
          {"--db", "s.db", "--module-ativo", "x24"},
          false,
          "--module-ativo takes a number"},
+        {"module out of range", {"--db", "s.db", "--module-ativo", "-81"}, false, "from 0 to 9999"},
+        {"module too big", {"--db", "s.db", "--module-ativo", "10000"}, false, "from 0 to 9999"},
+        {"server list", {"--db", "s.db", "--server", "h:1,[::1]:2"}, true, ""},
+        {"server list with a bad entry", {"--db", "s.db", "--server", "h:1,h2"}, false, "'h2' is not HOST:PORT"},
+        {"server list with a repeat", {"--db", "s.db", "--server", "h:1,h:1"}, false, "listed twice"},
         {"empty locale", {"--db", "s.db", "--locale", ""}, false, "--locale"},
     };
     for (const OptionsCase &c : cases) {
@@ -61,7 +69,7 @@ TEST(DriverOptions, ValuesLandInTheirFields)
     DriverOptions o;
     std::string error;
     ASSERT_TRUE(driver::parseDriverOptions({"--db", "s.db", "--server", "10.0.0.5:9000", "--record", "r.json",
-                                            "--module-ativo", "-81", "--operator", "", "--locale", "en_US"},
+                                            "--module-ativo", "81", "--operator", "", "--locale", "en_US"},
                                            o, error))
         << error;
     EXPECT_EQ(o.dbPath, "s.db");
@@ -70,7 +78,7 @@ TEST(DriverOptions, ValuesLandInTheirFields)
     EXPECT_EQ(o.serverPort, 9000);
     EXPECT_FALSE(o.replay());
     EXPECT_EQ(o.recordPath, "r.json");
-    EXPECT_EQ(o.moduloAtiv, -81);
+    EXPECT_EQ(o.moduloAtiv, 81);
     EXPECT_EQ(o.operatorName, ""); // an empty operator name is a valid setting
     EXPECT_EQ(o.locale, "en_US");
 
@@ -82,6 +90,29 @@ TEST(DriverOptions, ValuesLandInTheirFields)
     EXPECT_EQ(defaults.locale, "pt_BR");
 }
 
+TEST(DriverOptions, ServerListGivesTheFirstAndTheAlternates)
+{
+    DriverOptions o;
+    std::string error;
+    ASSERT_TRUE(driver::parseDriverOptions({"--db", "s.db", "--server", "a:1, [::1]:2,c:3"}, o, error)) << error;
+    EXPECT_EQ(o.serverHost, "a");
+    EXPECT_EQ(o.serverPort, 1);
+    ASSERT_EQ(o.alternateServers.size(), 2u);
+    EXPECT_EQ(o.alternateServers[0].text(), "[::1]:2");
+    EXPECT_EQ(o.alternateServers[1].text(), "c:3");
+}
+
+TEST(DriverOptions, RecordPathIsCheckedBeforeAnythingRuns)
+{
+    std::string error;
+    const std::string folder = testing::TempDir() + "driver_record_" + std::to_string(::getpid());
+    EXPECT_FALSE(driver::checkRecordPath(folder + "/missing/r.json", error));
+    EXPECT_NE(error.find("cannot write the recording to " + folder + "/missing/r.json"), std::string::npos) << error;
+    const std::string fine = folder + "_r.json";
+    EXPECT_TRUE(driver::checkRecordPath(fine, error)) << error;
+    EXPECT_FALSE(std::filesystem::exists(fine)); // only probed: written when the driver ends
+}
+
 TEST(DriverOptions, HostPort)
 {
     std::string host;
@@ -89,8 +120,10 @@ TEST(DriverOptions, HostPort)
     EXPECT_TRUE(driver::parseHostPort("127.0.0.1:8211", host, port));
     EXPECT_EQ(host, "127.0.0.1");
     EXPECT_EQ(port, 8211);
-    EXPECT_TRUE(driver::parseHostPort("[::1]:5", host, port)); // the last colon separates the port
-    EXPECT_EQ(host, "[::1]");
+    EXPECT_TRUE(driver::parseHostPort("[::1]:5", host, port));
+    EXPECT_EQ(host, "::1");
+    EXPECT_EQ(port, 5);
+    EXPECT_FALSE(driver::parseHostPort("::1:5", host, port)); // an IPv6 address needs its brackets
     EXPECT_FALSE(driver::parseHostPort(":8211", host, port));
     EXPECT_FALSE(driver::parseHostPort("host:", host, port));
     EXPECT_FALSE(driver::parseHostPort("host:-1", host, port));

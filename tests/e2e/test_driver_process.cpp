@@ -56,6 +56,8 @@ TEST_F(DriverProcessTest, BadCommandLinesEndWithUsage)
         {{driver, "--db", s_dir->file("missing.db")}, "database file not found"},
         {{driver, "--db", s_db, "--replay", s_dir->file("missing.json")}, "cannot read the replay file"},
         {{driver, "--db", s_db, "--locale", "xx_YY"}, "Unknown locale"},
+        {{driver, "--db", s_db, "--record", s_dir->file("no/such/folder/r.json")}, "cannot write the recording"},
+        {{driver, "--db", s_db, "--module-ativo", "-1"}, "from 0 to 9999"},
     };
     for (const Case &c : cases) {
         std::string output;

@@ -2,6 +2,9 @@
 // suite database, the main window's launch path, and the executable itself run as a process.
 
 #include "platform/hostlib/hooks.h"
+#include "platform/hostlib/routines.h"
+#include "platform/hostlib/settings.h"
+#include "platform/protocol/rpcserver.h"
 #include "platform/suite/costparamsdialog.h"
 #include "platform/suite/mainwindow.h"
 #include "platform/suite/suiteoptions.h"
@@ -14,6 +17,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -86,6 +90,19 @@ TEST_F(SuiteOptionsTest, CommandLineOverridesTheIniFile)
     EXPECT_TRUE(o.batch);
 }
 
+TEST_F(SuiteOptionsTest, SeveralServersFromTheCommandLineOrTheIniFile)
+{
+    const SuiteOptions o = ParseOptions(args({"--server", "a:8211,[::1]:8212, b:8213"}), "/nao/existe");
+    EXPECT_EQ(o.settings.serverHost, "a");
+    EXPECT_EQ(o.settings.serverPort, 8211);
+    EXPECT_EQ(o.settings.alternateServers,
+              (std::vector<tk::ServerAddress>{{"::1", 8212}, {"b", 8213}}));
+    writeFile(ini, "[Server]\nHost=ignorado\nAddress=c:1,d:2\n");
+    const SuiteOptions fromIni = ParseOptions(args({"--config", ini.toUtf8().constData()}), "/nao/existe");
+    EXPECT_EQ(fromIni.settings.serverHost, "c");
+    EXPECT_EQ(fromIni.settings.alternateServers, (std::vector<tk::ServerAddress>{{"d", 2}}));
+}
+
 TEST_F(SuiteOptionsTest, DefaultIniBesideTheExecutable)
 {
     const SuiteOptions o = ParseOptions(args({}), dir.path().toStdString());
@@ -101,8 +118,9 @@ TEST_F(SuiteOptionsTest, BadOptionsAreClearErrors)
     struct Case { QStringList arguments; const char *fragment; };
     const Case cases[] = {
         {args({"--server", "servidor"}), "HOST:PORTA"},
-        {args({"--server", "servidor:0"}), "Porta do servidor inválida"},
-        {args({"--server", "servidor:70000"}), "Porta do servidor inválida"},
+        {args({"--server", "servidor:0"}), "invalid port"},
+        {args({"--server", "servidor:70000"}), "invalid port"},
+        {args({"--server", "a:1,servidor"}), "HOST:PORTA[,HOST:PORTA...]: 'servidor' is not HOST:PORT"},
         {args({"--server", ":8211"}), "HOST:PORTA"},
         {args({"--module-ativo", "vinte"}), "--module-ativo deve ser um número inteiro"},
         {args({"--config", "/nao/existe/suite.ini"}), "Arquivo de configuração não encontrado"},
@@ -275,6 +293,35 @@ TEST(SuiteMainWindow, AModuleErrorIsShownAndTheSuiteKeepsRunning)
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.LaunchModule("KPV/1", tk::Variant())) << "a bad code is an error, not a crash";
     EXPECT_EQ(errors.Messages().size(), 2u);
+}
+
+// The status bar names the server that answers: here the second of the list, the first being down.
+TEST(SuiteMainWindow, TheStatusBarShowsTheServerThatAnswers)
+{
+    wire::RpcServer server(wire::RpcServer::Options{});
+    server.registerMethod("GetEcho", [](const tk::VariantArray &a) { return tk::Variant(a); });
+    const uint16_t port = server.start();
+    host::Settings settings = host::GetSettings();
+    const host::Settings saved = settings;
+    settings.serverHost = "127.0.0.1";
+    settings.serverPort = 9; // nothing listens there
+    settings.alternateServers = {{"127.0.0.1", port}};
+    host::SetSettings(settings);
+
+    MainWindow window;
+    auto *label = window.findChild<QLabel *>("lblServidorAtivo");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "");
+    tk::TNetConnection connection;
+    connection.BeforeConnect = [](tk::TNetConnection &c) {
+        c.Host = host::WebURL();
+        c.Port = host::WebPort();
+    };
+    host::AttachServerList(connection);
+    EXPECT_EQ(connection.Call("GetEcho", {"oi"}), tk::Variant(tk::VariantArray{"oi"}));
+    EXPECT_EQ(label->text().toStdString(), "Respondendo: 127.0.0.1:" + std::to_string(port));
+    EXPECT_EQ(host::AnsweringServer(), "127.0.0.1:" + std::to_string(port));
+    host::SetSettings(saved);
 }
 
 // --- The executable -----------------------------------------------------------------------------

@@ -288,6 +288,7 @@ TEST(TNetConnection, PeersThatBreakTheProtocol)
              s.shutdownAndDrain(kWaitMs);
          },
          "ao chamar Echo: protocol error: frame of 2000 bytes exceeds the limit of 1024 bytes"},
+        // The server did not run the call: it is tried once more (this peer then never answers).
         {"closes the call with an error frame",
          [&](wire::Socket &s) {
              ScriptedPeer::acceptHello(s);
@@ -295,7 +296,7 @@ TEST(TNetConnection, PeersThatBreakTheProtocol)
              s.sendAll(wire::encodeErrorFrame("bad frame: whatever"), within());
              s.shutdownAndDrain(kWaitMs);
          },
-         "ao chamar Echo: the server closed the connection: bad frame: whatever"},
+         "(antes: 127.0.0.1:"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -303,6 +304,7 @@ TEST(TNetConnection, PeersThatBreakTheProtocol)
         TNetConnection connection;
         connection.Port = peer.port;
         connection.MaxFrameBytes = 1024;
+        connection.ConnectTimeoutMs = 300;
         const std::string text = failureText([&] { connection.Call("Echo", {}); });
         EXPECT_TRUE(contains(text, "ENetError: Falha de comunicação com o servidor 127.0.0.1:")) << text;
         EXPECT_TRUE(contains(text, c.error)) << text;
@@ -321,6 +323,148 @@ TEST(TNetConnection, ArgumentsThatCannotBeSentLeaveTheConnectionUsable)
         << text;
     EXPECT_TRUE(connection.Connected());
     EXPECT_EQ(connection.Call("Echo", {"Almoço"}), Variant(VariantArray{"Almoço"}));
+}
+
+// A peer that serves `calls` calls on each of `connections` connections, answering each with
+// answer(request), and records every request it received.
+class CountingPeer
+{
+public:
+    using Script = std::function<void(wire::Socket &, int connection)>;
+    explicit CountingPeer(Script script, int connections = 1)
+    {
+        for (int i = 0; i < connections; ++i)
+            m_peers.push_back(std::make_unique<ScriptedPeer>([script, i](wire::Socket &s) { script(s, i); }));
+    }
+    uint16_t port(int i = 0) const { return m_peers.at(static_cast<size_t>(i))->port; }
+
+private:
+    std::vector<std::unique_ptr<ScriptedPeer>> m_peers;
+};
+
+TEST(ServerAddresses, ParseHostPortListsAndIpv6)
+{
+    std::string error;
+    const auto list = tk::ParseServerList(" 127.0.0.1:8211, servidor:9000 ,[::1]:8212", error);
+    ASSERT_TRUE(list) << error;
+    ASSERT_EQ(list->size(), 3u);
+    EXPECT_EQ((*list)[1], (tk::ServerAddress{"servidor", 9000}));
+    EXPECT_EQ((*list)[2].host, "::1");
+    EXPECT_EQ((*list)[2].text(), "[::1]:8212");
+    EXPECT_TRUE(tk::ParseServerAddress("[::]:0", error, true));
+    struct Bad { const char *text; const char *error; };
+    for (const Bad &bad : {Bad{"servidor", "is not HOST:PORT"}, Bad{":8211", "has no host"},
+                           Bad{"a:0", "invalid port"}, Bad{"a:65536", "invalid port"}, Bad{"a:12x", "invalid port"},
+                           Bad{"::1:8211", "in brackets"}, Bad{"[::1]8211", "is not [IPV6]:PORT"},
+                           Bad{"a:1,", "is not HOST:PORT"}, Bad{"a:1,a:1", "listed twice"}}) {
+        SCOPED_TRACE(bad.text);
+        error.clear();
+        EXPECT_FALSE(tk::ParseServerList(bad.text, error));
+        EXPECT_TRUE(contains(error, bad.error)) << error;
+    }
+}
+
+TEST(ServerAddresses, OnlyKnownReadsCountAsRepeatable)
+{
+    EXPECT_FALSE(tk::IsWritingCall("GetProduto", {"0001"}));
+    EXPECT_FALSE(tk::IsWritingCall("GetTrabCusto", {"0001", false}));
+    EXPECT_TRUE(tk::IsWritingCall("GetTrabCusto", {"0001", true}));
+    EXPECT_TRUE(tk::IsWritingCall("GetTrabCusto", {"0001", int32_t(-1)}));
+    EXPECT_TRUE(tk::IsWritingCall("GetTrabCusto", {}));
+    EXPECT_TRUE(tk::IsWritingCall("DelConsplan", {"AAAAAAAAAA", "0001"}));
+    EXPECT_TRUE(tk::IsWritingCall("Echo", {}));
+}
+
+TEST(TNetConnectionFailover, AServerThatCannotBeReachedIsPassedOver)
+{
+    TestServer second;
+    const uint16_t dead = unusedPort();
+    TNetConnection connection;
+    connection.Port = dead;
+    connection.Alternates = {{"127.0.0.1", second.port}};
+    std::vector<std::string> connectedTo;
+    connection.AfterConnect = [&](TNetConnection &c) { connectedTo.push_back(c.ConnectedTo()); };
+    EXPECT_EQ(connection.Call("Echo", {"um"}), Variant(VariantArray{"um"}));
+    EXPECT_EQ(connectedTo, std::vector<std::string>{"127.0.0.1:" + std::to_string(second.port)});
+    // The server that answered is tried first on the next connection.
+    connection.Close();
+    connection.Open();
+    EXPECT_EQ(connectedTo.size(), 2u);
+    EXPECT_EQ(connectedTo.back(), "127.0.0.1:" + std::to_string(second.port));
+
+    // None reachable: one error naming every server and why.
+    second.server->stop();
+    connection.Close();
+    const std::string text = failureText([&] { connection.Call("Echo", {}); });
+    EXPECT_TRUE(contains(text, "ENetError: Falha de comunicação com os servidores 127.0.0.1:")) << text;
+    EXPECT_TRUE(contains(text, "127.0.0.1:" + std::to_string(dead) + ": connection refused")) << text;
+    EXPECT_TRUE(contains(text, "ao chamar Echo")) << text;
+}
+
+// A read whose connection breaks after the request was written goes once to the next server; a
+// writing call is not sent again and the user sees the failure.
+TEST(TNetConnectionFailover, ReadsAreResentOnceWritesNever)
+{
+    std::atomic<int> received{0};
+    const auto dropAfterRequest = [&](wire::Socket &s, int) {
+        ScriptedPeer::acceptHello(s);
+        ScriptedPeer::readRequest(s);
+        ++received;
+        s.close();
+    };
+    {
+        CountingPeer breaking(dropAfterRequest);
+        TestServer healthy;
+        healthy.server->registerMethod("GetEcho", [](const VariantArray &args) { return Variant(args); });
+        TNetConnection connection;
+        connection.Port = breaking.port();
+        connection.Alternates = {{"127.0.0.1", healthy.port}};
+        EXPECT_EQ(connection.Call("GetEcho", {"lido"}), Variant(VariantArray{"lido"}));
+        EXPECT_EQ(received, 1);
+        EXPECT_EQ(connection.ConnectedTo(), "127.0.0.1:" + std::to_string(healthy.port));
+    }
+    for (const char *method : {"DelConsplan", "GetTrabCusto"}) {
+        SCOPED_TRACE(method);
+        received = 0;
+        CountingPeer breaking(dropAfterRequest);
+        TestServer healthy;
+        TNetConnection connection;
+        connection.Port = breaking.port();
+        connection.Alternates = {{"127.0.0.1", healthy.port}};
+        const std::string text = failureText([&] { connection.Call(method, {"AAAAAAAAAA", true}); });
+        EXPECT_TRUE(contains(text, "ENetError: Falha de comunicação com o servidor 127.0.0.1:"
+                                       + std::to_string(breaking.port()) + " ao chamar " + method))
+            << text;
+        EXPECT_EQ(received, 1);
+        EXPECT_TRUE(healthy.log().empty()) << "a writing call reached the second server";
+    }
+    // Both servers break: the read is sent twice in all, never a third time.
+    received = 0;
+    CountingPeer both(dropAfterRequest, 2);
+    TNetConnection connection;
+    connection.Port = both.port(0);
+    connection.Alternates = {{"127.0.0.1", both.port(1)}};
+    connection.ConnectTimeoutMs = 300;
+    const std::string text = failureText([&] { connection.Call("GetParams", {"0001"}); });
+    EXPECT_TRUE(contains(text, "(antes: 127.0.0.1:" + std::to_string(both.port(0)))) << text;
+    EXPECT_EQ(received, 2);
+}
+
+// A connection the server closed while it was idle is replaced before the call is written, so
+// even a writing call goes through without the user seeing anything.
+TEST(TNetConnectionFailover, AConnectionClosedWhileIdleIsReopenedTransparently)
+{
+    wire::RpcServer::Options options;
+    options.idleTimeoutMs = 100;
+    TestServer server(options);
+    TNetConnection connection;
+    connection.Port = server.port;
+    int connects = 0;
+    connection.AfterConnect = [&](TNetConnection &) { ++connects; };
+    EXPECT_EQ(connection.Call("Echo", {"1"}), Variant(VariantArray{"1"}));
+    ASSERT_TRUE(protocol_test::eventually([&] { return server.server->connectionCount() == 0; }));
+    EXPECT_EQ(connection.Call("Echo", {"2"}), Variant(VariantArray{"2"}));
+    EXPECT_EQ(connects, 2);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The RPC server over real loopback sockets: calls, errors, refused handshakes, broken frames,
 // clients that vanish, many clients at once, and stopping with clients connected.
 
+#include "platform/protocol/netconnection.h"
 #include "platform/protocol/rpcserver.h"
 #include "tests/protocol/protocol_test_support.h"
 
@@ -62,8 +63,8 @@ TEST(RpcServer, FailedCallsAnswerAnErrorAndKeepTheConnection)
         {"Fail", {}, "boom: falhou"},
         {"Nope", {int32_t(1)}, "unknown method 'Nope'"},
         {"ThrowInt", {}, "unknown error"},
-        {"BadUtf8", {}, "cannot send the result of BadUtf8: string value is not valid UTF-8"},
-        {"Big", {int32_t(5000)}, "result of Big too large: 5011 bytes exceed the limit of 4096 bytes"},
+        {"BadUtf8", {}, "cannot send the result: string value is not valid UTF-8"},
+        {"Big", {int32_t(5000)}, "result too large: 5011 bytes exceed the limit of 4096 bytes"},
     };
     uint32_t id = 1;
     for (const auto &c : cases) {
@@ -201,6 +202,7 @@ TEST(RpcServer, ReadTimeoutClosesAConnectionStalledInsideAFrame)
 {
     wire::RpcServer::Options options;
     options.readTimeoutMs = 150;
+    options.handshakeTimeoutMs = 150;
     TestServer server(options);
 
     RawClient stalled(server.port);
@@ -298,25 +300,103 @@ TEST(RpcServer, SeveralClientsAtOnceEachGetTheirOwnAnswers)
     }
 }
 
-TEST(RpcServer, RefusesConnectionsBeyondTheLimit)
+// At the limit a new connection takes the place of the one idle longest; it is refused only when
+// every connection is in a call.
+TEST(RpcServer, ANewConnectionBeyondTheLimitReplacesTheLongestIdle)
 {
     wire::RpcServer::Options options;
     options.maxConnections = 2;
     TestServer server(options);
-    auto first = std::make_unique<RawClient>(server.port);
-    first->handshake();
+    RawClient first(server.port);
+    first.handshake();
     RawClient second(server.port);
     second.handshake();
+    EXPECT_TRUE(second.call("Echo", {}).ok); // first is now the one idle longest
 
     RawClient third(server.port);
-    third.send(wire::encodeHello());
-    EXPECT_EQ(third.expectErrorAndClose(), "too many connections (limit 2)");
+    third.handshake();
+    EXPECT_TRUE(third.call("Echo", {}).ok);
+    EXPECT_EQ(first.expectErrorAndClose(), "closed to make room for a new connection (limit 2)");
+    EXPECT_TRUE(second.call("Echo", {}).ok);
 
-    first.reset();
-    ASSERT_TRUE(eventually([&] { return server.server->connectionCount() < 2; }));
+    // Both in a call: nobody can be evicted, and the newcomer is told why.
+    second.send(wire::encodeRequest({7, "Slow", {}}));
+    third.send(wire::encodeRequest({7, "Slow", {}}));
+    ASSERT_TRUE(server.gate.waitEntered(2));
     RawClient fourth(server.port);
-    fourth.handshake();
-    EXPECT_TRUE(fourth.call("Echo", {}).ok);
+    fourth.send(wire::encodeHello());
+    EXPECT_EQ(fourth.expectErrorAndClose(), "too many connections (limit 2)");
+    server.gate.open();
+    ASSERT_TRUE(second.read());
+    ASSERT_TRUE(third.read());
+}
+
+// 64 idle connections and as many that never said hello: a normal client still gets straight in,
+// and every idle client's next call reconnects without an error.
+TEST(RpcServer, IdleAndHalfOpenConnectionsNeverLockANewClientOut)
+{
+    wire::RpcServer::Options options;
+    options.handshakeTimeoutMs = 60000;
+    options.idleTimeoutMs = 60000; // only the limit is at work here
+    TestServer server(options);
+    std::vector<std::unique_ptr<tk::TNetConnection>> idle;
+    for (int i = 0; i < options.maxConnections; ++i) {
+        idle.push_back(std::make_unique<tk::TNetConnection>());
+        idle.back()->Port = server.port;
+        idle.back()->Open();
+    }
+    std::vector<std::unique_ptr<RawClient>> silent;
+    for (int i = 0; i < options.maxConnections; ++i)
+        silent.push_back(std::make_unique<RawClient>(server.port));
+    EXPECT_LE(server.server->connectionCount(), options.maxConnections);
+
+    tk::TNetConnection newcomer;
+    newcomer.Port = server.port;
+    EXPECT_EQ(newcomer.Call("Echo", {"entrou"}), Variant(VariantArray{"entrou"}));
+    for (auto &client : idle)
+        EXPECT_EQ(client->Call("Echo", {"de volta"}), Variant(VariantArray{"de volta"}));
+    EXPECT_TRUE(server.logContains("closed to make room"));
+}
+
+// A short idle timeout frees the slots by itself, and the handshake timeout drops a silent client.
+TEST(RpcServer, IdleAndHandshakeTimeoutsCloseWaitingConnections)
+{
+    wire::RpcServer::Options options;
+    options.handshakeTimeoutMs = 100;
+    options.idleTimeoutMs = 150;
+    TestServer server(options);
+    RawClient silent(server.port);
+    RawClient idle(server.port);
+    idle.handshake();
+    EXPECT_TRUE(contains(silent.expectErrorAndClose(), "no hello: timed out after 100 ms"));
+    EXPECT_TRUE(contains(idle.expectErrorAndClose(), "timed out after 150 ms"));
+    EXPECT_TRUE(eventually([&] { return server.server->connectionCount() == 0; }));
+}
+
+// IPv6: the loopback and the any-address, reached by a client that names the host as [::1].
+TEST(RpcServer, ListensOnIpv6Addresses)
+{
+    for (const char *host : {"::1", "::"}) {
+        SCOPED_TRACE(host);
+        wire::RpcServer::Options options;
+        options.host = host;
+        wire::RpcServer server(options);
+        server.registerMethod("Echo", [](const VariantArray &args) { return Variant(args); });
+        uint16_t port = 0;
+        try {
+            port = server.start();
+        } catch (const tk::Exception &e) {
+            GTEST_SKIP() << "no IPv6 here: " << e.what();
+        }
+        std::string error;
+        const auto address = tk::ParseServerAddress("[::1]:" + std::to_string(port), error);
+        ASSERT_TRUE(address) << error;
+        tk::TNetConnection client;
+        client.Host = address->host;
+        client.Port = address->port;
+        EXPECT_EQ(client.Call("Echo", {"v6"}), Variant(VariantArray{"v6"}));
+        EXPECT_EQ(client.ConnectedTo(), "[::1]:" + std::to_string(port));
+    }
 }
 
 TEST(RpcServer, StopDoesNotHangWithClientsConnected)

@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <fstream>
+#include <thread>
+
 using namespace servertest;
 
 namespace {
@@ -21,12 +25,29 @@ protected:
     {
         auto c = db::Connection::open(file.path());
         buildTinyKitchen(*c, idComCusPerc());
-        service = std::make_unique<appsrv::CostService>(file.path());
+        appsrv::CostServiceOptions options;
+        options.log = [this](const std::string &line) { log.push_back(line); };
+        service = std::make_unique<appsrv::CostService>(file.path(), options);
     }
     virtual std::string idComCusPerc() const { return "T"; }
     tk::Variant call(const std::string &method, const tk::VariantArray &args) { return service->call(method, args); }
 
+    // The log line of the reference that a user's text ends with; empty when there is none.
+    std::string logOf(const std::string &userText) const
+    {
+        const std::string marker = "(referência ";
+        const size_t at = userText.rfind(marker);
+        if (at == std::string::npos)
+            return {};
+        const std::string reference = userText.substr(at + marker.size(), 8);
+        for (const std::string &line : log)
+            if (line.rfind("erro " + reference + " ", 0) == 0)
+                return line;
+        return {};
+    }
+
     TempDb file{"tiny"};
+    std::vector<std::string> log;
     std::unique_ptr<appsrv::CostService> service;
 };
 
@@ -330,20 +351,57 @@ TEST_F(TinyKitchen, CostOriginOfQuotesAndCostRows)
     EXPECT_TRUE(cell(call("GetOrigemCusto", {"0002", "P2", 1, D(2026, 3, 5)})[2].packet(), 0, "CDFORNECED").isNull());
 
     // Failures travel inside the checked result.
-    struct Fail { tk::VariantArray args; const char *text; };
+    // A rule of the data is told as it is; a bad call gets a short text and a reference whose log
+    // line holds the detail.
+    struct Fail { tk::VariantArray args; const char *text; const char *logged; };
     const Fail fails[] = {
-        {{"0002", "P3", 44, D(2026, 3, 5)}, "sem custo"},
-        {{"0002", "XX", 44, D(2026, 3, 5)}, "não encontrado"},
-        {{"0002", "P1", "44", D(2026, 3, 5)}, "argument 3 (CdTipoCusto) must be an integer, got string"},
-        {{"0002", "P1"}, "expected 4 arguments, got 2"},
+        {{"0002", "P3", 44, D(2026, 3, 5)}, "Produto 'P3' sem custo do tipo 44 na filial '0002' em 05/03/2026", ""},
+        {{"0002", "XX", 44, D(2026, 3, 5)}, "Produto 'XX' não encontrado", ""},
+        {{"0002", "P1", "44", D(2026, 3, 5)}, "argumento 3 (CdTipoCusto) inválido (referência ",
+         "GetOrigemCusto: argument 3 (CdTipoCusto) must be an integer, got string"},
+        {{"0002", "P1"}, "número de argumentos errado: esperados 4, recebidos 2 (referência ",
+         "GetOrigemCusto: expected 4 arguments, got 2"},
     };
     for (const Fail &f : fails) {
         const tk::Variant v = call("GetOrigemCusto", f.args);
         ASSERT_EQ(v.size(), 3u);
         EXPECT_EQ(v[0], tk::Variant(false));
-        EXPECT_NE(v[1].asString().find(f.text), std::string::npos) << v[1].asString();
+        const std::string text = v[1].asString();
+        EXPECT_EQ(text.rfind(f.text, 0), 0u) << text;
+        const std::string line = logOf(text);
+        EXPECT_EQ(line.empty(), *f.logged == 0) << line;
+        EXPECT_NE(line.find(f.logged), std::string::npos) << line;
         EXPECT_TRUE(v[2].isNull());
     }
+}
+
+// A database failure: the user reads a short text with a reference, never SQL; the log line of that
+// reference holds the statement and the database's own words.
+TEST_F(TinyKitchen, DatabaseFailuresReachTheUserAsAReference)
+{
+    db::Connection::open(file.path())->exec("DROP TABLE CUSTPADR");
+    try {
+        call("GetCustoPadrao", {"0001", "001", D(2026, 3, 1)});
+        ADD_FAILURE() << "no error";
+    } catch (const appsrv::UserError &e) {
+        const std::string text = e.what();
+        EXPECT_EQ(text.rfind("Falha no banco de dados (referência ", 0), 0u) << text;
+        EXPECT_EQ(text.find("SELECT"), std::string::npos) << text;
+        EXPECT_EQ(text.find("GetCustoPadrao"), std::string::npos) << text;
+        const std::string line = logOf(text);
+        EXPECT_NE(line.find("GetCustoPadrao: "), std::string::npos) << line;
+        EXPECT_NE(line.find("CUSTPADR"), std::string::npos) << line;
+    }
+    // Two failures, two references.
+    std::string first, second;
+    for (std::string *text : {&first, &second}) {
+        try {
+            call("GetCustoPadrao", {"0001", "001", D(2026, 3, 1)});
+        } catch (const appsrv::UserError &e) {
+            *text = e.what();
+        }
+    }
+    EXPECT_NE(first, second);
 }
 
 TEST_F(TinyKitchen, WorkSetLife)
@@ -423,6 +481,49 @@ TEST_F(TinyKitchen, StaleWorkSetsAreRemoved)
     EXPECT_EQ(call("DelConsplan", {old2, "0001"}).asString(), "");
 }
 
+// Another server over the same database cleans up while this one writes and reads its sets: only
+// the stale set goes, the fresh ones stay readable from either server, and no call fails.
+TEST_F(TinyKitchen, CleanUpOfAnotherServerIsSafeWhileThisOneWorks)
+{
+    auto other = std::make_shared<appsrv::CostService>(file.path());
+    const std::string stale = call("GetTrabCusto", trabCustoArgs())[0].asString();
+    db::Connection::open(file.path())
+        ->execute("UPDATE TRABCUSTO SET DTCRIACAO = '2020-01-01 00:00:00' WHERE CDCHAVETRAB = :K", {{"K", stale}});
+    std::atomic<bool> done{false};
+    std::atomic<int64_t> removed{0};
+    std::string cleanerError;
+    std::thread cleaner([&] {
+        try {
+            while (!done)
+                removed += other->cleanupStaleWorkSets();
+        } catch (const std::exception &e) {
+            cleanerError = e.what();
+        }
+    });
+    std::vector<std::string> keys;
+    std::string error;
+    try {
+        for (int i = 0; i < 8; ++i) {
+            const std::string key = call("GetTrabCusto", trabCustoArgs())[0].asString();
+            keys.push_back(key);
+            const tk::VariantArray read{key, "0001", "0002", "001", 44, D(2026, 3, 1), D(2026, 3, 31), D(2026, 3, 1),
+                                        false};
+            if (other->call("GetProdCotDesatu", read).packet().rows.size() != 1)
+                error = "the other server does not see " + key;
+        }
+    } catch (const std::exception &e) {
+        error = e.what();
+    }
+    done = true;
+    cleaner.join();
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(cleanerError, "");
+    EXPECT_EQ(removed, 1);
+    EXPECT_NE(other->call("DelConsplan", {stale, "0001"}).asString(), "");
+    for (const std::string &key : keys)
+        EXPECT_EQ(other->call("DelConsplan", {key, "0001"}), tk::Variant("")) << key;
+}
+
 TEST_F(TinyKitchen, CleanerThreadRemovesStaleSetsAndStops)
 {
     appsrv::CostServiceOptions options;
@@ -447,7 +548,10 @@ TEST_F(TinyKitchen, WorkSetWriteFailureIsTheKeySlotText)
     const tk::Variant r = call("GetTrabCusto", trabCustoArgs());
     const std::string text = r[0].asString();
     EXPECT_NE(text.size(), 10u);
-    EXPECT_NE(text.find("disco cheio"), std::string::npos) << text;
+    EXPECT_EQ(text.rfind("Erro ao gravar o conjunto de trabalho: Falha no banco de dados (referência ", 0), 0u)
+        << text;
+    // The database's own words are in the log, under the reference the user sees.
+    EXPECT_NE(logOf(text).find("disco cheio [INSERT INTO TRABCUSTO"), std::string::npos) << logOf(text);
     // The daily table still arrives.
     EXPECT_EQ(r[1].packet().rows.size(), 31u);
     EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM CONSPLAN").rows[0][0], tk::Variant(0));
@@ -460,6 +564,24 @@ TEST(CostServiceStart, RefusesMissingOrForeignDatabases)
     TempDb empty("foreign");
     db::Connection::open(empty.path())->exec("CREATE TABLE X (A INTEGER)");
     EXPECT_THROW(appsrv::CostService{empty.path()}, db::SqlError);
+    // An empty file and a file of something else are refused without a byte written to them.
+    struct Foreign { const char *tag; std::string content; const char *error; };
+    for (const Foreign &f : {Foreign{"zero", "", "the file is empty"},
+                             Foreign{"text", "nome;valor\n1;2\n", "not an SQLite database"},
+                             Foreign{"short", "SQLite", "not an SQLite database"}}) {
+        SCOPED_TRACE(f.tag);
+        TempDb file(f.tag);
+        std::ofstream(file.path(), std::ios::binary) << f.content;
+        try {
+            appsrv::CostService service(file.path());
+            ADD_FAILURE() << "accepted";
+        } catch (const db::SqlError &e) {
+            EXPECT_NE(std::string(e.what()).find(f.error), std::string::npos) << e.what();
+        }
+        std::ifstream in(file.path(), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), f.content);
+        EXPECT_FALSE(std::filesystem::exists(file.path() + "-wal"));
+    }
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <mutex>
 #include <set>
 #include <sys/wait.h>
 #include <thread>
@@ -36,7 +37,12 @@ protected:
             db::generateDemoData(*c, db::DemoOptions{});
         }
         server = new wire::RpcServer(wire::RpcServer::Options{});
-        service = new std::shared_ptr<appsrv::CostService>(appsrv::registerCostMethods(*server, file->path()));
+        appsrv::CostServiceOptions options;
+        options.log = [](const std::string &line) {
+            std::lock_guard lock(logMutex);
+            log.push_back(line);
+        };
+        service = new std::shared_ptr<appsrv::CostService>(appsrv::registerCostMethods(*server, file->path(), options));
         port = server->start();
     }
     static void TearDownTestSuite()
@@ -60,6 +66,23 @@ protected:
                                      D(2026, 3, 1), "0002", write});
     }
 
+    // The server's log line of the reference that a user's text carries; empty when none.
+    static std::string logOf(const std::string &userText)
+    {
+        const std::string marker = "(referência ";
+        const size_t at = userText.rfind(marker);
+        if (at == std::string::npos)
+            return {};
+        const std::string prefix = "erro " + userText.substr(at + marker.size(), 8) + " ";
+        std::lock_guard lock(logMutex);
+        for (const std::string &line : log)
+            if (line.rfind(prefix, 0) == 0)
+                return line;
+        return {};
+    }
+
+    static inline std::mutex logMutex;
+    static inline std::vector<std::string> log;
     static TempDb *file;
     static wire::RpcServer *server;
     static std::shared_ptr<appsrv::CostService> *service;
@@ -331,8 +354,9 @@ TEST_F(DemoServer, WorkSetLifeOverTheSocket)
     EXPECT_EQ(call("GetParams", {"0001"}).size(), 2u);
 }
 
-// Every method rejects a wrong argument count and a wrong argument type with a clear text; checked
-// methods answer it inside their checked result.
+// Every method rejects a wrong argument count and a wrong argument type: the user reads which
+// argument, in Portuguese, with a reference; the server's log line of that reference says what was
+// wrong. Checked methods answer it inside their checked result.
 TEST_F(DemoServer, WrongArgumentsAreClearErrors)
 {
     const tk::Variant day = D(2026, 3, 4);
@@ -357,35 +381,48 @@ TEST_F(DemoServer, WrongArgumentsAreClearErrors)
         {"GetOrigemCusto", {"0002", "100001", 44, day}, 4, "argument 4 (price date) must be a date", true},
         {"DelConsplan", {"AAAAAAAAAA", "0001"}, 1, "argument 1 (ChaveTrabCusto) must be a string", false},
     };
-    auto expectError = [&](const char *method, const tk::VariantArray &args, bool checked, const std::string &text) {
+    // shown: what the user reads; logged: what the log line of its reference says.
+    auto expectError = [&](const char *method, const tk::VariantArray &args, bool checked, const std::string &shown,
+                           const std::string &logged) {
         SCOPED_TRACE(method);
+        std::string text;
         if (checked) {
             const tk::Variant r = call(method, args);
             ASSERT_EQ(r.size(), 3u);
             EXPECT_EQ(r[0], tk::Variant(false));
-            EXPECT_NE(r[1].asString().find(text), std::string::npos) << r[1].asString();
-            return;
+            text = r[1].asString();
+        } else {
+            try {
+                call(method, args);
+                ADD_FAILURE() << "no error";
+            } catch (const tk::ERemoteError &e) {
+                text = e.what();
+                // The method is named once, by the client.
+                EXPECT_EQ(text.rfind(std::string(method) + ": ", 0), 0u) << text;
+                EXPECT_EQ(text.find(method, 1), std::string::npos) << text;
+            }
         }
-        try {
-            call(method, args);
-            ADD_FAILURE() << "no error";
-        } catch (const tk::ERemoteError &e) {
-            EXPECT_NE(std::string(e.what()).find(text), std::string::npos) << e.what();
-        }
+        EXPECT_NE(text.find(shown + " (referência "), std::string::npos) << text;
+        const std::string line = logOf(text);
+        EXPECT_NE(line.find(std::string(method) + ": " + logged), std::string::npos) << text << " / " << line;
     };
     for (const Case &c : cases) {
+        const std::string count = std::to_string(c.good.size());
         tk::VariantArray fewer = c.good;
         fewer.pop_back();
         expectError(c.method, fewer, c.checked,
-                    std::string(c.method) + ": expected " + std::to_string(c.good.size()) + " arguments, got "
-                        + std::to_string(fewer.size()));
+                    "número de argumentos errado: esperados " + count + ", recebidos " + std::to_string(fewer.size()),
+                    "expected " + count + " arguments, got " + std::to_string(fewer.size()));
         tk::VariantArray more = c.good;
         more.push_back(tk::Variant());
-        expectError(c.method, more, c.checked, "arguments, got " + std::to_string(more.size()));
+        expectError(c.method, more, c.checked, "recebidos " + std::to_string(more.size()),
+                    "expected " + count + " arguments, got " + std::to_string(more.size()));
         tk::VariantArray wrong = c.good;
         wrong[c.badPosition - 1] = wrong[c.badPosition - 1].type() == tk::VarType::String ? tk::Variant(1.5)
                                                                                          : tk::Variant("x");
-        expectError(c.method, wrong, c.checked, c.badText);
+        const std::string badText = c.badText;
+        expectError(c.method, wrong, c.checked, "argumento " + badText.substr(9, badText.find(')') - 8) + " inválido",
+                    c.badText);
     }
     // The client's other encodings are accepted: a date as a double or an integer, a flag as -1.
     EXPECT_EQ(call("GetProduto", {"0001", "001", tk::EncodeDate(2026, 3, 4), 44, -1,
@@ -393,11 +430,13 @@ TEST_F(DemoServer, WrongArgumentsAreClearErrors)
               call("GetProduto", {"0001", "001", day, 44, true, day, day, "0002"}).packet().rows.size());
     // Out-of-range values are refused, not guessed.
     expectError("GetTrabCusto", {"0001", "001", D(2026, 3, 31), D(2026, 3, 1), 44, "op", false, day, "0002", false},
-                false, "argument 4 (last) is before the first day");
+                false, "argumento 4 (last) inválido", "argument 4 (last) is before the first day");
     expectError("GetRealizado", {"0001", "001", tk::Variant(1e12), 1, false, day, "0002"}, false,
-                "argument 3 (first) is not a valid date");
-    expectError("GetRealizado", {"0001", "001", day, 1, 2, day, "0002"}, false, "must be a boolean, got the integer 2");
-    expectError("GetConsServ", {"0001", "001", day, 44, "9", day, "0002"}, false, "must be \"1\" to \"8\"");
+                "argumento 3 (first) inválido", "argument 3 (first) is not a valid date");
+    expectError("GetRealizado", {"0001", "001", day, 1, 2, day, "0002"}, false, "argumento 5 (IdRefeFixa) inválido",
+                "argument 5 (IdRefeFixa) must be a boolean, got the integer 2");
+    expectError("GetConsServ", {"0001", "001", day, 44, "9", day, "0002"}, false, "argumento 5 (day type) inválido",
+                "argument 5 (day type) must be \"1\" to \"8\"");
 }
 
 TEST_F(DemoServer, SeveralClientsAtOnceGetTheirOwnAnswers)
@@ -445,6 +484,168 @@ TEST_F(DemoServer, SeveralClientsAtOnceGetTheirOwnAnswers)
     EXPECT_EQ(distinct.size(), static_cast<size_t>(kClients * 3));
 }
 
+// An appserver process over a database URI, listening on a free loopback port; killed at the end.
+class AppServerProcess
+{
+public:
+    explicit AppServerProcess(const std::string &dbUri, std::vector<std::string> extra = {})
+    {
+        const char *binDir = std::getenv("COSTANALYSIS_BIN_DIR");
+        const std::string exe = std::string(binDir ? binDir : "bin") + "/appserver";
+        if (!std::filesystem::exists(exe))
+            throw std::runtime_error("no appserver executable at " + exe);
+        std::vector<std::string> args{exe, "--db", dbUri, "--listen", "127.0.0.1:0"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        int out[2];
+        if (pipe(out) != 0)
+            throw std::runtime_error("pipe");
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(out[1], 1);
+            const int devNull = open("/dev/null", O_WRONLY);
+            dup2(devNull, 2);
+            close(out[0]);
+            std::vector<char *> argv;
+            for (std::string &a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        std::string line;
+        for (int waited = 0; waited < 20000 && line.find('\n') == std::string::npos; waited += 50) {
+            pollfd p{out[0], POLLIN, 0};
+            if (poll(&p, 1, 50) > 0) {
+                char buffer[256];
+                const ssize_t n = read(out[0], buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                line.append(buffer, static_cast<size_t>(n));
+            }
+        }
+        close(out[0]);
+        const std::string prefix = "listening on 127.0.0.1:";
+        if (line.rfind(prefix, 0) != 0)
+            throw std::runtime_error("appserver did not start: " + line);
+        port = std::stoi(line.substr(prefix.size()));
+    }
+    ~AppServerProcess() { kill(); }
+    void kill()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+    }
+    int port = 0;
+
+private:
+    pid_t m_pid = -1;
+};
+
+// Two servers over one database answer alike in any interleaving: a work set made on one is read
+// and deleted on the other, keys never repeat, and a client whose server dies goes on with the
+// other one, its work set included.
+TEST(SeveralServers, AnyServerAnswersAnyCallOverOneDatabase)
+{
+    TempDb file("two_servers");
+    {
+        auto c = db::Connection::open(file.path());
+        db::createSchema(*c);
+        db::generateDemoData(*c, db::DemoOptions{});
+    }
+    const std::string uri = file.path(); // any database URI the servers accept
+    std::unique_ptr<AppServerProcess> a, b;
+    try {
+        a = std::make_unique<AppServerProcess>(uri);
+        b = std::make_unique<AppServerProcess>(uri);
+    } catch (const std::exception &e) {
+        GTEST_SKIP() << e.what();
+    }
+    auto client = [](int port) {
+        auto c = std::make_unique<tk::TNetConnection>();
+        c->Port = port;
+        c->TimeoutMs = 30000;
+        return c;
+    };
+    auto onA = client(a->port), onB = client(b->port);
+    const tk::VariantArray produto{"0001", "001", D(2026, 3, 10), 44, false, D(2026, 3, 10), D(2026, 3, 1), "0002"};
+    const tk::VariantArray consServ{"0001", "001", D(2026, 3, 10), 44, "3", D(2026, 3, 10), "0002"};
+    const tk::VariantArray cardapio{"0001", "001", D(2026, 3, 1)};
+    auto trabCusto = [](bool write) {
+        return tk::VariantArray{"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, "op", false, D(2026, 3, 1), "0002",
+                                write};
+    };
+    for (const auto &[method, args] : std::vector<std::pair<std::string, tk::VariantArray>>{
+             {"GetProduto", produto}, {"GetConsServ", consServ}, {"GetCardapio", cardapio},
+             {"GetTrabCusto", trabCusto(false)}}) {
+        SCOPED_TRACE(method);
+        EXPECT_EQ(onA->Call(method, args), onB->Call(method, args));
+    }
+
+    // A work set made on A is read and deleted on B.
+    const std::string key = onA->Call("GetTrabCusto", trabCusto(true))[0].asString();
+    ASSERT_EQ(key.size(), 10u) << key;
+    const tk::VariantArray cot{key, "0001", "0002", "001", 44, D(2026, 3, 1), D(2026, 3, 31), D(2026, 3, 1), false};
+    const tk::DataPacket fromA = onA->Call("GetProdCotDesatu", cot).packet();
+    EXPECT_FALSE(fromA.rows.empty());
+    EXPECT_EQ(onB->Call("GetProdCotDesatu", cot).packet(), fromA);
+    EXPECT_EQ(onB->Call("DelConsplan", {key, "0001"}), tk::Variant(""));
+    EXPECT_THROW(onA->Call("GetProdCotDesatu", cot), tk::ERemoteError);
+    EXPECT_NE(onA->Call("DelConsplan", {key, "0001"}).asString(), "");
+
+    // Interleaved: each client makes its sets on one server, reads them on the other and deletes
+    // them on either; nothing fails and no key repeats.
+    constexpr int kClients = 6, kRounds = 4;
+    std::vector<std::string> errors(kClients), keys(kClients);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kClients; ++t) {
+        threads.emplace_back([&, t] {
+            try {
+                auto first = client(t % 2 ? a->port : b->port), second = client(t % 2 ? b->port : a->port);
+                for (int round = 0; round < kRounds; ++round) {
+                    const std::string k = first->Call("GetTrabCusto", trabCusto(true))[0].asString();
+                    tk::VariantArray read = cot;
+                    read[0] = k;
+                    if (second->Call("GetProdCotDesatu", read).packet() != fromA)
+                        errors[t] = "work set read on the other server differs";
+                    if (second->Call("GetProduto", produto) != first->Call("GetProduto", produto))
+                        errors[t] = "ingredients differ between servers";
+                    if ((round % 2 ? first : second)->Call("DelConsplan", {k, "0001"}).asString() != "")
+                        errors[t] = "delete failed";
+                    keys[t] += k;
+                }
+            } catch (const std::exception &e) {
+                errors[t] = e.what();
+            }
+        });
+    }
+    for (auto &thread : threads)
+        thread.join();
+    std::set<std::string> distinct;
+    for (int t = 0; t < kClients; ++t) {
+        EXPECT_EQ(errors[t], "") << "client " << t;
+        for (size_t i = 0; i + 10 <= keys[t].size(); i += 10)
+            distinct.insert(keys[t].substr(i, 10));
+    }
+    EXPECT_EQ(distinct.size(), static_cast<size_t>(kClients * kRounds));
+
+    // Failover: A dies; a client that listed both goes on with B, and A's work set is still there.
+    tk::TNetConnection both;
+    both.Port = a->port;
+    both.Alternates = {{"127.0.0.1", b->port}};
+    const std::string kept = both.Call("GetTrabCusto", trabCusto(true))[0].asString();
+    ASSERT_EQ(kept.size(), 10u);
+    a->kill();
+    tk::VariantArray keptCot = cot;
+    keptCot[0] = kept;
+    EXPECT_EQ(both.Call("GetProdCotDesatu", keptCot).packet(), fromA);
+    EXPECT_EQ(both.ConnectedTo(), "127.0.0.1:" + std::to_string(b->port));
+    EXPECT_EQ(both.Call("DelConsplan", {kept, "0001"}), tk::Variant(""));
+}
+
 // The executable: prints its address, answers, logs each call, and stops on SIGTERM.
 TEST(AppServerExecutable, ServesAndStopsOnSigterm)
 {
@@ -488,12 +689,18 @@ TEST(AppServerExecutable, ServesAndStopsOnSigterm)
     }
     ASSERT_EQ(line.rfind("listening on 127.0.0.1:", 0), 0u) << line;
     const int port = std::stoi(line.substr(std::string("listening on 127.0.0.1:").size()));
+    std::string failed;
     {
         tk::TNetConnection c;
         c.Port = port;
         c.TimeoutMs = 10000;
         EXPECT_EQ(c.Call("GetComensPlan", {"0001", "001", D(2026, 3, 1)}), tk::Variant::array({true, "", 140.0}));
-        EXPECT_THROW(c.Call("GetParams", {}), tk::ERemoteError);
+        try {
+            c.Call("GetParams", {});
+            ADD_FAILURE() << "no error";
+        } catch (const tk::ERemoteError &e) {
+            failed = e.what();
+        }
     }
     kill(pid, SIGTERM);
     int status = -1;
@@ -517,7 +724,11 @@ TEST(AppServerExecutable, ServesAndStopsOnSigterm)
     close(err[0]);
     EXPECT_NE(log.find("GetComensPlan"), std::string::npos) << log;
     EXPECT_NE(log.find("GetParams"), std::string::npos) << log;
-    EXPECT_NE(log.find("expected 1 arguments"), std::string::npos) << log;
+    // The user read a reference; the log line of that reference holds the detail.
+    const size_t at = failed.find("(referência ");
+    ASSERT_NE(at, std::string::npos) << failed;
+    const std::string reference = failed.substr(at + std::string("(referência ").size(), 8);
+    EXPECT_NE(log.find("erro " + reference + " GetParams: expected 1 arguments, got 0"), std::string::npos) << log;
 }
 
 } // namespace

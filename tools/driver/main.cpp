@@ -27,6 +27,10 @@ int main(int argc, char **argv)
         std::cout << driver::driverUsage();
         return 0;
     }
+    if (!options.recordPath.empty() && !driver::checkRecordPath(options.recordPath, error)) {
+        std::cerr << "cost-driver: " << error << "\n";
+        return 2;
+    }
     // The window never needs a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

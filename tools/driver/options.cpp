@@ -2,25 +2,42 @@
 
 #include "tools/driver/command.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
 namespace driver {
 
 const char *driverUsage()
 {
-    return "usage: cost-driver --db FILE [--server HOST:PORT | --replay FILE] [--record FILE]\n"
+    return "usage: cost-driver --db FILE [--server HOST:PORT[,HOST:PORT...] | --replay FILE] [--record FILE]\n"
            "                   [--module-ativo N] [--operator NAME] [--locale NAME]\n"
            "Reads one command a line from standard input and answers each with one JSON line.\n";
 }
 
 bool parseHostPort(const std::string &text, std::string &host, int &port)
 {
-    const size_t colon = text.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 >= text.size())
+    std::string error;
+    const auto address = tk::ParseServerAddress(text, error);
+    if (!address)
         return false;
-    int value = 0;
-    if (!parseInt(text.substr(colon + 1), value) || value < 1 || value > 65535)
+    host = address->host;
+    port = address->port;
+    return true;
+}
+
+bool checkRecordPath(const std::string &path, std::string &error)
+{
+    const bool existed = std::filesystem::exists(path);
+    std::ofstream probe(path, std::ios::app);
+    if (!probe) {
+        error = "cannot write the recording to " + path + ": " + std::strerror(errno);
         return false;
-    host = text.substr(0, colon);
-    port = value;
+    }
+    probe.close();
+    if (!existed)
+        std::filesystem::remove(path); // written for real when the driver ends
     return true;
 }
 
@@ -50,17 +67,22 @@ bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out
         if (arg == "--db") {
             o.dbPath = value;
         } else if (arg == "--server") {
-            if (!parseHostPort(value, o.serverHost, o.serverPort)) {
-                error = "--server takes HOST:PORT, not '" + value + "'";
+            std::string why;
+            const auto list = tk::ParseServerList(value, why);
+            if (!list) {
+                error = "--server takes HOST:PORT[,HOST:PORT...]: " + why;
                 return false;
             }
+            o.serverHost = list->front().host;
+            o.serverPort = list->front().port;
+            o.alternateServers.assign(list->begin() + 1, list->end());
         } else if (arg == "--replay") {
             o.replayPath = value;
         } else if (arg == "--record") {
             o.recordPath = value;
         } else if (arg == "--module-ativo") {
-            if (!parseInt(value, o.moduloAtiv)) {
-                error = "--module-ativo takes a number, not '" + value + "'";
+            if (!parseInt(value, o.moduloAtiv) || o.moduloAtiv < 0 || o.moduloAtiv > 9999) {
+                error = "--module-ativo takes a number from 0 to 9999, not '" + value + "'";
                 return false;
             }
         } else if (arg == "--operator") {

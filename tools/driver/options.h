@@ -1,8 +1,10 @@
 #pragma once
 
 // The driver's command line:
-//   cost-driver --db FILE [--server HOST:PORT | --replay FILE] [--record FILE] [--module-ativo N]
-//               [--operator NAME] [--locale NAME]
+//   cost-driver --db FILE [--server HOST:PORT[,HOST:PORT...] | --replay FILE] [--record FILE]
+//               [--module-ativo N] [--operator NAME] [--locale NAME]
+
+#include "platform/protocol/netconnection.h"
 
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@ struct DriverOptions
     // The server to talk to. Neither: a real application server started in-process over dbPath.
     std::string serverHost;
     int serverPort = 0;
+    std::vector<tk::ServerAddress> alternateServers; // further servers of --server, in order
     std::string replayPath;
     std::string recordPath;
     int moduloAtiv = 0;
@@ -31,7 +34,11 @@ const char *driverUsage();
 // Parses the arguments after the program name. False with `error` for a bad command line.
 bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out, std::string &error);
 
-// "HOST:PORT" with a port from 1 to 65535.
+// "HOST:PORT" ("[IPV6]:PORT") with a port from 1 to 65535.
 bool parseHostPort(const std::string &text, std::string &host, int &port);
+
+// Fails with a message when the recording cannot be written to path (a missing folder, no right to
+// write): checked at start, so that a session is never run for a recording that is then lost.
+bool checkRecordPath(const std::string &path, std::string &error);
 
 } // namespace driver

@@ -101,6 +101,7 @@ Session::Session(const DriverOptions &options) : m_options(options)
     settings.dbPath = options.dbPath;
     settings.serverHost = host;
     settings.serverPort = m_port;
+    settings.alternateServers = options.alternateServers;
     settings.operatorName = options.operatorName;
     settings.moduloAtiv = options.moduloAtiv;
     settings.locale = options.locale;

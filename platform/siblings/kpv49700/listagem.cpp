@@ -2,6 +2,7 @@
 
 #include "platform/hostlib/busyindicator.h"
 #include "platform/hostlib/routines.h"
+#include "platform/hostlib/settings.h"
 #include "platform/protocol/netconnection.h"
 #include "platform/siblings/common/moduleargs.h"
 
@@ -75,6 +76,7 @@ tk::DataPacket FetchListing(const tk::Variant &args)
     tk::TNetConnection connection("netRelProdutos");
     connection.Host = host::WebURL();
     connection.Port = host::WebPort();
+    host::AttachServerList(connection);
     if (QCoreApplication::instance())
         host::AttachBusyPainting(connection);
     return FetchListing(request, connection);
