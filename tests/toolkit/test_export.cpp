@@ -140,7 +140,7 @@ TEST(ExportDataSet, VisibleFieldsWithValuesAndTexts)
     tk::CsvOptions point;
     point.separator = ',';
     point.decimalSeparator = '.';
-    EXPECT_EQ(tk::CsvText(sheet, point).substr(0, 64), "Data,Prato,Custo,Dobro\r\n16/03/2026,Arroz; branco,1234.12346,2468.25");
+    EXPECT_EQ(tk::CsvText(sheet, point).substr(0, 67), "Data,Prato,Custo,Dobro\r\n16/03/2026,Arroz; branco,1234.12346,2468.25");
 
     const tk::ExportSheet some = [&] {
         tk::ExportSheet only;
