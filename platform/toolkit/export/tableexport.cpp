@@ -249,8 +249,8 @@ namespace {
 
 std::string CsvCell(const ExportColumn &column, const ExportCell &cell, const CsvOptions &options)
 {
-    if (cell.null)
-        return column.kind == ExportKind::Text ? CsvField(cell.text, options.separator) : std::string();
+    if (cell.null) // empty, or a caption of a totals row
+        return CsvField(cell.text, options.separator);
     switch (column.kind) {
     case ExportKind::Number: return PlainNumberText(cell.number, column.displayFormat, options.decimalSeparator);
     case ExportKind::Date:
