@@ -15,6 +15,7 @@
 #include "platform/protocol/netconnection.h"
 #include "platform/toolkit/data/dataset.h"
 #include "platform/toolkit/data/datasource.h"
+#include "platform/toolkit/export/tableexport.h"
 #include "platform/toolkit/widgets/buttonflat.h"
 #include "platform/toolkit/widgets/canvas.h"
 #include "platform/toolkit/widgets/colors.h"
@@ -24,14 +25,24 @@
 #include "platform/toolkit/widgets/dbtext.h"
 #include "platform/toolkit/widgets/numberedit.h"
 #include "platform/toolkit/widgets/pagecontrol.h"
+#include "platform/toolkit/widgets/printframe.h"
 
 #include <functional>
 #include <initializer_list>
 #include <memory>
 
+class QAction;
+
 namespace kpv40206 {
 
 struct IngredientIndex; // the dish costing's, in menu/cardapio.cpp
+
+// A month export stopped by the user (Esc under the busy indicator).
+class EExportacaoCancelada : public tk::Exception
+{
+public:
+    using tk::Exception::Exception;
+};
 
 class TfrmCustoServ : public host::TfrmPadrParam
 {
@@ -110,6 +121,24 @@ public:
     void dbgCotDesatuKeyDown(tk::TDBGrid &grid, int &key, Qt::KeyboardModifiers shift);
     void sbtCustZeroClick();
 
+    // --- Export and print (window/exportacao) ----------------------------------------------------
+    // The month's sheets: parameters, the daily table with the month totals, then the dishes and
+    // ingredients and the consumption of every day, the realized list, the comparison and the two
+    // attention lists. Every day and page is visited with the window's own handlers; pages, day
+    // and dish are restored afterwards. progress(done, total) false cancels (EExportacaoCancelada).
+    std::vector<tk::ExportSheet> PlanilhasDoMes(const std::function<bool(int, int)> &progress = {});
+    tk::ExportSheet PlanilhaParametros() const;
+    tk::ExportSheet PlanilhaDias() const; // the daily grid and a totals row
+    // FILE.xlsx: the month workbook; FILE.csv: the daily table. tk::Exception on failure.
+    void ExportaMes(const std::string &path, const std::function<bool(int, int)> &progress = {});
+    // "Exportar mês…" of the grids' menus: asks for the file, exports under the busy indicator.
+    void ExportaMesPeloUsuario();
+    // Asks where to save the month (a file dialog); empty cancels. Tests replace it.
+    std::function<QString(const QString &defaultName)> EscolheArquivoExportacao;
+    // The header of the window's printed grids: the title and the month's lines.
+    tk::PrintFrame CabecalhoImpressao(const std::string &title) const;
+    QAction *actExportaMes = nullptr; // Owned (Qt parent).
+
     // --- State (private fields of the window, public for the driver's dumps) --------------------
     bool PrimeiraAtivacao = true;
     std::string ChaveTrabCusto;
@@ -180,6 +209,7 @@ private:
     void CreateComponents();   // window/composition
     void CreateDataSets();     // window/datasets
     void BindEvents();         // window/composition
+    void ConfiguraExportacao(); // window/exportacao: grid menus and print headers
     void RestauraPlanReal(tk::TBookmark position);
     void PercorreTrabCusto(const std::function<void()> &visit); // the charts' walk of the daily table
     std::string DayText(const tk::TField &field) const; // date, " - ", three letters of the weekday

@@ -18,6 +18,7 @@ TfrmCustoServ::TfrmCustoServ(QWidget *owner) : host::TfrmPadrParam(owner, "frmCu
     CreateDataSets();
     CreateComponents();
     BindEvents();
+    ConfiguraExportacao();
 }
 
 TfrmCustoServ::~TfrmCustoServ()

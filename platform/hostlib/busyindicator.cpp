@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPointer>
@@ -234,6 +235,65 @@ void SetMainWindow(QWidget *window)
 QWidget *MainWindow()
 {
     return mainWindow().data();
+}
+
+// Takes every user input event while a BusyProgress lives; Esc cancels.
+class BusyProgress::Filter : public QObject
+{
+public:
+    explicit Filter(BusyProgress &owner) : m_owner(owner) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+                m_owner.Cancel();
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu: return true;
+        default: return QObject::eventFilter(watched, event);
+        }
+    }
+
+private:
+    BusyProgress &m_owner;
+};
+
+BusyProgress::BusyProgress(QWidget *form, int kind, std::string text)
+    : m_form(form), m_kind(kind), m_text(std::move(text))
+{
+    if (QCoreApplication *app = QCoreApplication::instance()) {
+        m_filter = new Filter(*this);
+        app->installEventFilter(m_filter);
+    }
+    ActiveShowAvi(m_form, m_kind, m_text);
+}
+
+BusyProgress::~BusyProgress()
+{
+    DeactiveShowAvi();
+    if (m_filter) {
+        QCoreApplication::instance()->removeEventFilter(m_filter);
+        delete m_filter;
+    }
+}
+
+bool BusyProgress::Step(int done, int total)
+{
+    ActiveShowAvi(m_form, m_kind, m_text + " (" + std::to_string(done) + " de " + std::to_string(total) + ")");
+    if (QCoreApplication::instance()) {
+        ++g_waitDepth;
+        struct Leave { ~Leave() { --g_waitDepth; } } leave;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return !m_cancelled;
 }
 
 } // namespace host

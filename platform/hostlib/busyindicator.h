@@ -50,4 +50,30 @@ public:
     ShowAviGuard &operator=(const ShowAviGuard &) = delete;
 };
 
+// Long work under the indicator, step by step, that the user can cancel with Esc. While it lives,
+// user input reaches no window (the work must not be disturbed by clicks or keys); Esc asks to
+// cancel. Each Step shows the indicator again with its text and the step count (the work may hide
+// it on its own in between) and lets pending events run. The indicator is hidden at the end.
+class BusyProgress
+{
+public:
+    BusyProgress(QWidget *form, int kind, std::string text);
+    ~BusyProgress();
+    BusyProgress(const BusyProgress &) = delete;
+    BusyProgress &operator=(const BusyProgress &) = delete;
+
+    // Shows "text (done de total)"; false once cancelled.
+    bool Step(int done, int total);
+    bool Cancelled() const { return m_cancelled; }
+    void Cancel() { m_cancelled = true; }
+
+private:
+    class Filter;
+    QWidget *m_form; // Not owned.
+    int m_kind;
+    std::string m_text;
+    bool m_cancelled = false;
+    Filter *m_filter = nullptr; // Owned.
+};
+
 } // namespace host

@@ -87,6 +87,20 @@ TEST(ScriptLines, KeyChords)
         EXPECT_NE(errorOf([&] { driver::parseKeyChord(bad); }), "no error") << bad;
 }
 
+TEST(ScriptLines, RowListsAndModifiers)
+{
+    EXPECT_TRUE(driver::parseRowList("all").all);
+    EXPECT_TRUE(driver::parseRowList("none").rows.empty());
+    EXPECT_EQ(driver::parseRowList("3").rows, (std::vector<int>{2}));
+    EXPECT_EQ(driver::parseRowList("5-7,1,6").rows, (std::vector<int>{0, 4, 5, 6}));
+    for (const char *bad : {"", "0", "3-1", "a", "1,,2", "-2", "1-"})
+        EXPECT_THROW(driver::parseRowList(bad), driver::CommandError) << bad;
+    EXPECT_EQ(driver::parseModifiers("ctrl"), Qt::ControlModifier);
+    EXPECT_EQ(driver::parseModifiers("Shift+Ctrl"), Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(driver::parseModifiers("none"), Qt::NoModifier);
+    EXPECT_THROW(driver::parseModifiers("alt"), driver::CommandError);
+}
+
 TEST(ScriptLines, MoveTargets)
 {
     using Kind = driver::MoveTarget::Kind;

@@ -252,4 +252,62 @@ tk::Variant OpenArgs::entryArray() const
                                idRefeFixa, cdFiliCust});
 }
 
+RowList parseRowList(const std::string &text)
+{
+    RowList out;
+    if (text == "all") {
+        out.all = true;
+        return out;
+    }
+    if (text == "none")
+        return out;
+    std::vector<int> rows;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = text.find(',', start);
+        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const size_t dash = part.find('-');
+        int from = 0, to = 0;
+        const bool ok = dash == std::string::npos
+                            ? parseInt(part, from) && (to = from, true)
+                            : parseInt(part.substr(0, dash), from) && parseInt(part.substr(dash + 1), to);
+        if (!ok || from < 1 || to < from)
+            throw CommandError("rows are 'all', 'none' or a list such as 1,3,5-7 (got '" + text + "')");
+        for (int r = from; r <= to; ++r)
+            rows.push_back(r - 1);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    out.rows = std::move(rows);
+    return out;
+}
+
+Qt::KeyboardModifiers parseModifiers(const std::string &text)
+{
+    std::string lower;
+    for (char c : text)
+        lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    if (lower == "none" || lower.empty())
+        return Qt::NoModifier;
+    Qt::KeyboardModifiers mods;
+    size_t start = 0;
+    while (start <= lower.size()) {
+        const size_t plus = lower.find('+', start);
+        const std::string word = lower.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
+        if (word == "ctrl")
+            mods |= Qt::ControlModifier;
+        else if (word == "shift")
+            mods |= Qt::ShiftModifier;
+        else
+            throw CommandError("modifiers are ctrl, shift or ctrl+shift (got '" + text + "')");
+        if (plus == std::string::npos)
+            break;
+        start = plus + 1;
+    }
+    return mods;
+}
+
 } // namespace driver

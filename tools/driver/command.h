@@ -37,6 +37,18 @@ struct KeyChord
 };
 KeyChord parseKeyChord(const std::string &text);
 
+// "1,3,5-7" (1-based rows, ascending, each once): the view rows (0-based); "all" and "none" give
+// all = true or an empty list. CommandError for anything else.
+struct RowList
+{
+    bool all = false;
+    std::vector<int> rows; // 0-based
+};
+RowList parseRowList(const std::string &text);
+
+// "ctrl", "shift", "ctrl+shift", "none": modifiers held during a click. CommandError otherwise.
+Qt::KeyboardModifiers parseModifiers(const std::string &text);
+
 // first | prior | next | last | N (1-based position in the view).
 struct MoveTarget
 {

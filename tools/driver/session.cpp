@@ -18,9 +18,13 @@
 #include "platform/toolkit/widgets/controls.h"
 #include "platform/toolkit/widgets/dbgrid.h"
 #include "platform/toolkit/widgets/errors.h"
+#include "platform/toolkit/widgets/gridactions.h"
 #include "platform/toolkit/widgets/pagecontrol.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEvent>
@@ -69,6 +73,14 @@ template <typename T> T *findAs(kpv40206::TfrmCustoServ &window, const std::stri
     if (!typed)
         throw CommandError("'" + name + "' is not a " + kind);
     return typed;
+}
+
+QJsonArray selectedRows(tk::TDBGrid &grid)
+{
+    QJsonArray rows;
+    for (int r : grid.Actions().SelectedRows())
+        rows.append(r + 1);
+    return rows;
 }
 
 } // namespace
@@ -262,6 +274,9 @@ QJsonObject Session::execute(const std::string &line)
         {"close", &Session::cmdClose},       {"quit", &Session::cmdQuit},
         {"busy", &Session::cmdBusy},         {"splitter", &Session::cmdSplitter},
         {"failpost", &Session::cmdFailPost}, {"grab", &Session::cmdGrab},
+        {"rowclick", &Session::cmdRowClick}, {"select", &Session::cmdSelect},
+        {"copy", &Session::cmdCopy},         {"export", &Session::cmdExport},
+        {"print", &Session::cmdPrint},       {"exportmonth", &Session::cmdExportMonth},
     };
     const auto started = std::chrono::steady_clock::now();
     QJsonObject answer;
@@ -580,6 +595,121 @@ void Session::cmdQuit(const std::vector<std::string> &args, QJsonObject &)
     expectArgs(args, 0, "quit");
     m_quit = true;
     finish();
+}
+
+void Session::cmdRowClick(const std::vector<std::string> &args, QJsonObject &answer)
+{
+    if (args.size() != 2 && args.size() != 3)
+        throw CommandError("usage: rowclick GRID N [ctrl|shift|ctrl+shift]");
+    auto *grid = findAs<tk::TDBGrid>(window(), args[0], "grid");
+    int row = 0;
+    if (!parseInt(args[1], row) || row < 1 || !grid->Showing() || row > grid->DataSet()->RecordCount())
+        throw CommandError("rowclick takes a row of the grid's view, from 1");
+    const Qt::KeyboardModifiers mods = args.size() == 3 ? parseModifiers(args[2]) : Qt::NoModifier;
+    // A real press and release on the row, as the mouse gives them.
+    grid->scrollTo(grid->Model()->index(row - 1, std::max(0, grid->SelectedIndex())));
+    int col = std::max(0, grid->SelectedIndex());
+    for (int c = 0; c < grid->ColumnCount() && !grid->ColumnVisible(col); ++c)
+        col = c;
+    const QPoint at = grid->visualRect(grid->Model()->index(row - 1, col)).center();
+    const QPointF global = grid->viewport()->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, mods);
+    QApplication::sendEvent(grid->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, mods);
+    QApplication::sendEvent(grid->viewport(), &release);
+    answer.insert("selected", selectedRows(*grid));
+    answer.insert("recno", grid->DataSet()->Active() ? grid->DataSet()->RecNo() : 0);
+}
+
+void Session::cmdSelect(const std::vector<std::string> &args, QJsonObject &answer)
+{
+    expectArgs(args, 2, "select GRID all|none|ROWS");
+    auto *grid = findAs<tk::TDBGrid>(window(), args[0], "grid");
+    const RowList list = parseRowList(args[1]);
+    if (list.all)
+        grid->Actions().SelectAll();
+    else
+        grid->Actions().SelectRows(list.rows);
+    answer.insert("selected", selectedRows(*grid));
+}
+
+void Session::cmdCopy(const std::vector<std::string> &args, QJsonObject &answer)
+{
+    if (args.size() != 1 && !(args.size() == 2 && args[1] == "values"))
+        throw CommandError("usage: copy GRID [values]");
+    auto *grid = findAs<tk::TDBGrid>(window(), args[0], "grid");
+    QApplication::clipboard()->clear();
+    // The keys a user presses: the grid's key handler sees them first.
+    grid->PressKey(Qt::Key_C, args.size() == 2 ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
+    const QMimeData *mime = QApplication::clipboard()->mimeData();
+    answer.insert("text", mime ? mime->text() : QString());
+    answer.insert("html", mime && mime->hasHtml() ? mime->html() : QString());
+}
+
+void Session::cmdExport(const std::vector<std::string> &args, QJsonObject &answer)
+{
+    if (args.size() != 2 && !(args.size() == 3 && args[2] == "comma"))
+        throw CommandError("usage: export GRID FILE.csv [comma] | export GRID FILE.xlsx");
+    auto *grid = findAs<tk::TDBGrid>(window(), args[0], "grid");
+    const std::string &path = args[1];
+    const tk::ExportSheet sheet = grid->Actions().Sheet();
+    const bool csv = path.size() > 4 && path.compare(path.size() - 4, 4, ".csv") == 0;
+    if (csv) {
+        tk::CsvOptions options;
+        if (args.size() == 3) {
+            options.separator = ',';
+            options.decimalSeparator = '.';
+        }
+        grid->Actions().ExportCsv(path, options);
+    } else if (path.size() > 5 && path.compare(path.size() - 5, 5, ".xlsx") == 0) {
+        grid->Actions().ExportXlsx(path);
+    } else {
+        throw CommandError("export writes FILE.csv or FILE.xlsx");
+    }
+    answer.insert("sheet", toQString(sheet.name));
+    answer.insert("rows", int(sheet.rows.size()));
+    answer.insert("columns", int(sheet.columns.size()));
+}
+
+void Session::cmdPrint(const std::vector<std::string> &args, QJsonObject &answer)
+{
+    expectArgs(args, 2, "print GRID FILE.pdf");
+    auto *grid = findAs<tk::TDBGrid>(window(), args[0], "grid");
+    const tk::PrintedTable printed = grid->Actions().PrintPdf(toQString(args[1]));
+    const tk::PrintFrame frame = grid->Actions().Frame();
+    answer.insert("pages", printed.pages);
+    answer.insert("rows", printed.rows);
+    answer.insert("landscape", tk::TableNeedsLandscape(grid->Actions().Sheet()));
+    answer.insert("title", frame.title);
+    answer.insert("info", QJsonArray::fromStringList(frame.info));
+}
+
+void Session::cmdExportMonth(const std::vector<std::string> &args, QJsonObject &answer)
+{
+    if (args.size() != 1 && !(args.size() == 3 && args[1] == "cancel"))
+        throw CommandError("usage: exportmonth FILE.xlsx|FILE.csv [cancel STEP]");
+    int cancelAt = 0;
+    if (args.size() == 3 && (!parseInt(args[2], cancelAt) || cancelAt < 1))
+        throw CommandError("exportmonth cancel takes a step from 1");
+    kpv40206::TfrmCustoServ &win = window();
+    int steps = 0;
+    int total = 0;
+    bool cancelled = false;
+    // The window's own export, as the menu runs it, with the progress counted here; "cancel N"
+    // answers the Nth step as a user pressing Esc.
+    auto progress = [&](int done, int of) {
+        steps = done;
+        total = of;
+        return cancelAt == 0 || done < cancelAt;
+    };
+    try {
+        win.ExportaMes(args[0], progress);
+    } catch (const kpv40206::EExportacaoCancelada &) {
+        cancelled = true;
+    }
+    answer.insert("cancelled", cancelled);
+    answer.insert("steps", steps);
+    answer.insert("total", total);
 }
 
 } // namespace driver

@@ -73,6 +73,12 @@ private:
     void cmdGrab(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdFailPost(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdClose(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdRowClick(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdSelect(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdCopy(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdExport(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdPrint(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdExportMonth(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdQuit(const std::vector<std::string> &args, QJsonObject &answer);
 
     void addMessage(const char *kind, const std::string &text);

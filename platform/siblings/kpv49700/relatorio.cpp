@@ -1,5 +1,6 @@
 #include "platform/siblings/kpv49700/relatorio.h"
 
+#include "platform/hostlib/printheader.h"
 #include "platform/hostlib/routines.h"
 #include "platform/siblings/common/style.h"
 #include "platform/toolkit/data/datetime.h"
@@ -7,7 +8,6 @@
 #include "platform/toolkit/widgets/errors.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
 #include <QFont>
@@ -72,22 +72,15 @@ QPageLayout::Orientation orientationOf(Listagem listagem)
 const QMarginsF kMarginsMm(12, 12, 12, 12);
 
 // Geometry of a page, in points.
-constexpr double kTitleHeight = 20;
-constexpr double kInfoHeight = 13;
 constexpr double kColumnsHeight = 15;
 constexpr double kLineHeight = 12;
-constexpr double kFooterHeight = 18;
-constexpr double kHeaderHeight = kTitleHeight + 3 * kInfoHeight + 6 + kColumnsHeight + 3;
+// The shared page frame's header (title and three lines) and footer, then the column titles.
+constexpr double kHeaderHeight = tk::kPrintTitleHeight + 3 * tk::kPrintInfoHeight + 6 + kColumnsHeight + 3;
+constexpr double kFooterHeight = tk::kPrintFooterHeight;
 
 QFont reportFont(double pixelSize, bool bold = false)
 {
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(static_cast<int>(std::lround(pixelSize)));
-    font.setBold(bold);
-    // No ligatures: "fi" stays two letters for whoever searches or copies the PDF's text.
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    return font;
+    return tk::PrintFont(pixelSize, bold);
 }
 
 } // namespace
@@ -103,9 +96,7 @@ ReportHeader HeaderFor(const ReportRequest &request)
     header.idRefeFixa = request.idRefeFixa;
     header.dtRefeFixa = request.dtRefeFixa;
     header.operador = host::Operador();
-    const QDateTime now = QDateTime::currentDateTime();
-    header.emitidoEm = tk::EncodeDateTime(now.date().year(), now.date().month(), now.date().day(),
-                                          now.time().hour(), now.time().minute(), now.time().second());
+    header.emitidoEm = host::NowDateTime();
     return header;
 }
 
@@ -160,11 +151,8 @@ RenderResult RenderReport(QPagedPaintDevice &device, const tk::DataPacket &rows,
         throw tk::Exception("KPV49700: não foi possível iniciar o desenho do relatório");
 
     // Everything below is laid out in points.
-    const double sx = device.logicalDpiX() / 72.0;
-    const double sy = device.logicalDpiY() / 72.0;
-    painter.scale(sx, sy);
-    const double width = device.width() / sx;
-    const double height = device.height() / sy;
+    double width = 0, height = 0;
+    tk::BeginPointPainting(painter, device, width, height);
 
     std::vector<Column> columns = columnsOf(header.listagem);
     double fixed = 0;
@@ -180,44 +168,29 @@ RenderResult RenderReport(QPagedPaintDevice &device, const tk::DataPacket &rows,
     const int total = static_cast<int>(lines.size());
     const int pages = std::max(1, (total + perPage - 1) / perPage);
 
-    const QFont titleFont = reportFont(14, true);
-    const QFont infoFont = reportFont(9);
     const QFont columnFont = reportFont(8.5, true);
     const QFont lineFont = reportFont(8);
     const QFontMetricsF lineMetrics(lineFont);
 
-    const QString month = q(tk::FormatDateTime("mmmm/yyyy", header.dtReferencia));
-    const QString info1 = QStringLiteral("Filial: %1     Serviço: %2     Mês: %3")
-                              .arg(q(header.cdFilial), q(header.cdServFili), month);
-    const QString info2
-        = QStringLiteral("Tipo de custo: %1     %2")
-              .arg(header.cdTipoCusto)
-              .arg(header.idRefeFixa ? QStringLiteral("Preços fixados em ")
-                                           + q(tk::FormatDateTime("dd/mm/yyyy", header.dtRefeFixa))
-                                     : QStringLiteral("Preços da data de cada dia"));
-    QString info3
-        = QStringLiteral("Emitido em ") + q(tk::FormatDateTime("dd/mm/yyyy hh:nn", header.emitidoEm));
-    if (!header.operador.empty())
-        info3 += QStringLiteral(" por ") + q(header.operador);
+    host::PrintContext context;
+    context.cdFilial = header.cdFilial;
+    context.cdServFili = header.cdServFili;
+    context.dtReferencia = header.dtReferencia;
+    context.cdTipoCusto = header.cdTipoCusto;
+    context.idRefeFixa = header.idRefeFixa;
+    context.dtRefeFixa = header.dtRefeFixa;
+    context.operador = header.operador;
+    context.emitidoEm = header.emitidoEm;
     const QStringList titles = ReportColumns(header.listagem);
-    const QString count = QStringLiteral("Total de produtos: %1").arg(total);
+    const tk::PrintFrame frame = host::CostPrintFrame(ReportTitle(header.listagem), context,
+                                                      QStringLiteral("Total de produtos: %1").arg(total));
 
     RenderResult result;
     result.pages = pages;
     for (int page = 0; page < pages; ++page) {
         if (page > 0 && !device.newPage())
             throw tk::Exception("KPV49700: não foi possível abrir uma nova página do relatório");
-        double y = 0;
-        painter.setFont(titleFont);
-        painter.drawText(QRectF(0, y, width, kTitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         ReportTitle(header.listagem));
-        y += kTitleHeight;
-        painter.setFont(infoFont);
-        for (const QString &text : {info1, info2, info3}) {
-            painter.drawText(QRectF(0, y, width, kInfoHeight), Qt::AlignLeft | Qt::AlignVCenter, text);
-            y += kInfoHeight;
-        }
-        y += 6;
+        double y = tk::DrawPrintHeader(painter, frame, width);
         painter.setFont(columnFont);
         double x = 0;
         for (size_t c = 0; c < columns.size(); ++c) {
@@ -249,13 +222,7 @@ RenderResult RenderReport(QPagedPaintDevice &device, const tk::DataPacket &rows,
         }
         result.linesPerPage.push_back(to > from ? to - from : 0);
 
-        const double footer = height - kFooterHeight;
-        painter.drawLine(QPointF(0, footer + 2), QPointF(width, footer + 2));
-        painter.drawText(QRectF(0, footer + 4, width / 2, kFooterHeight - 4),
-                         Qt::AlignLeft | Qt::AlignVCenter, count);
-        painter.drawText(QRectF(width / 2, footer + 4, width / 2, kFooterHeight - 4),
-                         Qt::AlignRight | Qt::AlignVCenter,
-                         QStringLiteral("Página %1 de %2").arg(page + 1).arg(pages));
+        tk::DrawPrintFooter(painter, frame, width, height, page + 1, pages);
     }
     painter.end();
     return result;

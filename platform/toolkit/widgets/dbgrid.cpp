@@ -1,8 +1,11 @@
 #include "platform/toolkit/widgets/dbgrid.h"
 
 #include "platform/toolkit/widgets/errors.h"
+#include "platform/toolkit/widgets/gridactions.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -45,6 +48,14 @@ public:
         QPainterCanvas canvas(*painter, m_grid->font(), QApplication::palette(m_grid));
         m_grid->RenderCellAt(index.row(), index.column(), option.rect, canvas);
         painter->restore();
+        // Rows selected besides the current one: a veil of the highlight colour over what the
+        // draw handlers painted, so that their colours stay readable.
+        if (m_grid->Actions().HasExplicitSelection() && index.row() != m_grid->CurrentRow()
+            && m_grid->Actions().IsRowSelected(index.row())) {
+            QColor veil = QApplication::palette(m_grid).color(QPalette::Highlight);
+            veil.setAlpha(90);
+            painter->fillRect(option.rect, veil);
+        }
     }
 
     QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const override
@@ -66,6 +77,7 @@ TDBGrid::TDBGrid(QWidget *parent, const std::string &name)
     if (!name.empty())
         setObjectName(QString::fromStdString(name));
     m_model = new DataSetTableModel(&m_columns, m_link.get(), this);
+    m_actions = new TGridActions(*this);
     setModel(m_model);
     setItemDelegate(new GridDelegate(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -167,6 +179,7 @@ void TDBGrid::refresh()
     }
     applyLayout();
     syncCurrentFromDataSet();
+    m_actions->DataChanged();
     viewport()->update();
 }
 
@@ -186,6 +199,7 @@ void TDBGrid::onScrolled()
     updateRow(ds->CurrentViewRow());
     if (HasOption(dgIndicator))
         verticalHeader()->viewport()->update();
+    m_actions->CursorMoved();
 }
 
 void TDBGrid::updateRow(int row)
@@ -640,13 +654,45 @@ void TDBGrid::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // Copy and select-all are the actions' (the view's own copy of one cell never runs).
+    if (m_actions->HandleKey(key, shift)) {
+        event->accept();
+        return;
+    }
+    const bool moves = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown
+                       || key == Qt::Key_Home || key == Qt::Key_End;
+    if (moves)
+        m_actions->BeginUserMove();
     if (key != event->key()) {
         QKeyEvent replaced(event->type(), key, event->modifiers());
         QTableView::keyPressEvent(&replaced);
         event->setAccepted(replaced.isAccepted());
+    } else {
+        QTableView::keyPressEvent(event);
+    }
+    if (moves)
+        m_actions->EndKeyMove(shift);
+}
+
+void TDBGrid::mousePressEvent(QMouseEvent *event)
+{
+    const int row = rowAt(event->position().toPoint().y());
+    // A right click inside the selection keeps it (and the cursor) for the context menu.
+    if (event->button() == Qt::RightButton && row >= 0 && m_actions->IsRowSelected(row)) {
+        event->accept();
         return;
     }
-    QTableView::keyPressEvent(event);
+    m_actions->BeginUserMove();
+    QTableView::mousePressEvent(event);
+    m_actions->EndMousePress(row, event->modifiers());
+}
+
+void TDBGrid::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = m_actions->CreateMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+    event->accept();
 }
 
 void TDBGrid::deleteCurrentRecord()

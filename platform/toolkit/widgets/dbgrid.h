@@ -25,6 +25,8 @@
 
 namespace tk {
 
+class TGridActions;
+
 enum TDBGridOption : unsigned {
     dgEditing = 1u << 0,         // records may be deleted (Ctrl+Delete); cells are not edited in place
     dgTitles = 1u << 1,
@@ -137,11 +139,15 @@ public:
     void DblClick();
 
     DataSetTableModel *Model() const { return m_model; } // Owned (child object).
+    // Row selection, copy, export and print (gridactions.h). Owned (child object).
+    TGridActions &Actions() const { return *m_actions; }
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
 
@@ -168,6 +174,7 @@ private:
     std::unique_ptr<Link> m_link;
     std::vector<TColumn> m_columns;
     DataSetTableModel *m_model = nullptr; // Owned (child object).
+    TGridActions *m_actions = nullptr;    // Owned (child object).
     TDBGridOptions m_options = kDefaultGridOptions;
     bool m_readOnly = false;
     TColor m_color = clInfoBk;
