@@ -7,6 +7,7 @@ packages=(
     libsqlite3-dev sqlite3 libpq-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth poppler-utils
+    fonts-liberation
 )
 missing=()
 for p in "${packages[@]}"; do
