@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth poppler-utils
     libxlsxwriter-dev qt6-svg-dev python3-openpyxl
+    fonts-liberation
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -42,11 +42,14 @@ void TfrmCustoServ::qryTrabCustoAfterScroll(tk::TClientDataSet &)
             if (!qryProduto->Active() || !qryCardapio->Active())
                 host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando"));
             qryProduto->SetFiltered(false);
-            LoadPacket(*qryProduto, rdmCustoServ->GetProduto(c, day, priceDate));
+            const bool diets = host::ModuloAtiv() == 24;
+            tk::Variant ingredients = rdmCustoServ->GetProduto(c, day, priceDate);
+            LoadPacket(*qryProduto, diets ? std::move(ingredients) : IngredientesDoDiaSemDietas(ingredients));
             IndexaIngredientes(*this);
             if (!qryCardapio->Active()) {
                 qryCardapio->SetFiltered(false);
-                LoadPacket(*qryCardapio, rdmCustoServ->GetCardapio(c, host::PriDiaMes(day)));
+                tk::Variant dishes = rdmCustoServ->GetCardapio(c, host::PriDiaMes(day));
+                LoadPacket(*qryCardapio, diets ? std::move(dishes) : PratosDoDiaSemDietas(dishes));
             }
             std::string filter = DiaFiltro(day);
             if (host::ModuloAtiv() == 24) {
@@ -58,15 +61,6 @@ void TfrmCustoServ::qryTrabCustoAfterScroll(tk::TClientDataSet &)
             // unfiltered intermediate view would cost the whole month for nothing.
             AplicaFiltro(*qryCardapio, filter);
 
-            const double percSafra = SomaCustoSafra > 0 ? SomaCustoSafr3 / SomaCustoSafra * 100
-                                                              + (SomaCustoSafr2 / SomaCustoSafra * 100) / 2
-                                                        : 0.0;
-            nedPeSafraCard->SetNumber(percSafra);
-            qrySinaSafra->Close();
-            qrySinaSafra->ParamByName("P_PERCSAFRA").SetAsFloat(nedPeSafraCard->GetNumber());
-            qrySinaSafra->Open();
-            if (!qrySinaSafra->IsEmpty() && !qrySinaSafra->FieldByName("NRCORSINSAFR")->IsNull())
-                shpSafraCard->SetBrushColor(ColorNumber(qrySinaSafra->FieldByName("NRCORSINSAFR")->AsFloat()));
         } else if (pgcPlanejado->ActivePage() == tshConsumoServico) {
             BusyHideGuard busy;
             host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando"));
@@ -103,6 +97,10 @@ void TfrmCustoServ::qryTrabCustoAfterScroll(tk::TClientDataSet &)
         if (pgcPlanejado->ActivePage() == tshMatPrima)
             CalcCustoDietas();
     }
+    // Last: the day's seasonal figure belongs to the dishes the grid ends up showing (in module 24
+    // the diet costing has just moved the dishes to the first diet).
+    if (pgcPadrao->ActivePage() == tshPlanejado && pgcPlanejado->ActivePage() == tshMatPrima)
+        AtualizaSafraDia();
 }
 
 void TfrmCustoServ::pgcPlanejadoChange(tk::TPageControl &)

@@ -29,7 +29,10 @@ struct BusyHideGuard
 void TfrmCustoServ::Atualiza_Custo()
 {
     const TContextoCusto &c = ContextoCusto;
-    tk::TDateTime day = qryTrabCusto->FieldByName("DTDATA")->AsDateTime();
+    // An empty or failed daily table has no day: the realized month is then the analysed month, the
+    // boxes name no date and the realized figures stay greyed.
+    bool haveDay = qryTrabCusto->Active() && !qryTrabCusto->IsEmpty();
+    tk::TDateTime day = haveDay ? qryTrabCusto->FieldByName("DTDATA")->AsDateTime() : 0.0;
     tk::TNumberEdit *const realized[] = {nedCustoCardReal, nedTotalRAcum, nedEfetivos, nedPuMedioReal};
 
     if (!panCusto->isHidden()) {
@@ -41,7 +44,7 @@ void TfrmCustoServ::Atualiza_Custo()
         const double diners = host::CheckResultServ(rdmCustoServ->GetComensPlan(c), true, 0).asDouble();
         if (!qryRealizado->Active()) {
             host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando_real"));
-            LoadPacket(*qryRealizado, rdmCustoServ->GetRealizado(c, host::PriDiaMes(day)));
+            LoadPacket(*qryRealizado, rdmCustoServ->GetRealizado(c, PrimeiroDiaDoMesDoDia()));
         }
 
         tk::TTabSheet *page = pgcPadrao->ActivePage();
@@ -62,12 +65,14 @@ void TfrmCustoServ::Atualiza_Custo()
             for (tk::TNumberEdit *ned : realized)
                 ned->SetNumber(0);
         } else if (page == tshRealizado) {
+            haveDay = !qryRealizado->IsEmpty();
             day = qryRealizado->FieldByName("DTCARDAPIO")->AsDateTime();
             const tk::Variant v = tk::Variant::fromDateTime(day);
             qryTrabCusto->Locate("DTDATA", v);
             cdsPlanReal->Locate("DTCARDAPIO", v);
             setRealized(*qryRealizado);
         } else if (page == tshPlanReal) {
+            haveDay = cdsPlanReal->Active() && !cdsPlanReal->IsEmpty();
             day = cdsPlanReal->FieldByName("DTCARDAPIO")->AsDateTime();
             const tk::Variant v = tk::Variant::fromDateTime(day);
             qryTrabCusto->Locate("DTDATA", v);
@@ -97,7 +102,7 @@ void TfrmCustoServ::Atualiza_Custo()
         nedEstimados->SetNumber(RoundDec(t.FieldByName("QTCOMESACU")->AsFloat(), 5));
         nedPuMedioTeor->SetNumber(RoundDec(t.FieldByName("VRCUSTOMEDIO")->AsFloat(), 5));
 
-        const std::string dayText = tk::DateToStr(day);
+        const std::string dayText = haveDay ? tk::DateToStr(day) : std::string();
         grbCustoDia->SetCaption(msgPadrao.Msg("DIA") + dayText);
         grbCustTotaDia->SetCaption(msgPadrao.Msg("DIA") + dayText);
         grbCustoAcum->SetCaption(msgPadrao.Msg("ACUM_ATE") + dayText);
@@ -105,7 +110,7 @@ void TfrmCustoServ::Atualiza_Custo()
         nedSaldoMes->SetColor(nedSaldoMes->GetNumber() < 0 ? tk::clRed : tk::clBtnFace);
     }
 
-    const bool enableRealized = pgcPadrao->ActivePage() != tshPlanejado && day < c.DtProcesso;
+    const bool enableRealized = pgcPadrao->ActivePage() != tshPlanejado && haveDay && day < c.DtProcesso;
     lblRealizado->setEnabled(enableRealized);
     lblRealAcum->setEnabled(enableRealized);
     for (tk::TNumberEdit *ned : realized)

@@ -8,6 +8,7 @@
 #include "platform/hostlib/host.h"
 #include "platform/toolkit/data/datetime.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -142,7 +143,166 @@ IngredientIndex BuildIndex(tk::TClientDataSet &produto)
     return index;
 }
 
+// One dish's sums over its ingredients, as its ingredient filter selects them (with the diet in
+// module 24), each computed for the dish's diners as the ingredient grid computes it: the cost of
+// the dish, the season-2 and season-3 per-capita costs, and the whole per-capita cost.
+struct DishSums
+{
+    bool hasIngredients = false;
+    double custo = 0;
+    double s2 = 0;
+    double s3 = 0;
+    double safra = 0;
+};
+
+DishSums SomaPrato(const IngredientIndex &index, const std::string &prato, const std::string &filAux,
+                   const std::string &dieta, double dishDiners)
+{
+    const std::vector<IngredientData> *ingredients = nullptr;
+    if (host::ModuloAtiv() == 24) {
+        const auto found = index.byDishDiet.find(DishDietKey(prato, filAux, dieta));
+        ingredients = found == index.byDishDiet.end() ? nullptr : &found->second;
+    } else {
+        const auto found = index.byDish.find(DishKey(prato, filAux));
+        ingredients = found == index.byDish.end() ? nullptr : &found->second;
+    }
+    DishSums sums;
+    if (!ingredients || ingredients->empty())
+        return sums;
+    sums.hasIngredients = true;
+    const int month = tk::MonthOf(ContextoCusto.DtProcesso);
+    for (const IngredientData &item : *ingredients) {
+        const IngredienteCalc r =
+            CalculaCustoIngrediente(item.qtdeBruta, item.custoProd, item.calendario, month, dishDiners);
+        sums.custo += r.custoTotal;
+        sums.s2 += r.temSafr2 ? r.custoSafra : 0.0;
+        sums.s3 += r.temSafr3 ? r.custoSafra : 0.0;
+        sums.safra += r.custoSafra;
+    }
+    return sums;
+}
+
 } // namespace
+
+void TfrmCustoServ::AtualizaSafraDia()
+{
+    // The day's sums come from the dishes on show (the day and, in module 24, the diet the dish
+    // grid shows), each counted once, so the figure does not depend on how often or in which order
+    // the dishes were computed on the way here.
+    SomaCustoSafra = 0;
+    SomaCustoSafr2 = 0;
+    SomaCustoSafr3 = 0;
+    tk::TClientDataSet &dish = *qryCardapio;
+    if (dish.Active() && dish.Filtered() && qryProduto->Active()) {
+        if (!IndiceIngredientes)
+            IndexaIngredientes(*this);
+        const IngredientIndex &index = *IndiceIngredientes;
+        const tk::TField *prato = dish.FieldByName("CDPRATO");
+        const tk::TField *filAux = dish.FieldByName("CDFILAUXPRAT");
+        const tk::TField *dieta = dish.FieldByName("CDDIETPAD");
+        const tk::TField *peso = dish.FieldByName("VRPECONSCARD");
+        const tk::TField *comens = dish.FieldByName("COMENSPRATO");
+        for (int row = 0; row < dish.RecordCount(); ++row) {
+            dish.WithViewRecord(row, [&] {
+                const DishSums sums = SomaPrato(index, prato->AsString(), filAux->AsString(), dieta->AsString(),
+                                                comens->AsFloat());
+                const double weight = peso->AsFloat() / 100;
+                SomaCustoSafra += sums.safra * weight;
+                SomaCustoSafr2 += sums.s2 * weight;
+                SomaCustoSafr3 += sums.s3 * weight;
+            });
+        }
+    }
+    const double percSafra = SomaCustoSafra > 0 ? SomaCustoSafr3 / SomaCustoSafra * 100
+                                                      + (SomaCustoSafr2 / SomaCustoSafra * 100) / 2
+                                                : 0.0;
+    nedPeSafraCard->SetNumber(percSafra);
+    qrySinaSafra->Close();
+    qrySinaSafra->ParamByName("P_PERCSAFRA").SetAsFloat(nedPeSafraCard->GetNumber());
+    qrySinaSafra->Open();
+    if (!qrySinaSafra->IsEmpty() && !qrySinaSafra->FieldByName("NRCORSINSAFR")->IsNull())
+        shpSafraCard->SetBrushColor(ColorNumber(qrySinaSafra->FieldByName("NRCORSINSAFR")->AsFloat()));
+}
+
+namespace {
+
+// The key of a menu line's dish on its day, read from a packet row.
+std::string PacketDishKey(const std::vector<tk::Variant> &row, int prato, int filAux, int dia)
+{
+    auto text = [](const tk::Variant &v) { return v.isNull() ? std::string() : v.asString(); };
+    return FlagKey(text(row[size_t(prato)]), text(row[size_t(filAux)]), row[size_t(dia)]);
+}
+
+int RequiredField(const tk::DataPacket &packet, const char *name)
+{
+    const int index = packet.fieldIndex(name);
+    if (index < 0)
+        throw tk::Exception(std::string("O pacote do cardápio não tem o campo ") + name);
+    return index;
+}
+
+double Number(const tk::Variant &v)
+{
+    return v.isNull() ? 0.0 : v.asDouble();
+}
+
+} // namespace
+
+tk::Variant PratosDoDiaSemDietas(const tk::Variant &packet)
+{
+    const tk::DataPacket &in = packet.packet();
+    const int prato = RequiredField(in, "CDPRATO");
+    const int filAux = RequiredField(in, "CDFILAUXPRAT");
+    const int dia = RequiredField(in, "DTCARDAPIO");
+    const int dieta = RequiredField(in, "CDDIETPAD");
+    const int comensPrato = RequiredField(in, "COMENSPRATO");
+    // The menu's estimated diners count once per diet's menu the dish is on.
+    const int menuDiners[] = {RequiredField(in, "QTCOMESTICAR"), RequiredField(in, "QTCLIESTICAR")};
+    tk::DataPacket out(in.fields);
+    out.rows.reserve(in.rows.size());
+    struct Merged
+    {
+        size_t line;
+        std::vector<tk::Variant> diets;
+    };
+    std::unordered_map<std::string, Merged> lineOfDish;
+    auto add = [](tk::Variant &to, const tk::Variant &value) { to = tk::Variant(Number(to) + Number(value)); };
+    for (const std::vector<tk::Variant> &row : in.rows) {
+        const auto [found, added] = lineOfDish.try_emplace(PacketDishKey(row, prato, filAux, dia),
+                                                           Merged{out.rows.size(), {row[size_t(dieta)]}});
+        if (added) {
+            out.rows.push_back(row);
+            continue;
+        }
+        std::vector<tk::Variant> &line = out.rows[found->second.line];
+        add(line[size_t(comensPrato)], row[size_t(comensPrato)]);
+        std::vector<tk::Variant> &diets = found->second.diets;
+        if (std::find(diets.begin(), diets.end(), row[size_t(dieta)]) == diets.end()) {
+            diets.push_back(row[size_t(dieta)]);
+            for (const int f : menuDiners)
+                add(line[size_t(f)], row[size_t(f)]);
+        }
+    }
+    return tk::Variant(std::move(out));
+}
+
+tk::Variant IngredientesDoDiaSemDietas(const tk::Variant &packet)
+{
+    const tk::DataPacket &in = packet.packet();
+    const int prato = RequiredField(in, "CDPRATO");
+    const int filAux = RequiredField(in, "CDFILAUXPRAT");
+    const int dia = RequiredField(in, "DTCARDAPIO");
+    const int dieta = RequiredField(in, "CDDIETPAD");
+    tk::DataPacket out(in.fields);
+    out.rows.reserve(in.rows.size());
+    std::unordered_map<std::string, tk::Variant> dietOfDish;
+    for (const std::vector<tk::Variant> &row : in.rows) {
+        const auto [found, added] = dietOfDish.try_emplace(PacketDishKey(row, prato, filAux, dia), row[size_t(dieta)]);
+        if (added || found->second == row[size_t(dieta)])
+            out.rows.push_back(row);
+    }
+    return tk::Variant(std::move(out));
+}
 
 // Called by the day loading after each load of the ingredients, before the day's dishes are computed.
 void IndexaIngredientes(TfrmCustoServ &window)
@@ -194,40 +354,15 @@ void TfrmCustoServ::qryCardapioCalcFields(tk::TClientDataSet &dataSet)
     dataSet.FieldByName("NrComeClie")->SetAsFloat(clientsOnly ? dataSet.FieldByName("QTCLIESTICAR")->AsFloat()
                                                               : dataSet.FieldByName("QTCOMESTICAR")->AsFloat());
 
-    // The dish's ingredients, as its ingredient filter selects them (with the diet in module 24),
-    // each computed for this dish's diners as the ingredient grid computes it.
-    const std::vector<IngredientData> *ingredients = nullptr;
-    if (host::ModuloAtiv() == 24) {
-        const auto found = index->byDishDiet.find(DishDietKey(prato, filAux, dataSet.FieldByName("CDDIETPAD")->AsString()));
-        ingredients = found == index->byDishDiet.end() ? nullptr : &found->second;
-    } else {
-        const auto found = index->byDish.find(DishKey(prato, filAux));
-        ingredients = found == index->byDish.end() ? nullptr : &found->second;
-    }
-
-    const double peso = dataSet.FieldByName("VRPECONSCARD")->AsFloat() / 100;
-    const double dishDiners = dataSet.FieldByName("COMENSPRATO")->AsFloat();
-    const int month = tk::MonthOf(ContextoCusto.DtProcesso);
-    double s2 = 0;
-    double s3 = 0;
-    if (ingredients && !ingredients->empty()) {
-        // Summed in the ingredients' order, from the field's value, and stored once.
+    const DishSums sums = SomaPrato(*index, prato, filAux, dataSet.FieldByName("CDDIETPAD")->AsString(),
+                                    dataSet.FieldByName("COMENSPRATO")->AsFloat());
+    if (sums.hasIngredients) {
+        // Summed in the ingredients' order onto the field's value, and stored once.
         tk::TField *custoPrato = dataSet.FieldByName("CustoPrato");
-        double soma = custoPrato->AsFloat();
-        for (const IngredientData &item : *ingredients) {
-            const IngredienteCalc r =
-                CalculaCustoIngrediente(item.qtdeBruta, item.custoProd, item.calendario, month, dishDiners);
-            soma += r.custoTotal;
-            const double safr2 = r.temSafr2 ? r.custoSafra : 0.0;
-            const double safr3 = r.temSafr3 ? r.custoSafra : 0.0;
-            s2 += safr2;
-            s3 += safr3;
-            SomaCustoSafra += r.custoSafra * peso;
-            SomaCustoSafr2 += safr2 * peso;
-            SomaCustoSafr3 += safr3 * peso;
-        }
-        custoPrato->SetAsFloat(soma);
+        custoPrato->SetAsFloat(custoPrato->AsFloat() + sums.custo);
     }
+    const double s2 = sums.s2;
+    const double s3 = sums.s3;
 
     const double custoPrato = dataSet.FieldByName("CustoPrato")->AsFloat();
     const double comensPrato = dataSet.FieldByName("COMENSPRATO")->AsFloat();

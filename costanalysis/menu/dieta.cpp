@@ -4,6 +4,8 @@
 
 #include "platform/hostlib/host.h"
 
+#include <QScopedValueRollback>
+
 namespace kpv40206 {
 
 namespace {
@@ -34,16 +36,25 @@ static void ApontaDieta(TfrmCustoServ &w, const std::string &dieta)
     TfrmCustoServ::AplicaFiltro(*w.qryCardapio, filter);
 }
 
+// A diet chosen by the user shows its dishes, and the day's seasonal figure becomes that diet's.
+// The diet costing's own walk over the diets leaves the figure to the day loading that follows it.
+static void DietaEscolhida(TfrmCustoServ &w, tk::TClientDataSet &dataSet)
+{
+    if (!w.qryCardapio->Active())
+        return;
+    ApontaDieta(w, dataSet.IsEmpty() ? std::string() : dataSet.FieldByName("CDDIETPAD")->AsString());
+    if (!w.CalculandoDietas)
+        w.AtualizaSafraDia();
+}
+
 void TfrmCustoServ::qryDietaAfterScroll(tk::TClientDataSet &dataSet)
 {
-    if (qryCardapio->Active())
-        ApontaDieta(*this, dataSet.IsEmpty() ? std::string() : dataSet.FieldByName("CDDIETPAD")->AsString());
+    DietaEscolhida(*this, dataSet);
 }
 
 void TfrmCustoServ::cdsDietaAfterScroll(tk::TClientDataSet &dataSet)
 {
-    if (qryCardapio->Active())
-        ApontaDieta(*this, dataSet.IsEmpty() ? std::string() : dataSet.FieldByName("CDDIETPAD")->AsString());
+    DietaEscolhida(*this, dataSet);
 }
 
 void TfrmCustoServ::CalcCustoDietas()
@@ -54,6 +65,7 @@ void TfrmCustoServ::CalcCustoDietas()
     dtsCardapio->SetEnabled(false);
     dtsProduto->SetEnabled(false);
     EnableSourcesGuard enable{{dtsDieta.get(), dtsCardapio.get(), dtsProduto.get()}};
+    QScopedValueRollback<bool> walking(CalculandoDietas, true);
 
     tk::TClientDataSet &dieta = *cdsDieta;
     tk::TClientDataSet &prato = *qryCardapio;

@@ -32,6 +32,15 @@ IngredienteCalc CalculaIngrediente(double qtdeBruta, double custoProd, const std
 IngredienteCalc CalculaCustoIngrediente(double qtdeBruta, double custoProd, const std::string &calendario, int mes,
                                         double comensPrato);
 
+// Outside module 24 the diets are not shown, and a dish served on several diets of a day is one
+// dish of that day: its menu lines become one line for the diners of them all (COMENSPRATO,
+// QTCOMESTICAR and QTCLIESTICAR summed, the other fields from the first line), and its recipe
+// is listed once (the ingredient lines of the dish's first diet). Applied to the packets of
+// GetCardapio and GetProduto before they are loaded; tk::Exception for a packet without the
+// key fields.
+tk::Variant PratosDoDiaSemDietas(const tk::Variant &packet);
+tk::Variant IngredientesDoDiaSemDietas(const tk::Variant &packet);
+
 // Rebuilds the dish costing's index of the window's ingredients; called after each load of qryProduto.
 void IndexaIngredientes(TfrmCustoServ &window);
 

@@ -16,8 +16,10 @@ void OrigemCusto(TfrmCustoServ &w, tk::TClientDataSet &items)
         c.IdRefeFixa ? c.DtRefeFixa : w.qryTrabCusto->FieldByName("DTDATA")->AsDateTime();
     if (!IsTipoCustoCotacao(c.CdTipoCusto))
         return;
-    const std::string product =
-        items.Active() && !items.IsEmpty() ? items.FieldByName("CDPRODUTO")->AsString() : std::string();
+    // An empty grid has no product to ask about.
+    if (!items.Active() || items.IsEmpty())
+        return;
+    const std::string product = items.FieldByName("CDPRODUTO")->AsString();
     // Over the application's main form, as the host shows its own searches.
     host::ActiveShowAvi(nullptr, 6, w.msgPadrao.Msg("CUSTO_ORIGEM"));
     try {

@@ -60,18 +60,28 @@ void TfrmCustoServ::sbtGrafCustClick()
         cdsGrafCust->FieldByName("VrPadrao")->SetAsFloat(nedCustoPadrao->GetNumber());
         cdsGrafCust->Post();
     });
-    host::LoadBPL("KPV40207", tk::Variant::array({Handle(*cdsGrafCust)}));
+    // After the table, the branch and the service for the chart's title (added to the module's array).
+    host::LoadBPL("KPV40207", tk::Variant::array({Handle(*cdsGrafCust), ContextoCusto.CdFilial,
+                                                  ContextoCusto.CdServFili}));
 }
 
-// The realized list around a chart walk: bookmark and controls saved before the reload, and
-// filter, position, controls and the busy animation restored after the walk, whatever happens.
+// The realized list around a chart walk: its selected day and controls saved before the reload, and
+// filter, selected day, controls and the busy animation restored after the walk, whatever happens.
+// The reload replaces every record, so the selection is found again by its day, not by a bookmark.
+// While the walk filters the list day by day its after-scroll handler stays attached but does
+// nothing (PercorrendoGrafico): the items, the summary and the other day lists do not follow the
+// walked days, and the caller refreshes them once afterwards (Concluir).
 class RealizadoParaGrafico
 {
 public:
     explicit RealizadoParaGrafico(TfrmCustoServ &w) : m_w(w), m_real(*w.qryRealizado)
     {
         m_position = m_real.Active() ? m_real.GetBookmark() : tk::kInvalidBookmark;
+        m_hasDay = m_real.Active() && !m_real.IsEmpty();
+        if (m_hasDay)
+            m_day = m_real.FieldByName("DTCARDAPIO")->AsDateTime();
         m_real.DisableControls();
+        m_w.PercorrendoGrafico = true;
         host::ActiveShowAvi(&w, 6, w.msgPadrao.Msg("calculando_real"));
         try {
             w.LoadPacket(m_real, w.rdmCustoServ->GetRealizado(
@@ -87,19 +97,34 @@ public:
     {
         try {
             m_real.SetFiltered(false);
-            if (m_real.Active() && m_real.BookmarkValid(m_position))
-                m_real.GotoBookmark(m_position);
+            if (m_real.Active()) {
+                bool found = false;
+                if (m_hasDay)
+                    found = m_real.Locate("DTCARDAPIO", tk::Variant::fromDateTime(m_day));
+                if (!found && m_real.BookmarkValid(m_position))
+                    m_real.GotoBookmark(m_position);
+            }
         } catch (...) {
         }
         m_real.FreeBookmark(m_position);
+        m_w.PercorrendoGrafico = false;
         m_real.EnableControls();
         host::DeactiveShowAvi();
+    }
+
+    // After the walk, on the normal path: the realized page follows its list's day once.
+    static void Concluir(TfrmCustoServ &w)
+    {
+        if (w.qryRealizado->Active())
+            w.qryRealizadoAfterScroll(*w.qryRealizado);
     }
 
 private:
     TfrmCustoServ &m_w;
     tk::TClientDataSet &m_real;
     tk::TBookmark m_position = tk::kInvalidBookmark;
+    bool m_hasDay = false;
+    tk::TDateTime m_day = 0;
 };
 
 void TfrmCustoServ::sbtPlanRealClick()
@@ -122,8 +147,11 @@ void TfrmCustoServ::sbtPlanRealClick()
             cdsGrafPlanReal->Post();
         });
     }
+    RealizadoParaGrafico::Concluir(*this);
+    // The processing date goes last: the realized line ends there.
     host::LoadBPL("KPV40208", tk::Variant::array({Handle(*cdsGrafPlanReal), ContextoCusto.CdFilial,
-                                                  ContextoCusto.CdServFili}));
+                                                  ContextoCusto.CdServFili,
+                                                  tk::Variant::fromDateTime(ContextoCusto.DtProcesso)}));
 }
 
 void TfrmCustoServ::sbtCustoAcumClick()
@@ -150,7 +178,10 @@ void TfrmCustoServ::sbtCustoAcumClick()
             cdsCustoAcum->Post();
         });
     }
-    host::LoadBPL("KPV40210", tk::Variant::array({Handle(*cdsCustoAcum)}));
+    RealizadoParaGrafico::Concluir(*this);
+    host::LoadBPL("KPV40210", tk::Variant::array({Handle(*cdsCustoAcum), ContextoCusto.CdFilial,
+                                                  ContextoCusto.CdServFili,
+                                                  tk::Variant::fromDateTime(ContextoCusto.DtProcesso)}));
 }
 
 } // namespace kpv40206

@@ -46,7 +46,7 @@ void TfrmCustoServ::qryRealizadoDTCARDAPIOGetText(tk::TField &sender, std::strin
 
 void TfrmCustoServ::qryRealizadoAfterScroll(tk::TClientDataSet &dataSet)
 {
-    if (pgcPadrao->ActivePage() != tshRealizado)
+    if (pgcPadrao->ActivePage() != tshRealizado || PercorrendoGrafico)
         return;
     if (!qryItemReti->Active())
         LoadPacket(*qryItemReti, rdmCustoServ->GetItemReti(

@@ -4,6 +4,7 @@
 #include "costanalysis/window/frmcustoserv.h"
 
 #include "platform/hostlib/host.h"
+#include "platform/toolkit/widgets/fonts.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -42,10 +43,13 @@ tk::TDBGrid *NewGrid(QWidget *parent, const char *name, tk::TDataSource *source,
     grid->SetOptions(options);
     grid->SetColor(tk::clInfoBk);
     grid->setFrameShape(QFrame::NoFrame);
+    // The window's grids were laid out for "MS Sans Serif" 8 (drawn with the installed font of
+    // close metrics the toolkit maps it to): titles and cells alike, so the column widths hold.
     QFont titleFont = grid->horizontalHeader()->font();
     titleFont.setFamily("MS Sans Serif");
     titleFont.setPointSize(8);
-    grid->horizontalHeader()->setFont(titleFont);
+    grid->SetTitleFont(titleFont);
+    grid->setFont(titleFont);
     for (const ColumnSpec &c : cols)
         grid->AddColumn(c.field, c.title, c.width, c.titleAlign);
     grid->SetDataSource(source);
@@ -82,6 +86,9 @@ tk::TNumberEdit *NewSummaryEdit(QWidget *parent, const char *name)
     ned->SetDecimals(5);
     ned->SetThousandSeparator(true);
     ned->setAlignment(Qt::AlignRight);
+    ned->setMinimumWidth(96);
+    ned->setMaximumWidth(130);
+    ned->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return ned;
 }
 
@@ -99,6 +106,7 @@ tk::TButtonFlat *NewButton(QWidget *parent, const char *name, const char *hint, 
 
 void TfrmCustoServ::CreateComponents()
 {
+    tk::InstallFontSubstitutes();
     resize(875, 529);
     setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
@@ -247,6 +255,7 @@ void TfrmCustoServ::CreateComponents()
                                 {"VRCUSTOMEDIO", "Custo Perc. Médio", 95, R}},
                                false, true);
         frame->layout()->addWidget(dbgTrabCusto);
+        dbgTrabCusto->SetFrozenColumns(1); // the day stays in view while the user scrolls right
     }
 
     // "Matéria Prima": diets, dishes with their navigator, ingredients.
@@ -398,6 +407,7 @@ void TfrmCustoServ::CreateComponents()
                                {"CustoTotal", "Custo Total", 80, R}},
                               true);
         Splitter3->addWidget(dbgProdReal);
+        dbgRealizado->SetFrozenColumns(1);
         Splitter3->setSizes({106, 200});
         Splitter3->setStretchFactor(1, 1);
     }
@@ -416,6 +426,7 @@ void TfrmCustoServ::CreateComponents()
                                {"VRCUSTOMEDIO", "Custo Perc. Médio", 94, R}},
                               false);
         frame->layout()->addWidget(dbgPlanReal);
+        dbgPlanReal->SetFrozenColumns(1);
     }
 
     // "Produtos Custo Zero" and "Cotação Desatualizada".
@@ -444,41 +455,60 @@ void TfrmCustoServ::CreateComponents()
         frame2->layout()->addWidget(dbgCotDesatu);
     }
 
-    // Summary panel, bottom-aligned under the pages, hidden at start.
+    // Summary panel, bottom-aligned under the pages, hidden at start: "Gráficos" and the day's
+    // planned and realized totals on top, the day against the month and the accumulated figures
+    // below. The boxes are laid out by Qt from their contents, so every number box keeps the
+    // height its number needs; the panel is the Part's 216 pixels high, or as high as its boxes
+    // need when the font asks for more.
     panCusto = new tk::TPanel(this, "panCusto");
     panCusto->SetBevelOuter(tk::TBevelCut::bvNone);
     panCusto->SetBevelInner(tk::TBevelCut::bvRaised);
-    panCusto->setFixedHeight(216);
     subPanCusto = new tk::TPanel(panCusto, "subPanCusto");
     subPanCusto->SetBevelOuter(tk::TBevelCut::bvNone);
-    subPanCusto->setGeometry(0, 3, 689, 210);
+    {
+        QFont panelFont = subPanCusto->font();
+        panelFont.setFamily("MS Sans Serif");
+        panelFont.setPointSize(8);
+        subPanCusto->setFont(panelFont);
+    }
     {
         grbGraficos = new tk::TGroupBox(subPanCusto, "grbGraficos", "Gráficos");
-        grbGraficos->setGeometry(4, 0, 110, 60);
+        grbGraficos->setFixedWidth(110);
         sbtGrafCust = NewButton(grbGraficos, "sbtGrafCust", "Custo Percapita", QStyle::SP_FileDialogInfoView);
         sbtPlanReal = NewButton(grbGraficos, "sbtPlanReal", "Comparação do Percapita", QStyle::SP_FileDialogListView);
         sbtCustoAcum = NewButton(grbGraficos, "sbtCustoAcum", "Variação do Custo Acumulado",
                                  QStyle::SP_FileDialogContentsView);
-        sbtGrafCust->setGeometry(18, 24, 25, 25);
-        sbtPlanReal->setGeometry(46, 24, 25, 25);
-        sbtCustoAcum->setGeometry(74, 24, 25, 25);
+        sbtGrafCust->setGeometry(18, 20, 25, 25);
+        sbtPlanReal->setGeometry(46, 20, 25, 25);
+        sbtCustoAcum->setGeometry(74, 20, 25, 25);
+        grbGraficos->setMinimumHeight(52);
 
+        // A value box: a column of row labels, then one column per title; the last column takes
+        // what width is left, so the number columns stay together on the left.
+        auto newBox = [this](const char *name, const char *caption, std::initializer_list<const char *> titles) {
+            auto *box = new tk::TGroupBox(subPanCusto, name, caption);
+            auto *grid = new QGridLayout(box);
+            grid->setContentsMargins(6, 0, 6, 3);
+            grid->setHorizontalSpacing(6);
+            grid->setVerticalSpacing(0);
+            int col = 1;
+            for (const char *title : titles) {
+                if (title)
+                    grid->addWidget(new tk::TLabel(box, {}, title), 0, col, Qt::AlignRight | Qt::AlignBottom);
+                ++col;
+            }
+            grid->setColumnStretch(col, 1);
+            return std::pair{box, grid};
+        };
         auto addRow = [](QGridLayout *grid, int row, const char *label, std::initializer_list<tk::TNumberEdit *> edits) {
             grid->addWidget(new tk::TLabel(grid->parentWidget(), {}, label), row, 0);
             int col = 1;
             for (tk::TNumberEdit *e : edits)
                 grid->addWidget(e, row, col++);
         };
-        auto newBox = [this](const char *name, const char *caption, const QRect &geometry) {
-            auto *box = new tk::TGroupBox(subPanCusto, name, caption);
-            box->setGeometry(geometry);
-            auto *grid = new QGridLayout(box);
-            grid->setContentsMargins(6, 14, 6, 4);
-            grid->setVerticalSpacing(2);
-            return std::pair{box, grid};
-        };
 
-        auto [totaDia, totaGrid] = newBox("grbCustTotaDia", "Dia", QRect(118, 0, 567, 60));
+        // "Dia": one row per figure, the planned column and the realized one (Custo Total only).
+        auto [totaDia, totaGrid] = newBox("grbCustTotaDia", "Dia", {"Planejado", nullptr});
         grbCustTotaDia = totaDia;
         {
             auto *w = grbCustTotaDia;
@@ -486,23 +516,17 @@ void TfrmCustoServ::CreateComponents()
             nedConsCardPlan = NewSummaryEdit(w, "nedConsCardPlan");
             nedCustoCardPlan = NewSummaryEdit(w, "nedCustoCardPlan");
             nedCustoCardReal = NewSummaryEdit(w, "nedCustoCardReal");
-            totaGrid->addWidget(new tk::TLabel(w, {}, "Matéria-prima"), 0, 0);
-            totaGrid->addWidget(nedMatPriCardPlan, 1, 0);
-            totaGrid->addWidget(new tk::TLabel(w, {}, "Consumo"), 0, 1);
-            totaGrid->addWidget(nedConsCardPlan, 1, 1);
-            totaGrid->addWidget(new tk::TLabel(w, {}, "Custo Total - Planejado"), 0, 2);
-            totaGrid->addWidget(nedCustoCardPlan, 1, 2);
             lblRealizado = new tk::TLabel(w, "lblRealizado", "Realizado");
-            totaGrid->addWidget(lblRealizado, 0, 3);
-            totaGrid->addWidget(nedCustoCardReal, 1, 3);
+            totaGrid->addWidget(lblRealizado, 0, 2, Qt::AlignRight | Qt::AlignBottom);
+            addRow(totaGrid, 1, "Matéria-prima", {nedMatPriCardPlan});
+            addRow(totaGrid, 2, "Consumo", {nedConsCardPlan});
+            addRow(totaGrid, 3, "Custo Total", {nedCustoCardPlan, nedCustoCardReal});
         }
 
-        auto [custoDia, diaGrid] = newBox("grbCustoDia", "Dia", QRect(4, 62, 340, 146));
+        auto [custoDia, diaGrid] = newBox("grbCustoDia", "Dia", {"Per Capita do Dia", "Total do Mês (Plan.)"});
         grbCustoDia = custoDia;
         {
             auto *w = grbCustoDia;
-            diaGrid->addWidget(new tk::TLabel(w, {}, "Per Capita do Dia"), 0, 1);
-            diaGrid->addWidget(new tk::TLabel(w, {}, "Total do Mês (Plan.)"), 0, 2);
             nedMatPriPerc = NewSummaryEdit(w, "nedMatPriPerc");
             nedMatPriMes = NewSummaryEdit(w, "nedMatPriMes");
             nedConsPerc = NewSummaryEdit(w, "nedConsPerc");
@@ -520,13 +544,12 @@ void TfrmCustoServ::CreateComponents()
             addRow(diaGrid, 5, "Saldo", {nedSaldoPerc, nedSaldoMes});
         }
 
-        auto [acum, acumGrid] = newBox("grbCustoAcum", "Acumulado até", QRect(348, 62, 337, 146));
+        auto [acum, acumGrid] = newBox("grbCustoAcum", "Acumulado até", {"Planejado", nullptr});
         grbCustoAcum = acum;
         {
             auto *w = grbCustoAcum;
-            acumGrid->addWidget(new tk::TLabel(w, {}, "Planejado"), 0, 1);
             lblRealAcum = new tk::TLabel(w, "lblRealAcum", "Realizado");
-            acumGrid->addWidget(lblRealAcum, 0, 2);
+            acumGrid->addWidget(lblRealAcum, 0, 2, Qt::AlignRight | Qt::AlignBottom);
             nedMatPriAcuPlan = NewSummaryEdit(w, "nedMatPriAcuPlan");
             nedConsAcuPlan = NewSummaryEdit(w, "nedConsAcuPlan");
             nedTotalTAcum = NewSummaryEdit(w, "nedTotalTAcum");
@@ -541,14 +564,37 @@ void TfrmCustoServ::CreateComponents()
             addRow(acumGrid, 4, "Comensais", {nedEstimados, nedEfetivos});
             addRow(acumGrid, 5, "Per Capita Médio", {nedPuMedioTeor, nedPuMedioReal});
         }
-        // The value boxes are disabled as containers so their contents look read-only; the
-        // realized items start greyed as well.
-        grbCustTotaDia->setEnabled(false);
-        grbCustoDia->setEnabled(false);
-        grbCustoAcum->setEnabled(false);
+
+        auto *panel = new QGridLayout(subPanCusto);
+        panel->setContentsMargins(4, 0, 4, 0);
+        panel->setHorizontalSpacing(4);
+        panel->setVerticalSpacing(0);
+        panel->addWidget(grbGraficos, 0, 0, Qt::AlignLeft);
+        panel->addWidget(grbCustTotaDia, 0, 1, 1, 2);
+        auto *bottom = new QHBoxLayout();
+        bottom->setSpacing(4);
+        bottom->addWidget(grbCustoDia, 1);
+        bottom->addWidget(grbCustoAcum, 1);
+        panel->addLayout(bottom, 1, 0, 1, 3);
+        panel->setColumnStretch(1, 1);
+        panel->setRowStretch(1, 1);
+
+        // The number boxes are read-only and take no focus, so the boxes themselves stay enabled:
+        // a disabled container would grey every figure in it, and an enabled realized figure
+        // would look like a disabled one. The realized items start greyed (Atualiza_Custo sets
+        // their state).
         for (QWidget *w : std::initializer_list<QWidget *>{lblRealizado, lblRealAcum, nedCustoCardReal, nedTotalRAcum,
                                                            nedEfetivos, nedPuMedioReal})
             w->setEnabled(false);
+    }
+    {
+        // Each number box exactly as high as its number needs, and no higher: ten rows stand
+        // above each other on the right.
+        for (tk::TNumberEdit *ned : subPanCusto->findChildren<tk::TNumberEdit *>())
+            ned->setFixedHeight(ned->minimumSizeHint().height());
+        const int height = std::max(210, subPanCusto->layout()->sizeHint().height());
+        subPanCusto->setGeometry(0, 3, 689, height);
+        panCusto->setFixedHeight(height + 6);
     }
     panCusto->setVisible(false);
     panMenu->raise();
@@ -629,8 +675,10 @@ void TfrmCustoServ::BindEvents()
     bindDraw(dbgPlanReal, &TfrmCustoServ::dbgPlanRealDrawColumnCell);
 
     auto keyDown = [this](tk::TDBGrid &g, int &k, Qt::KeyboardModifiers s) { dbgTrabCustoKeyDown(g, k, s); };
+    // No grid of this window deletes records, the zero-cost list included (its rows would only come
+    // back at the next visit).
     for (tk::TDBGrid *grid : {dbgTrabCusto, dbgCardapio, dbgPrato, dbgDieta, dbgConsPerc, dbgTipoCons, dbgProdReal,
-                              dbgRealizado, dbgPlanReal})
+                              dbgRealizado, dbgPlanReal, dbgCustZero})
         grid->OnKeyDown = keyDown;
     dbgCotDesatu->OnKeyDown = [this](tk::TDBGrid &g, int &k, Qt::KeyboardModifiers s) { dbgCotDesatuKeyDown(g, k, s); };
     dbgPrato->OnDblClick = [this](tk::TDBGrid &g) { dbgPratoDblClick(g); };

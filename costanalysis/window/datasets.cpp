@@ -284,6 +284,8 @@ void TfrmCustoServ::CreateDataSets()
                                  {"CUSTOPROD", F, 0, DATA, "", "", false},
                                  {"QTDEBRUTA", F, 0, DATA, "Qtde.Bruta", F5L}});
     cdsProdCustZero->FieldByName("QTDEBRUTA")->SetEditFormat(F5L);
+    // The date shows with " - " and its weekday: sixteen characters, the default column's width.
+    cdsProdCustZero->FieldByName("DTCARDAPIO")->SetDisplayWidth(16);
 
     cdsProdCotDesatu = NewDataSet("cdsProdCotDesatu");
     AddFields(*cdsProdCotDesatu, {{"DTCONSPLAN", D, 0, DATA, "Data"},

@@ -74,6 +74,8 @@ public:
     void qryTrabCustoBeforeScroll(tk::TClientDataSet &dataSet);
     void qryTrabCustoAfterScroll(tk::TClientDataSet &dataSet);
     void pgcPlanejadoChange(tk::TPageControl &sender);
+    // The day's seasonal percentage and colour (panSafra) from the dishes the dish grid shows.
+    void AtualizaSafraDia();
 
     // --- Menu dishes, ingredients, seasonal indicator, diets ------------------------------------
     void qryCardapioCalcFields(tk::TClientDataSet &dataSet);
@@ -147,6 +149,10 @@ public:
     double SomaCustoSafra = 0;
     double SomaCustoSafr2 = 0;
     double SomaCustoSafr3 = 0;
+    // A chart walks the realized list day by day: its after-scroll handler leaves the page alone.
+    bool PercorrendoGrafico = false;
+    // CalcCustoDietas walks the diets: their after-scroll handlers leave the seasonal figure alone.
+    bool CalculandoDietas = false;
 
     // --- Connection and remote methods ----------------------------------------------------------
     std::unique_ptr<tk::TNetConnection> netCustoServ; // Owned.

@@ -54,8 +54,9 @@ void TfrmCustoServ::FormCreate()
         dbgDieta->setVisible(true);
         pnlDieta->setVisible(true);
         splDieta->setVisible(true);
-        pnlDieta->setFixedHeight(110);
-        pnlProduto->setFixedHeight(110);
+        // Starting heights: the user drags the splitters from there.
+        splDieta->SetStartSize(0, 110);
+        Splitter4->SetStartSize(1, 110);
         qryDieta->Close();
         qryDieta->ParamByName("P_CDFILIAL").SetAsString(c.CdFilial);
         qryDieta->ParamByName("P_CDSERVFILI").SetAsString(c.CdServFili);
@@ -63,7 +64,7 @@ void TfrmCustoServ::FormCreate()
         // The provider's packet of the query: an editable copy whose figures the diet costing writes.
         LoadPacket(*cdsDieta, tk::Variant(qryDieta->Data()));
     } else {
-        pnlProduto->setFixedHeight(190);
+        Splitter4->SetStartSize(1, 190);
     }
 
     const std::string nmServico = qryServico->IsEmpty() ? std::string()

@@ -126,13 +126,14 @@ TEST(PrintButton, HandsTheListingOfThePageInFrontToTheReportModule)
     {
         const char *open;
         const char *arrayHead; // entries 0 to 5, JSON
+        const char *costBranch; // entry 7, added after the seven the report always read
     };
     const Case cases[] = {
         {"open 0001 001 44 44 2026-03-16 2026-03-16 0 0002",
-         R"(["0001", "001", 44, "2026-03-16", "2026-03-16", false)"},
+         R"(["0001", "001", 44, "2026-03-16", "2026-03-16", false)", "0002"},
         // A fixed reference date goes in entry 3 and the flag in entry 5.
         {"open 0001 001 44 44 2026-03-16 2026-03-20 1 0002",
-         R"(["0001", "001", 44, "2026-03-20", "2026-03-16", true)"},
+         R"(["0001", "001", 44, "2026-03-20", "2026-03-16", true)", "0002"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.open);
@@ -151,11 +152,11 @@ TEST(PrintButton, HandsTheListingOfThePageInFrontToTheReportModule)
         ASSERT_EQ(key.size(), 10u) << "no work-set key in GetProdCotDesatu";
         ASSERT_TRUE(e2e::AnswerOk(driver.send("click sbtCustZero")));
         const std::string launch = R"({"launches": [{"code": "KPV49700", "args": )" + std::string(c.arrayHead);
-        EXPECT_TRUE(e2e::JsonContains(launch + ", \"1" + key + "\"]}]}", driver.send("launches")));
+        EXPECT_TRUE(e2e::JsonContains(launch + ", \"1" + key + "\", \"" + c.costBranch + "\"]}]}", driver.send("launches")));
 
         ASSERT_TRUE(e2e::AnswerOk(driver.send("page tshProdCustZero")));
         ASSERT_TRUE(e2e::AnswerOk(driver.send("click sbtCustZero")));
-        EXPECT_TRUE(e2e::JsonContains(launch + ", \"0" + key + "\"]}]}", driver.send("launches")));
+        EXPECT_TRUE(e2e::JsonContains(launch + ", \"0" + key + "\", \"" + c.costBranch + "\"]}]}", driver.send("launches")));
         EXPECT_TRUE(e2e::NoMessages(driver.send("messages")));
         EXPECT_EQ(driver.finish(), 0) << driver.errorOutput();
     }

@@ -37,8 +37,9 @@ struct ChartCase
     const char *table;
     std::vector<std::string> valueFields;  // in the order of the window's series
     std::vector<QString> legend;
-    tk::VariantArray extraArgs;            // after the handle
+    tk::VariantArray extraArgs;            // after the handle: the whole array the cost window sends
     QString titleHas;
+    const char *sizes;                     // the array sizes the module takes
     WindowFactory create;
 };
 
@@ -54,24 +55,27 @@ std::vector<ChartCase> chartCases()
          "cdsGrafCust",
          {"VrPadrao", "VrCustGraf"},
          {QStringLiteral("Custo padrão"), QStringLiteral("Custo per capita planejado")},
-         {},
-         QStringLiteral("Custo Per Capita"),
+         {tk::Variant("0001"), tk::Variant("001")},
+         QStringLiteral("Custo Per Capita - Filial 0001 - Serviço 001"),
+         "1 a 3 elementos",
          [](const tk::Variant &a) { return kpv40207::CreateChartWindow(a); }},
         {"KPV40208",
          "cdsGrafPlanReal",
          {"VrPadrao", "VRPERCPLAN", "VRPERCREAL"},
          {QStringLiteral("Custo padrão"), QStringLiteral("Per capita planejado"),
           QStringLiteral("Per capita realizado")},
-         {tk::Variant("0001"), tk::Variant("001")},
+         {tk::Variant("0001"), tk::Variant("001"), tk::Variant::fromDateTime(tk::EncodeDate(2026, 4, 1))},
          QStringLiteral("Comparação do Per Capita - Filial 0001 - Serviço 001"),
+         "3 a 4 elementos",
          [](const tk::Variant &a) { return kpv40208::CreateChartWindow(a); }},
         {"KPV40210",
          "cdsCustoAcum",
          {"VrTotPadrao", "VRTOTTACUM", "VRTOTRACUM"},
          {QStringLiteral("Custo padrão acumulado"), QStringLiteral("Custo planejado acumulado"),
           QStringLiteral("Custo realizado acumulado")},
-         {},
-         QStringLiteral("Variação do Custo Acumulado"),
+         {tk::Variant("0001"), tk::Variant("001"), tk::Variant::fromDateTime(tk::EncodeDate(2026, 4, 1))},
+         QStringLiteral("Variação do Custo Acumulado - Filial 0001 - Serviço 001"),
+         "1 a 4 elementos",
          [](const tk::Variant &a) { return kpv40210::CreateChartWindow(a); }},
     };
 }
@@ -248,8 +252,12 @@ TEST_P(ChartWindows, TooltipShowsTheDayAndTheValueInBrazilianFormat)
     EXPECT_EQ(window->HoverText(),
               c.legend[lastIndex] + QStringLiteral("\nDia 05/03/2026: ")
                   + (lastIndex == 1 ? QStringLiteral("1.235,56789") : QStringLiteral("1.236,56789")));
+    // The realized series of the comparison and accumulated charts have no point on the 6th (no
+    // realized data there): the hover shows the nearest day that has one.
     emit last->hovered(QPointF(tk::EncodeDate(2026, 3, 6) - 0.1, 0.0), true);
-    EXPECT_TRUE(window->HoverText().contains(QStringLiteral("06/03/2026")));
+    const bool realizedLast = std::string(c.code) != "KPV40207";
+    EXPECT_TRUE(window->HoverText().contains(realizedLast ? QStringLiteral("05/03/2026") : QStringLiteral("06/03/2026")))
+        << window->HoverText().toStdString();
     emit last->hovered(QPointF(), false);
     EXPECT_TRUE(window->HoverText().isEmpty());
 }
@@ -291,9 +299,7 @@ TEST_P(ChartWindows, MalformedArraysAndBadHandlesAreRefusedClearly)
     const std::string module = c.code;
     const std::string handleParam = std::string("parâmetro 0 (") + c.table + ") ";
     std::vector<Bad> cases = {
-        {"no array", tk::Variant(),
-         module + ": parâmetros inválidos: esperado um vetor de " + std::to_string(size)
-             + (size == 1 ? " elemento" : " elementos") + ", recebido nulo"},
+        {"no array", tk::Variant(), module + ": parâmetros inválidos: esperado um vetor de " + c.sizes + ", recebido nulo"},
         {"too long", tk::Variant(tooLong), "recebido um vetor de " + std::to_string(size + 1) + " elementos"},
         {"null handle", withHandle(tk::Variant()), handleParam + "Handle de dataset inválido"},
         {"zero handle", withHandle(tk::Variant(0)), handleParam + "Handle de dataset inválido"},
@@ -308,7 +314,7 @@ TEST_P(ChartWindows, MalformedArraysAndBadHandlesAreRefusedClearly)
              "KPV40208: parâmetro 1 (CdFilial) deve ser um texto, recebido inteiro"});
         cases.push_back({"service missing",
                          tk::Variant::array({host::DataSetHandle(ds.get()), tk::Variant("0001")}),
-                         "esperado um vetor de 3 elementos, recebido um vetor de 2 elementos"});
+                         "esperado um vetor de 3 a 4 elementos, recebido um vetor de 2 elementos"});
     }
     for (const Bad &bad : cases) {
         SCOPED_TRACE(bad.name);
@@ -350,6 +356,55 @@ TEST_P(ChartWindows, TablesThatCannotBeReadAreRefusedClearly)
         partial.AddField(c.valueFields[s], tk::FieldType::Float);
     partial.CreateDataSet();
     expectError(&partial, std::string("a tabela ") + c.table + " não tem o campo " + c.valueFields.back());
+}
+
+// Every chart names the branch, the service and the month; the realized lines have no point on a
+// day without realized data (the table's 0) nor from the processing date on, which is marked on
+// the day axis; the axes keep their titles and Brazilian numbers.
+TEST_P(ChartWindows, TitlesRealizedPointsAndProcessingDate)
+{
+    const ChartCase &c = GetParam();
+    auto ds = makeTable(c);
+    fill(*ds, c, 31);
+    // Days 2 and 5 without realized data.
+    for (const int day : {2, 5}) {
+        ASSERT_TRUE(ds->Locate("DTCARDAPIO", tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, day))));
+        ds->Edit();
+        ds->FieldByName(c.valueFields.back())->SetAsFloat(0);
+        ds->Post();
+    }
+    tk::VariantArray items = argsFor(c, ds.get()).items();
+    if (items.size() == 4)
+        items[3] = tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 16));
+    const auto window = c.create(tk::Variant(items));
+
+    const QString title = window->Chart()->title();
+    EXPECT_TRUE(title.endsWith(QStringLiteral(" - Filial 0001 - Serviço 001 - março de 2026"))) << title.toStdString();
+    EXPECT_EQ(window->DayAxis()->titleText(), QStringLiteral("Dia"));
+    EXPECT_FALSE(window->ValueAxis()->titleText().isEmpty());
+    EXPECT_TRUE(window->Chart()->localizeNumbers());
+    EXPECT_EQ(window->Chart()->locale().name(), QStringLiteral("pt_BR"));
+
+    const bool realized = std::string(c.code) != "KPV40207";
+    QLineSeries *last = window->Series().back();
+    if (!realized) {
+        EXPECT_EQ(last->count(), 31) << "a planned line keeps its zeros";
+        EXPECT_EQ(window->ProcessingMarker(), nullptr);
+        return;
+    }
+    // Days 1 to 15 but 2 and 5.
+    ASSERT_EQ(last->count(), 13);
+    EXPECT_DOUBLE_EQ(last->at(0).x(), tk::EncodeDate(2026, 3, 1));
+    EXPECT_DOUBLE_EQ(last->at(1).x(), tk::EncodeDate(2026, 3, 3));
+    EXPECT_DOUBLE_EQ(last->at(12).x(), tk::EncodeDate(2026, 3, 15));
+    EXPECT_FALSE(window->HasPoint(window->Series().size() - 1, 15));
+    EXPECT_EQ(window->Series()[1]->count(), 31) << "the planned line runs the whole month";
+    QLineSeries *marker = window->ProcessingMarker();
+    ASSERT_NE(marker, nullptr);
+    ASSERT_EQ(marker->count(), 2);
+    EXPECT_DOUBLE_EQ(marker->at(0).x(), tk::EncodeDate(2026, 3, 16));
+    EXPECT_EQ(marker->name(), QStringLiteral("(*) Data de processamento: 16/03/2026"));
+    EXPECT_EQ(window->DayAxis()->categoriesLabels().at(15), QStringLiteral("16*"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modules, ChartWindows, ::testing::ValuesIn(chartCases()),

@@ -61,6 +61,13 @@ TEST(RelatorioArgs, MalformedArraysAreRefusedClearly)
     };
     tk::VariantArray six = reportArgs("0KEY").items();
     six.pop_back();
+    auto withBranch = [](tk::Variant branch) {
+        tk::VariantArray items = reportArgs("0KEY").items();
+        items.push_back(std::move(branch));
+        return items;
+    };
+    tk::VariantArray nine = withBranch("0002");
+    nine.push_back("");
     struct Bad
     {
         const char *name;
@@ -69,8 +76,11 @@ TEST(RelatorioArgs, MalformedArraysAreRefusedClearly)
     };
     const Bad cases[] = {
         {"null", tk::Variant(),
-         "KPV49700: parâmetros inválidos: esperado um vetor de 7 elementos, recebido nulo"},
+         "KPV49700: parâmetros inválidos: esperado um vetor de 7 a 8 elementos, recebido nulo"},
         {"six elements", tk::Variant(six), "recebido um vetor de 6 elementos"},
+        {"nine elements", tk::Variant(nine), "recebido um vetor de 9 elementos"},
+        {"cost branch as number", tk::Variant(withBranch(tk::Variant(2))),
+         "parâmetro 7 (CdFiliCust) deve ser um texto, recebido inteiro"},
         {"branch as number", replaced(0, 1), "parâmetro 0 (CdFilial) deve ser um texto, recebido inteiro"},
         {"cost type as text", replaced(2, "6"),
          "parâmetro 2 (CdTipoCusto) deve ser um inteiro, recebido texto"},
@@ -97,6 +107,22 @@ TEST(RelatorioArgs, MalformedArraysAreRefusedClearly)
             EXPECT_NE(std::string(e.what()).find(bad.message), std::string::npos) << e.what();
         }
     }
+}
+
+// The cost branch, an added eighth element, prices both listings as the window's pages do; a
+// caller of seven elements keeps the analysis branch's own costs.
+TEST(RelatorioArgs, CostBranchReachesTheServerCall)
+{
+    tk::VariantArray items = reportArgs("1ABCDE12345").items();
+    items.push_back("0002");
+    const kpv49700::ReportRequest quotes = kpv49700::ParseArgs(tk::Variant(items));
+    EXPECT_EQ(quotes.cdFiliCust, "0002");
+    EXPECT_EQ(kpv49700::ListingCall(quotes).args.at(2), tk::Variant("0002"));
+    EXPECT_EQ(kpv49700::HeaderFor(quotes).cdFiliCust, "0002");
+    items[6] = "0";
+    const kpv49700::ReportRequest zero = kpv49700::ParseArgs(tk::Variant(items));
+    EXPECT_EQ(kpv49700::ListingCall(zero).args.at(0), tk::Variant("0002"));
+    EXPECT_EQ(kpv49700::ParseArgs(reportArgs("0")).cdFiliCust, "");
 }
 
 // The month sent to the server is the whole month of DtReferencia, leap years included.
@@ -269,6 +295,34 @@ TEST(RelatorioPdf, ZeroCostReportHasOneLinePerProductOverSeveralPages)
         }
     }
     EXPECT_EQ(productLines, 70);
+}
+
+// A product used on many days is one product of many lines: the footer counts both, and the
+// header names the cost branch the listing was priced at.
+TEST(RelatorioPdf, FooterCountsProductsAndLinesApart)
+{
+    tk::DataPacket rows = zeroCostRows(0);
+    for (int day = 1; day <= 55; ++day) {
+        const bool salt = day % 2 == 0;
+        rows.addRow({tk::Variant(salt ? "302010003" : "101020003"), tk::Variant(salt ? "SAL" : "ALHO"),
+                     tk::Variant(salt ? "Sal" : "Alho"),
+                     tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 1) + (day - 1) / 2), 0.0, 0.5});
+    }
+    EXPECT_EQ(kpv49700::CountProducts(rows), 2);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("linhas.pdf"));
+    kpv49700::ReportHeader h = header(kpv49700::Listagem::CustoZero);
+    h.cdFiliCust = "0002";
+    const kpv49700::RenderResult result = kpv49700::WriteReportPdf(rows, h, path);
+    EXPECT_EQ(result.products, 2);
+    EXPECT_EQ(result.lines.size(), 55u);
+    if (!havePdfToText())
+        return;
+    const std::string text = pdfText(path);
+    EXPECT_EQ(occurrences(text, "Total de produtos: 2 "), result.pages) << text;
+    EXPECT_EQ(occurrences(text, "Linhas: 55"), result.pages);
+    EXPECT_EQ(occurrences(text, "Total de produtos: 55"), 0);
+    EXPECT_NE(text.find("Filial de custo: 0002"), std::string::npos);
 }
 
 TEST(RelatorioPdf, QuoteReportShowsUnitCostAndQuotePeriod)

@@ -94,6 +94,20 @@ std::shared_ptr<appsrv::CostService> ServidorReal::service;
 uint16_t ServidorReal::port = 0;
 host::Settings ServidorReal::saved;
 
+// With the cost branch as the array's added last element the report lists what the window's page
+// lists for that branch, not the analysis branch's own list.
+TEST_F(ServidorReal, ZeroCostListingFollowsTheCostBranch)
+{
+    tk::VariantArray items = args("0").items();
+    items.push_back("0002");
+    const tk::DataPacket rows = kpv49700::FetchListing(tk::Variant(items));
+    const tk::Variant direct = service->call(
+        "GetProdCustZero", {"0002", 6, tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 1)), "0001", "001",
+                            tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 1)),
+                            tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 31)), false});
+    EXPECT_EQ(rows, direct.packet());
+}
+
 TEST_F(ServidorReal, ZeroCostListingIsTheServersAnswerForTheMonth)
 {
     const tk::DataPacket rows = kpv49700::FetchListing(args("0"));

@@ -10,6 +10,7 @@
 #include <QAbstractItemModelTester>
 #include <QDeadlineTimer>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -339,7 +340,8 @@ TEST(DBGridDrawing, OwnerDrawHandlerSeesThePaintedRow)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
         const PaintedCell cell = grid.RecordCell(c.row, c.col);
-        EXPECT_EQ(cell.text, c.text);
+        // The 30-pixel swatch column elides its number, which the swatch covers anyway.
+        EXPECT_EQ(cell.fullText, c.text);
         EXPECT_EQ(ColorToString(cell.fontColor), ColorToString(c.font));
         EXPECT_EQ(ColorToString(cell.brushColor), ColorToString(c.brush));
         EXPECT_EQ(cell.alignment, c.alignment);
@@ -431,12 +433,115 @@ TEST(DBGridColumns, TitlesWidthsAndVisibility)
     // A title replaced at run time.
     QSignalSpy headers(grid.Model(), &QAbstractItemModel::headerDataChanged);
     grid.SetColumnTitle(1, "Comensais (Cliente)");
+    EXPECT_EQ(grid.ColumnTitle(1), "Comensais (Cliente)");
+    grid.SetColumnWidth(1, 200);
     EXPECT_EQ(grid.Model()->headerData(1, Qt::Horizontal).toString(), "Comensais (Cliente)");
     EXPECT_EQ(headers.count(), 1);
 
     // A user resizing a column changes its width.
     grid.horizontalHeader()->resizeSection(0, 200);
     EXPECT_EQ(grid.Columns()[0].Width, 200);
+}
+
+// A number wider than its column is never cut on its left, where it would read as another number:
+// it is elided visibly and the whole value is the cell's tooltip. A text that fits has none.
+TEST(DBGridFit, WideNumbersAreElidedWithTheWholeValueAsTooltip)
+{
+    GridFixture f;
+    TDBGrid &grid = *f.grid;
+    grid.SetColumnWidth(1, 40);
+    const PaintedCell wide = grid.RecordCell(1, 1); // 1.234,50000
+    EXPECT_TRUE(wide.elided);
+    EXPECT_EQ(wide.fullText, "1.234,50000");
+    EXPECT_NE(wide.text, "1.234,50000");
+    EXPECT_EQ(wide.text.rfind("\u2026"), wide.text.size() - 3) << wide.text << " ends in an ellipsis";
+    EXPECT_EQ(wide.text.rfind("1.2", 0), 0u) << wide.text << " keeps its leading digits";
+    // Still right-aligned: it ends 2 pixels before the right edge, and starts inside the cell.
+    EXPECT_GE(wide.textLeft, 0);
+    EXPECT_EQ(grid.CellToolTip(1, 1), "1.234,50000");
+
+    grid.SetColumnWidth(1, 90);
+    EXPECT_FALSE(grid.RecordCell(1, 1).elided);
+    EXPECT_EQ(grid.CellToolTip(1, 1), "");
+    EXPECT_EQ(grid.CellToolTip(0, 0), "");
+
+    // Owner-drawn cells go through the same canvas.
+    grid.SetColumnWidth(0, 30);
+    grid.OnDrawColumnCell = [](TDBGrid &g, const QRect &rect, int, TColumn &column, TGridDrawState) {
+        const std::string text = column.Field->DisplayText();
+        g.Canvas().TextRect(rect, rect.left() + rect.width() - g.Canvas().TextWidth(text) - 2, rect.top() + 3, text);
+    };
+    EXPECT_EQ(grid.CellToolTip(2, 0), "Frango grelhado");
+}
+
+TEST(DBGridFit, TitleTooltipAndFitOnDoubleClickOfTheDivider)
+{
+    GridFixture f;
+    TDBGrid &grid = *f.grid;
+    grid.SetColumnWidth(1, 200);
+    EXPECT_EQ(grid.TitleToolTip(1), "");
+    grid.SetColumnWidth(1, 50);
+    EXPECT_EQ(grid.TitleToolTip(1), "Custo do Prato");
+    // The header draws it shortened with an ellipsis, never cut off on one side.
+    const QString drawn = grid.Model()->headerData(1, Qt::Horizontal).toString();
+    EXPECT_TRUE(drawn.endsWith(QChar(0x2026))) << drawn.toStdString();
+    EXPECT_TRUE(drawn.startsWith(QStringLiteral("Cu"))) << drawn.toStdString();
+    EXPECT_LE(QFontMetrics(grid.TitleFont()).horizontalAdvance(drawn), 50 - 8);
+    EXPECT_EQ(grid.horizontalHeader()->textElideMode(), Qt::ElideRight);
+
+    // A double click on the divider fits the column to its widest text, the title included.
+    emit grid.horizontalHeader()->sectionHandleDoubleClicked(1);
+    const QFontMetrics cells(grid.font());
+    const QFontMetrics titles(grid.TitleFont());
+    const int widest = std::max(cells.horizontalAdvance(QStringLiteral("1.234,50000")) + 8,
+                                titles.horizontalAdvance(QStringLiteral("Custo do Prato")) + 8);
+    EXPECT_EQ(grid.ColumnWidth(1), widest);
+    EXPECT_EQ(grid.Columns()[1].Width, widest);
+    EXPECT_EQ(grid.TitleToolTip(1), "");
+    for (int row = 0; row < f.ds.RecordCount(); ++row)
+        EXPECT_FALSE(grid.RecordCell(row, 1).elided) << row;
+}
+
+// The day column stays in view while the user scrolls right: a view of the first column over the
+// grid's left edge, on the same rows, selection and cell drawing.
+TEST(DBGridFit, FrozenFirstColumnStaysInViewWhenScrolledRight)
+{
+    GridFixture f;
+    TDBGrid &grid = *f.grid;
+    grid.setGeometry(0, 0, 200, 120);
+    EXPECT_EQ(grid.FrozenView(), nullptr);
+    grid.SetFrozenColumns(1);
+    QCoreApplication::processEvents();
+    QTableView *frozen = grid.FrozenView();
+    ASSERT_NE(frozen, nullptr);
+    EXPECT_TRUE(frozen->isVisible());
+    EXPECT_FALSE(frozen->isColumnHidden(0));
+    for (int c = 1; c < grid.ColumnCount(); ++c)
+        EXPECT_TRUE(frozen->isColumnHidden(c)) << c;
+    EXPECT_EQ(frozen->width(), grid.ColumnWidth(0));
+    EXPECT_EQ(frozen->x(), grid.frameWidth());
+
+    grid.horizontalScrollBar()->setValue(grid.horizontalScrollBar()->maximum());
+    QCoreApplication::processEvents();
+    ASSERT_GT(grid.horizontalScrollBar()->value(), 0) << "the grid is wider than its view";
+    EXPECT_EQ(frozen->x(), grid.frameWidth()) << "the frozen column does not scroll";
+    EXPECT_EQ(frozen->columnViewportPosition(0), 0);
+
+    // Rows follow the grid: a click on the frozen day moves the dataset, and the grid's vertical
+    // scrolling moves the frozen rows.
+    f.ds.First();
+    frozen->selectionModel()->setCurrentIndex(frozen->model()->index(3, 0), QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(f.ds.RecNo(), 4);
+    EXPECT_EQ(grid.CurrentRow(), 3);
+    grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+    EXPECT_EQ(frozen->verticalScrollBar()->value(), grid.verticalScrollBar()->value());
+
+    // A wider day column widens the frozen view; none frozen removes it.
+    grid.SetColumnWidth(0, 120);
+    EXPECT_EQ(frozen->width(), 120);
+    EXPECT_EQ(frozen->columnWidth(0), 120);
+    grid.SetFrozenColumns(0);
+    EXPECT_EQ(grid.FrozenView(), nullptr);
 }
 
 TEST(DBGridKeys, KeyHandlerSwallowsCtrlDelete)

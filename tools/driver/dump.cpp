@@ -52,15 +52,24 @@ QJsonObject named(const QWidget &w)
     return o;
 }
 
+// Where a control is inside its parent, and whether it looks enabled (its own setting and its
+// containers': Qt greys a control inside a disabled container).
+void insertGeometry(QJsonObject &o, const QWidget &w)
+{
+    o.insert("left", w.x());
+    o.insert("top", w.y());
+    o.insert("width", w.width());
+    o.insert("height", w.height());
+    o.insert("looksEnabled", w.isEnabled());
+}
+
 QJsonObject captioned(const QWidget &w, const std::string &caption, bool visible, bool enabled)
 {
     QJsonObject o = named(w);
     o.insert("caption", toQString(caption));
     o.insert("visible", visible);
     o.insert("enabled", enabled);
-    o.insert("left", w.x());
-    o.insert("width", w.width());
-    o.insert("height", w.height());
+    insertGeometry(o, w);
     return o;
 }
 
@@ -91,9 +100,11 @@ QJsonObject dumpGrid(tk::TDBGrid &grid)
         col.insert("width", grid.ColumnWidth(c));
         col.insert("visible", grid.ColumnVisible(c));
         col.insert("titleAlign", alignmentName(grid.Columns()[size_t(c)].TitleAlignment));
+        col.insert("tooltip", toQString(grid.TitleToolTip(c)));
         columns.append(col);
     }
     o.insert("columns", columns);
+    o.insert("frozen", grid.FrozenColumns());
     const bool showing = grid.Showing();
     o.insert("row", showing ? grid.CurrentRow() + 1 : 0);
     o.insert("col", grid.SelectedIndex());
@@ -113,6 +124,7 @@ QJsonObject dumpGrid(tk::TDBGrid &grid)
                 cell.insert("selected", grid.IsSelectedCell(r, c));
                 cell.insert("fill", p.hasFill ? color(p.fill) : QJsonValue(QJsonValue::Null));
                 cell.insert("bold", p.fontBold);
+                cell.insert("tooltip", p.elided ? toQString(p.fullText) : QString());
                 cells.append(cell);
             }
             rows.append(cells);
@@ -174,6 +186,10 @@ QJsonObject dumpWidget(QWidget &w)
         o.insert("fontColor", color(ned->FontColor()));
         o.insert("enabled", ownEnabled(w));
         o.insert("visible", ownVisible(w));
+        o.insert("readOnly", ned->ReadOnly());
+        insertGeometry(o, w);
+        // The height the box needs to show its number whole.
+        o.insert("neededHeight", ned->minimumSizeHint().height());
         return o;
     }
     if (auto *button = qobject_cast<tk::TButtonFlat *>(&w)) {

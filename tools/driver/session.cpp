@@ -1,5 +1,7 @@
 #include "tools/driver/session.h"
 
+#include <utility>
+
 #include "tools/driver/command.h"
 #include "tools/driver/dump.h"
 #include "tools/driver/jsonvalue.h"
@@ -141,6 +143,8 @@ Session::Session(const DriverOptions &options) : m_options(options)
         }
         launch.insert("args", list);
         m_launches.append(launch);
+        if (!m_grabNext.empty())
+            launchForGrab(code, args);
     };
     host::GetHooks() = std::move(hooks);
     tk::SetExceptionHandler([this](const std::string &message) { addMessage("error", message); });
@@ -251,6 +255,17 @@ void Session::sweepDialogs()
         auto *dialog = qobject_cast<QDialog *>(top);
         if (!dialog || !dialog->isVisible() || dialog == m_window.data())
             continue;
+        // The module opened for `grabnext`: saved once it has been drawn, then closed as a user
+        // closes it, without a message.
+        if (!m_grabbing.empty()) {
+            if (++m_grabTicks < 3)
+                continue;
+            if (!dialog->grab().save(toQString(m_grabbing), "PNG"))
+                addMessage("error", "cannot write '" + m_grabbing + "'");
+            m_grabbing.clear();
+            dialog->reject();
+            continue;
+        }
         std::string text = fromQString(dialog->windowTitle());
         if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
             const std::string body = fromQString(box->text());
@@ -277,6 +292,7 @@ QJsonObject Session::execute(const std::string &line)
         {"rowclick", &Session::cmdRowClick}, {"select", &Session::cmdSelect},
         {"copy", &Session::cmdCopy},         {"export", &Session::cmdExport},
         {"print", &Session::cmdPrint},       {"exportmonth", &Session::cmdExportMonth},
+        {"grabnext", &Session::cmdGrabNext},
     };
     const auto started = std::chrono::steady_clock::now();
     QJsonObject answer;
@@ -557,6 +573,33 @@ void Session::cmdGrab(const std::vector<std::string> &args, QJsonObject &answer)
         throw CommandError("cannot write '" + args[0] + "'");
     answer.insert("width", image.width());
     answer.insert("height", image.height());
+}
+
+void Session::cmdGrabNext(const std::vector<std::string> &args, QJsonObject &)
+{
+    expectArgs(args, 1, "grabnext FILE.png");
+    m_grabNext = args[0];
+}
+
+void Session::launchForGrab(const std::string &code, const tk::Variant &args)
+{
+    // The launch is recorded as always; then the module really opens (its window is modal), and
+    // the dialog sweep saves and closes it.
+    m_grabbing = std::exchange(m_grabNext, std::string());
+    m_grabTicks = 0;
+    host::Hooks saved = host::GetHooks();
+    host::GetHooks().launcher = nullptr;
+    struct Restore
+    {
+        Session &session;
+        host::Hooks hooks;
+        ~Restore()
+        {
+            host::GetHooks() = std::move(hooks);
+            session.m_grabbing.clear();
+        }
+    } restore{*this, std::move(saved)};
+    host::LoadBPL(code, args);
 }
 
 void Session::cmdFailPost(const std::vector<std::string> &args, QJsonObject &)

@@ -71,6 +71,8 @@ private:
     void cmdBusy(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdSplitter(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdGrab(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdGrabNext(const std::vector<std::string> &args, QJsonObject &answer);
+    void launchForGrab(const std::string &code, const tk::Variant &args);
     void cmdFailPost(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdClose(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdRowClick(const std::vector<std::string> &args, QJsonObject &answer);
@@ -101,6 +103,9 @@ private:
     QTimer *m_dialogTimer = nullptr;            // Owned.
     Recorder m_recorder;
     QJsonArray m_calls, m_launches, m_messages, m_busy;
+    std::string m_grabNext;  // grabnext: the picture file of the next module launched
+    std::string m_grabbing;  // the module now open for a picture, until it is saved
+    int m_grabTicks = 0;
     bool m_quit = false;
     bool m_finished = false;
 };

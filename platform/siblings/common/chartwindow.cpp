@@ -35,7 +35,43 @@ QString dayLabel(tk::TDateTime day)
     return QString::fromStdString(tk::FormatDateTime("dd", day));
 }
 
+bool sameDay(tk::TDateTime a, tk::TDateTime b)
+{
+    return std::floor(a) == std::floor(b);
+}
+
 } // namespace
+
+QString WhereText(const std::string &cdFilial, const std::string &cdServFili)
+{
+    return QStringLiteral("Filial %1 - Serviço %2")
+        .arg(QString::fromStdString(cdFilial), QString::fromStdString(cdServFili));
+}
+
+QString MonthText(tk::TDateTime day)
+{
+    return QString::fromStdString(tk::FormatDateTime("mmmm", day) + " de " + tk::FormatDateTime("yyyy", day));
+}
+
+QString ChartTitle(const ChartDefinition &definition, const ChartData &data)
+{
+    QString title = definition.chartTitle;
+    if (!definition.where.isEmpty())
+        title += QStringLiteral(" - ") + definition.where;
+    if (!data.days.empty())
+        title += QStringLiteral(" - ") + MonthText(*std::min_element(data.days.begin(), data.days.end()));
+    return title;
+}
+
+bool TfrmGrafico::HasPoint(size_t series, size_t row) const
+{
+    const ChartSeriesDef &def = m_definition.series.at(series);
+    if (!def.realized)
+        return true;
+    if (m_definition.processingDate > 0 && std::floor(m_data.days.at(row)) >= std::floor(m_definition.processingDate))
+        return false;
+    return m_data.values.at(series).at(row) != 0;
+}
 
 TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWidget *parent)
     : QDialog(parent), m_definition(definition), m_data(std::move(data))
@@ -46,7 +82,7 @@ TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWid
     resize(1100, 560);
 
     m_chart = new QChart();
-    m_chart->setTitle(definition.chartTitle);
+    m_chart->setTitle(ChartTitle(definition, m_data));
     m_chart->setLocalizeNumbers(true);
     m_chart->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
     m_chart->legend()->setVisible(true);
@@ -75,6 +111,9 @@ TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWid
         if (used.contains(label))
             label = QString::fromStdString(tk::FormatDateTime("dd/mm", day));
         used.insert(label);
+        // The processing date's label is marked, as the dashed line over it is.
+        if (definition.processingDate > 0 && sameDay(day, definition.processingDate))
+            label += QLatin1Char('*');
         m_dayAxis->append(label, day + 0.5);
     }
     if (days.empty()) {
@@ -98,6 +137,8 @@ TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWid
         series->setPointsVisible(true);
         const std::vector<double> &values = m_data.values.at(s);
         for (size_t i = 0; i < values.size(); ++i) {
+            if (!HasPoint(s, i))
+                continue;
             series->append(m_data.days[i], values[i]);
             minValue = std::min(minValue, values[i]);
             maxValue = std::max(maxValue, values[i]);
@@ -113,6 +154,7 @@ TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWid
         maxValue = minValue + 1;
     m_valueAxis->setRange(minValue, maxValue + (maxValue - minValue) * 0.05);
     m_valueAxis->applyNiceNumbers();
+    AddProcessingMarker();
 
     m_view = new QChartView(m_chart, this);
     m_view->setObjectName(QStringLiteral("chvGrafico"));
@@ -147,6 +189,8 @@ int TfrmGrafico::NearestPoint(size_t series, double x) const
     int best = -1;
     double bestDistance = 0;
     for (size_t i = 0; i < values.size(); ++i) {
+        if (!HasPoint(series, i))
+            continue;
         const double distance = std::fabs(m_data.days[i] - x);
         if (best < 0 || distance < bestDistance) {
             best = static_cast<int>(i);
@@ -154,6 +198,28 @@ int TfrmGrafico::NearestPoint(size_t series, double x) const
         }
     }
     return best;
+}
+
+void TfrmGrafico::AddProcessingMarker()
+{
+    const tk::TDateTime day = m_definition.processingDate;
+    if (day <= 0 || m_data.days.empty())
+        return;
+    const auto [first, last] = std::minmax_element(m_data.days.begin(), m_data.days.end());
+    if (std::floor(day) < std::floor(*first) || std::floor(day) > std::floor(*last))
+        return;
+    m_processing = new QLineSeries();
+    m_processing->setName(QStringLiteral("(*) Data de processamento: ")
+                          + QString::fromStdString(tk::FormatDateTime("dd/mm/yyyy", day)));
+    QPen pen(QColor(90, 90, 90));
+    pen.setWidthF(1.5);
+    pen.setStyle(Qt::DashDotLine);
+    m_processing->setPen(pen);
+    m_processing->append(std::floor(day), m_valueAxis->min());
+    m_processing->append(std::floor(day), m_valueAxis->max());
+    m_chart->addSeries(m_processing);
+    m_processing->attachAxis(m_dayAxis);
+    m_processing->attachAxis(m_valueAxis);
 }
 
 void TfrmGrafico::onHovered(size_t series, const QPointF &point, bool state)

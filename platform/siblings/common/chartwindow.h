@@ -34,6 +34,10 @@ struct ChartSeriesDef
     QString title;       // legend text
     QColor color;
     bool dashed = false; // the reference line (the standard cost)
+    // A realized series: the caller's table holds 0 on a day without realized data, and nothing is
+    // realized from the processing date on; such days are no point of the line (a fake 0 would
+    // read as a day that cost nothing).
+    bool realized = false;
 };
 
 struct ChartDefinition
@@ -44,7 +48,19 @@ struct ChartDefinition
     QString valueAxisTitle;
     std::string dayField = "DTCARDAPIO";
     std::vector<ChartSeriesDef> series;
+    // "Filial 0001 - Serviço 001" when the caller named them; the chart title adds it and the month.
+    QString where;
+    // The branch's processing date (0: not given): marked on the day axis, and the end of the
+    // realized series.
+    tk::TDateTime processingDate = 0;
 };
+
+// "Filial 0001 - Serviço 001".
+QString WhereText(const std::string &cdFilial, const std::string &cdServFili);
+// "março de 2026".
+QString MonthText(tk::TDateTime day);
+// The chart's title: the definition's title, where, and the month of the first day shown.
+QString ChartTitle(const ChartDefinition &definition, const ChartData &data);
 
 // "#,##0.00000" in the toolkit's format settings: the chart tables' display format.
 QString FormatChartValue(double value);
@@ -68,13 +84,20 @@ public:
 
     // The tooltip text of one point: the series, the day and the value.
     QString PointText(size_t series, size_t point) const;
-    // The point of a series nearest to a horizontal position (a date-time); -1 for an empty series.
+    // The row (of Data()) of the point of a series nearest to a horizontal position (a date-time);
+    // -1 for a series without points.
     int NearestPoint(size_t series, double x) const;
+    // Whether a row of Data() is a point of the series (realized series leave days out).
+    bool HasPoint(size_t series, size_t row) const;
+    // The dashed vertical line at the processing date; nullptr when none was given or it lies
+    // outside the days shown.
+    QLineSeries *ProcessingMarker() const { return m_processing; }
     // The tooltip shown by the last hover over a series (empty after the mouse left it).
     const QString &HoverText() const { return m_hoverText; }
 
 private:
     void onHovered(size_t series, const QPointF &point, bool state);
+    void AddProcessingMarker();
 
     ChartDefinition m_definition;
     ChartData m_data;
@@ -83,6 +106,7 @@ private:
     QCategoryAxis *m_dayAxis = nullptr;  // Owned by m_chart.
     QValueAxis *m_valueAxis = nullptr;   // Owned by m_chart.
     std::vector<QLineSeries *> m_series; // Owned by m_chart.
+    QLineSeries *m_processing = nullptr; // Owned by m_chart.
     QPushButton *m_close = nullptr;      // Owned (Qt parent).
     QString m_hoverText;
 };

@@ -32,16 +32,29 @@ std::string elementos(size_t count)
 } // namespace
 
 ModuleArgs::ModuleArgs(std::string module, const tk::Variant &args, size_t count)
+    : ModuleArgs(std::move(module), args, count, count)
+{
+}
+
+ModuleArgs::ModuleArgs(std::string module, const tk::Variant &args, size_t minCount, size_t maxCount)
     : m_module(std::move(module)), m_args(args)
 {
+    const std::string expected = minCount == maxCount
+                                     ? elementos(minCount)
+                                     : std::to_string(minCount) + " a " + elementos(maxCount);
     if (!args.isArray()) {
-        throw EModuleArgsError(m_module + ": parâmetros inválidos: esperado um vetor de " + elementos(count)
+        throw EModuleArgsError(m_module + ": parâmetros inválidos: esperado um vetor de " + expected
                                + ", recebido " + TipoVariant(args.type()));
     }
-    if (args.size() != count) {
-        throw EModuleArgsError(m_module + ": parâmetros inválidos: esperado um vetor de " + elementos(count)
+    if (args.size() < minCount || args.size() > maxCount) {
+        throw EModuleArgsError(m_module + ": parâmetros inválidos: esperado um vetor de " + expected
                                + ", recebido um vetor de " + elementos(args.size()));
     }
+}
+
+size_t ModuleArgs::Count() const
+{
+    return m_args.size();
 }
 
 void ModuleArgs::Fail(size_t index, const char *name, const std::string &what) const

@@ -31,6 +31,10 @@ class ModuleArgs
 public:
     // Raises unless args is an array of exactly `count` elements.
     ModuleArgs(std::string module, const tk::Variant &args, size_t count);
+    // An array whose last elements were added after its first callers: from minCount to maxCount
+    // elements; the module reads an added element only when Count() says it is there.
+    ModuleArgs(std::string module, const tk::Variant &args, size_t minCount, size_t maxCount);
+    size_t Count() const;
 
     std::string Text(size_t index, const char *name) const;          // a string
     int32_t Integer(size_t index, const char *name) const;           // an Integer or an integral Double

@@ -20,8 +20,15 @@ siblings::ChartDefinition GrafCustoDefinition()
 
 std::unique_ptr<siblings::TfrmGrafico> CreateChartWindow(const tk::Variant &args, QWidget *parent)
 {
-    const siblings::ModuleArgs array("KPV40207", args, 1);
-    return siblings::CreateChartWindow(GrafCustoDefinition(), array.DataSet(0, "cdsGrafCust"), parent);
+    // The branch and the service came later as added elements [1] and [2], for the title.
+    const siblings::ModuleArgs array("KPV40207", args, 1, 3);
+    tk::TClientDataSet &table = array.DataSet(0, "cdsGrafCust");
+    siblings::ChartDefinition definition = GrafCustoDefinition();
+    if (array.Count() == 3)
+        definition.where = siblings::WhereText(array.Text(1, "CdFilial"), array.Text(2, "CdServFili"));
+    if (!definition.where.isEmpty())
+        definition.windowTitle += QStringLiteral(" - ") + definition.where;
+    return siblings::CreateChartWindow(definition, table, parent);
 }
 
 } // namespace kpv40207

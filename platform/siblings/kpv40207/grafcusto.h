@@ -2,7 +2,7 @@
 
 // KPV40207 "Custo Per Capita": the planned total cost per diner of each day of the month against
 // the standard cost per diner, from the caller's cdsGrafCust (DTCARDAPIO, VrPadrao, VrCustGraf).
-// Array: [cdsGrafCust handle].
+// Array: [cdsGrafCust handle], optionally followed by CdFilial and CdServFili (text) for the title.
 
 #include "platform/siblings/common/chartwindow.h"
 #include "platform/toolkit/data/variant.h"

@@ -2,7 +2,8 @@
 
 // KPV40208 "Comparação do Per Capita": the planned and the realized cost per diner of each day of
 // the month and the standard cost per diner, from the caller's cdsGrafPlanReal (DTCARDAPIO,
-// VrPadrao, VRPERCPLAN, VRPERCREAL). Array: [cdsGrafPlanReal handle, CdFilial, CdServFili].
+// VrPadrao, VRPERCPLAN, VRPERCREAL). Array: [cdsGrafPlanReal handle, CdFilial, CdServFili], optionally
+// followed by the branch's processing date (date-time), which ends the realized line.
 
 #include "platform/siblings/common/chartwindow.h"
 #include "platform/toolkit/data/variant.h"

@@ -12,7 +12,8 @@ namespace kpv49700 {
 
 ReportRequest ParseArgs(const tk::Variant &args)
 {
-    const siblings::ModuleArgs array("KPV49700", args, 7);
+    // The cost branch came later, as an eighth element; a caller of seven prices at CdFilial.
+    const siblings::ModuleArgs array("KPV49700", args, 7, 8);
     ReportRequest request;
     request.cdFilial = array.Text(0, "CdFilial");
     request.cdServFili = array.Text(1, "CdServFili");
@@ -27,6 +28,8 @@ ReportRequest ParseArgs(const tk::Variant &args)
     request.chaveTrabCusto = selector.substr(1);
     if (request.listagem == Listagem::CotacaoDesatualizada && request.chaveTrabCusto.empty())
         array.Fail(6, "listagem", "não traz a chave do conjunto de trabalho");
+    if (array.Count() > 7)
+        request.cdFiliCust = array.Text(7, "CdFiliCust");
     return request;
 }
 
@@ -37,11 +40,11 @@ RemoteCall ListingCall(const ReportRequest &r)
     const tk::Variant refeFixa = tk::Variant::fromDateTime(r.dtRefeFixa);
     if (r.listagem == Listagem::CustoZero) {
         return {"GetProdCustZero",
-                {tk::Variant(""), tk::Variant(r.cdTipoCusto), refeFixa, tk::Variant(r.cdFilial),
+                {tk::Variant(r.cdFiliCust), tk::Variant(r.cdTipoCusto), refeFixa, tk::Variant(r.cdFilial),
                  tk::Variant(r.cdServFili), first, last, tk::Variant(r.idRefeFixa)}};
     }
     return {"GetProdCotDesatu",
-            {tk::Variant(r.chaveTrabCusto), tk::Variant(r.cdFilial), tk::Variant(""),
+            {tk::Variant(r.chaveTrabCusto), tk::Variant(r.cdFilial), tk::Variant(r.cdFiliCust),
              tk::Variant(r.cdServFili), tk::Variant(r.cdTipoCusto), first, last, refeFixa,
              tk::Variant(r.idRefeFixa)}};
 }

@@ -5,7 +5,8 @@
 // listing from the application server itself.
 //
 // Array: [CdFilial (text), CdServFili (text), CdTipoCusto (integer), DtRefeFixa (date-time),
-//         DtReferencia (date-time), IdRefeFixa (boolean), "1" + ChaveTrabCusto | "0" + ChaveTrabCusto].
+//         DtReferencia (date-time), IdRefeFixa (boolean), "1" + ChaveTrabCusto | "0" + ChaveTrabCusto,
+//         optionally CdFiliCust (text)].
 // The first character of the last entry selects the listing: "1" the outdated quotes, "0" the
 // products without cost.
 
@@ -32,17 +33,19 @@ struct ReportRequest
     bool idRefeFixa = false;
     Listagem listagem = Listagem::CustoZero;
     std::string chaveTrabCusto; // the text after the selector character
+    std::string cdFiliCust;     // the cost branch; empty: CdFilial's own costs
 };
 
 // Checks the array (size, types, selector); raises siblings::EModuleArgsError.
 ReportRequest ParseArgs(const tk::Variant &args);
 
 // The remote method and its arguments for a request:
-//   zero cost:  GetProdCustZero("", CdTipoCusto, DtRefeFixa, CdFilial, CdServFili, first, last, IdRefeFixa)
-//   quotes:     GetProdCotDesatu(key, CdFilial, "", CdServFili, CdTipoCusto, first, last, DtRefeFixa,
+//   zero cost:  GetProdCustZero(CdFiliCust, CdTipoCusto, DtRefeFixa, CdFilial, CdServFili, first, last, IdRefeFixa)
+//   quotes:     GetProdCotDesatu(key, CdFilial, CdFiliCust, CdServFili, CdTipoCusto, first, last, DtRefeFixa,
 //                                IdRefeFixa)
-// first and last are the first and last days of DtReferencia's month. The array carries no cost
-// branch, so the server prices with CdFilial's own costs.
+// first and last are the first and last days of DtReferencia's month. CdFiliCust is the array's
+// cost branch when it carries one, and empty otherwise (the server then prices with CdFilial's own
+// costs), so that the report lists what the window's page lists.
 struct RemoteCall
 {
     std::string method;

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 namespace kpv49700 {
 
@@ -85,12 +86,30 @@ QFont reportFont(double pixelSize, bool bold = false)
 
 } // namespace
 
+int CountProducts(const tk::DataPacket &rows)
+{
+    // A product used on several days has one line per day: it counts once, by its product code
+    // (its tree code when the listing has no product code).
+    int field = rows.fieldIndex("CDPRODUTO");
+    if (field < 0)
+        field = rows.fieldIndex("CDARVPROD");
+    if (field < 0)
+        return static_cast<int>(rows.rows.size());
+    std::set<std::string> codes;
+    for (const std::vector<tk::Variant> &row : rows.rows) {
+        const tk::Variant &code = row[size_t(field)];
+        codes.insert(code.isNull() ? std::string() : code.asString());
+    }
+    return static_cast<int>(codes.size());
+}
+
 ReportHeader HeaderFor(const ReportRequest &request)
 {
     ReportHeader header;
     header.listagem = request.listagem;
     header.cdFilial = request.cdFilial;
     header.cdServFili = request.cdServFili;
+    header.cdFiliCust = request.cdFiliCust;
     header.cdTipoCusto = request.cdTipoCusto;
     header.dtReferencia = request.dtReferencia;
     header.idRefeFixa = request.idRefeFixa;
@@ -179,14 +198,18 @@ RenderResult RenderReport(QPagedPaintDevice &device, const tk::DataPacket &rows,
     context.cdTipoCusto = header.cdTipoCusto;
     context.idRefeFixa = header.idRefeFixa;
     context.dtRefeFixa = header.dtRefeFixa;
+    context.cdFiliCust = header.cdFiliCust;
     context.operador = header.operador;
     context.emitidoEm = header.emitidoEm;
     const QStringList titles = ReportColumns(header.listagem);
-    const tk::PrintFrame frame = host::CostPrintFrame(ReportTitle(header.listagem), context,
-                                                      QStringLiteral("Total de produtos: %1").arg(total));
+    const int products = CountProducts(rows);
+    const tk::PrintFrame frame = host::CostPrintFrame(
+        ReportTitle(header.listagem), context,
+        QStringLiteral("Total de produtos: %1     Linhas: %2").arg(products).arg(total));
 
     RenderResult result;
     result.pages = pages;
+    result.products = products;
     for (int page = 0; page < pages; ++page) {
         if (page > 0 && !device.newPage())
             throw tk::Exception("KPV49700: não foi possível abrir uma nova página do relatório");

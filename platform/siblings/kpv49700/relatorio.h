@@ -25,6 +25,7 @@ struct ReportHeader
     Listagem listagem = Listagem::CustoZero;
     std::string cdFilial;
     std::string cdServFili;
+    std::string cdFiliCust; // the cost branch the listing was priced at; empty: CdFilial's own
     int32_t cdTipoCusto = 0;
     tk::TDateTime dtReferencia = 0;
     bool idRefeFixa = false;
@@ -44,9 +45,13 @@ QStringList ReportColumns(Listagem listagem);
 // Raises tk::Exception when the packet lacks a field of the listing.
 std::vector<QStringList> ReportLines(const tk::DataPacket &rows, Listagem listagem);
 
+// The products of a listing: a product listed on several days counts once.
+int CountProducts(const tk::DataPacket &rows);
+
 struct RenderResult
 {
     int pages = 0;
+    int products = 0;               // CountProducts of the rows; the footer also gives the lines
     std::vector<QStringList> lines; // the product lines drawn, in order
     std::vector<int> linesPerPage;
 };

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QStaticText>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace tk {
@@ -93,12 +94,42 @@ void QPainterCanvas::TextOut(int x, int y, const std::string &text)
     drawText(x, y, qtext);
 }
 
+FittedText FitText(const QRect &clip, int x, const std::string &text, int width, const QFont &font)
+{
+    FittedText fitted{x, text, false};
+    const int left = clip.left();
+    const int right = clip.left() + clip.width(); // one past the clip
+    const bool overLeft = x < left;
+    const bool overRight = x + width > right;
+    if (!overLeft && !overRight)
+        return fitted;
+    // The side the text was placed against stays where it was; the other end gives way.
+    int room = 0;
+    if (overLeft && !overRight)
+        room = x + width - (left + 1);
+    else if (overRight && !overLeft)
+        room = right - 1 - x;
+    else
+        room = clip.width() - 4;
+    const QFontMetrics metrics(font);
+    const QString elided = metrics.elidedText(QString::fromStdString(text), Qt::ElideRight, std::max(0, room));
+    fitted.text = elided.toStdString();
+    fitted.elided = true;
+    const int elidedWidth = metrics.horizontalAdvance(elided);
+    if (overLeft && !overRight)
+        fitted.x = x + width - elidedWidth;
+    else if (overLeft)
+        fitted.x = left + 2;
+    return fitted;
+}
+
 void QPainterCanvas::TextRect(const QRect &clip, int x, int y, const std::string &text)
 {
     m_painter.fillRect(clip, toQColor(BrushColor, m_palette));
+    const FittedText fitted = FitText(clip, x, text, TextWidth(text), currentFont());
     m_painter.save();
     m_painter.setClipRect(clip, Qt::IntersectClip);
-    drawText(x, y, QString::fromStdString(text));
+    drawText(fitted.x, y, QString::fromStdString(fitted.text));
     m_painter.restore();
 }
 
@@ -186,13 +217,17 @@ void RecordingCanvas::TextOut(int x, int y, const std::string &text)
 
 void RecordingCanvas::TextRect(const QRect &clip, int x, int y, const std::string &text)
 {
+    const FittedText fitted = FitText(clip, x, text, TextWidth(text), currentFont());
     CanvasOp op;
     op.kind = CanvasOp::Kind::Text;
     op.rect = clip;
-    op.x = x;
+    op.x = fitted.x;
     op.y = y;
-    op.width = TextWidth(text);
-    op.text = text;
+    op.width = TextWidth(fitted.text);
+    op.text = fitted.text;
+    op.elided = fitted.elided;
+    if (fitted.elided)
+        op.fullText = text;
     op.brushColor = BrushColor;
     op.fontColor = FontColor;
     op.fontBold = FontBold;
@@ -230,6 +265,8 @@ PaintedCell RecordingCanvas::Result() const
         result.alignment = inferAlignment(m_cell, op.x, op.width);
         result.textLeft = op.x - m_cell.left();
         result.textTop = op.y - m_cell.top();
+        result.elided = op.elided;
+        result.fullText = op.elided ? op.fullText : op.text;
     }
     // Without text, the cell shows the last fill's colour; after the text, a fill is a swatch.
     for (size_t i = 0; i < m_ops.size(); ++i) {

@@ -35,7 +35,9 @@ public:
     // Text with its top-left corner at (x, y), opaque: the text's own box is filled with the
     // brush first.
     virtual void TextOut(int x, int y, const std::string &text) = 0;
-    // Fills clip with the brush, then draws the text at (x, y) clipped to clip.
+    // Fills clip with the brush, then draws the text at (x, y) clipped to clip. A text that would
+    // run out of the clip is elided visibly ("…", see FitText) instead of being cut by it: a
+    // number cut on its left would read as another number.
     virtual void TextRect(const QRect &clip, int x, int y, const std::string &text) = 0;
     virtual int TextWidth(const std::string &text) = 0;
     virtual int TextHeight(const std::string &text) = 0;
@@ -63,6 +65,17 @@ private:
     QPalette m_palette;
 };
 
+// Where and what TextRect draws for a text of `width` pixels placed at x in clip: unchanged when it
+// fits; otherwise elided at its end to the room left, keeping the side it was placed against (a
+// right-aligned number keeps its right edge, a left-aligned text its left one).
+struct FittedText
+{
+    int x = 0;
+    std::string text;
+    bool elided = false;
+};
+FittedText FitText(const QRect &clip, int x, const std::string &text, int width, const QFont &font);
+
 // One drawing operation as a RecordingCanvas keeps it.
 struct CanvasOp
 {
@@ -71,8 +84,10 @@ struct CanvasOp
     QRect rect;         // Fill: the rectangle; Text: the clip (TextRect) or the text's box (TextOut)
     int x = 0;          // Text: position as given
     int y = 0;
-    int width = 0;      // Text: measured width
-    std::string text;
+    int width = 0;      // Text: measured width (of the text drawn)
+    std::string text;   // Text: as drawn (elided when it did not fit)
+    bool elided = false;
+    std::string fullText; // Text: the text asked for, when it was elided
     TColor brushColor = 0;
     TColor fontColor = 0;
     bool fontBold = false;
@@ -86,7 +101,9 @@ struct PaintedCell
 {
     QRect cell;
     bool hasText = false;
-    std::string text;             // the last text drawn
+    std::string text;             // the last text drawn, as drawn
+    bool elided = false;          // that text did not fit and was elided
+    std::string fullText;         // the whole text asked for (text itself when it fit)
     TColor fontColor = 0;         // font colour of that text
     TColor brushColor = 0;        // brush behind that text; without text, the last fill
     bool fontBold = false;

@@ -273,7 +273,57 @@ TSplitter::TSplitter(Qt::Orientation orientation, QWidget *parent, const std::st
 
 void TSplitter::MoveHandle(int index, int position)
 {
+    applyStartSize();
+    m_started = true;
     moveSplitter(position, index + 1);
+}
+
+void TSplitter::SetStartSize(int pane, int pixels)
+{
+    m_startPane = pane;
+    m_startSize = pixels;
+    m_started = false;
+    applyStartSize();
+}
+
+void TSplitter::resizeEvent(QResizeEvent *event)
+{
+    QSplitter::resizeEvent(event);
+    applyStartSize();
+}
+
+// A splitter on a page that is not in front is laid out while hidden: the start size waits for
+// the page to show.
+void TSplitter::showEvent(QShowEvent *event)
+{
+    QSplitter::showEvent(event);
+    applyStartSize();
+}
+
+void TSplitter::applyStartSize()
+{
+    if (m_started || m_startPane < 0 || m_startPane >= count() || !isVisible())
+        return;
+    QList<int> panes = sizes();
+    int total = 0;
+    int others = 0;
+    for (int i = 0; i < panes.size(); ++i) {
+        total += panes[i];
+        if (i != m_startPane && panes[i] > 0)
+            ++others;
+    }
+    // Not laid out yet: wait for the first real size.
+    if (total <= m_startSize)
+        return;
+    m_started = true;
+    const int rest = total - m_startSize;
+    for (int i = 0; i < panes.size(); ++i) {
+        if (i == m_startPane)
+            panes[i] = m_startSize;
+        else if (panes[i] > 0)
+            panes[i] = others > 0 ? rest / others : 0;
+    }
+    setSizes(panes);
 }
 
 } // namespace tk

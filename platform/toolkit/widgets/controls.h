@@ -166,6 +166,22 @@ public:
     void SetHandleSize(int pixels) { setHandleWidth(pixels); }
     // Moves the handle between pane index and index + 1 as a user drag would (OnMoved runs).
     void MoveHandle(int index, int position);
+    // The pane's size (height for a vertical splitter) when the splitter is first laid out with
+    // room for it; the other panes share the rest. Nothing pins it afterwards: the user drags the
+    // handles from there, and a pane with stretch factor 0 keeps its size when the window grows.
+    void SetStartSize(int pane, int pixels);
+    bool Started() const { return m_started; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void applyStartSize();
+
+    int m_startPane = -1;
+    int m_startSize = 0;
+    bool m_started = false;
 };
 
 } // namespace tk

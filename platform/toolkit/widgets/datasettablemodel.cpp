@@ -169,8 +169,10 @@ QVariant DataSetTableModel::headerData(int section, Qt::Orientation orientation,
     }
     if (section < 0 || section >= columnCount())
         return QVariant();
-    if (role == Qt::DisplayRole)
-        return QVariant(QString::fromStdString(TitleOf(section)));
+    if (role == Qt::DisplayRole) {
+        const QString title = QString::fromStdString(TitleOf(section));
+        return QVariant(TitleText ? TitleText(section, title) : title);
+    }
     if (role == Qt::TextAlignmentRole)
         return QVariant(int(toQtAlignment((*m_columns)[size_t(section)].TitleAlignment)));
     return QVariant();

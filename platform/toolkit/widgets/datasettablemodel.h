@@ -13,6 +13,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -83,6 +85,9 @@ public:
 
     TField *FieldOf(int column) const;
     std::string TitleOf(int column) const;
+    // The title text the header draws (nullptr: TitleOf itself); the grid shortens titles wider
+    // than their columns here, so the header never cuts one off.
+    std::function<QString(int column, const QString &title)> TitleText;
     const std::string &LastError() const { return m_lastError; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -2,6 +2,7 @@
 
 #include "platform/toolkit/widgets/errors.h"
 #include "platform/toolkit/widgets/gridactions.h"
+#include "platform/toolkit/widgets/fonts.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -11,7 +12,9 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 #include <strings.h>
 
@@ -67,7 +70,51 @@ private:
     TDBGrid *m_grid; // Not owned (the delegate's parent).
 };
 
+// The frozen columns: a second view over the grid's left edge, on the same model and selection,
+// showing only the first columns and scrolling vertically with the grid. Its cells are the grid's
+// own (RenderCellAt), so they look and select exactly as the grid's.
+class FrozenColumnsView : public QTableView
+{
+public:
+    explicit FrozenColumnsView(TDBGrid *grid) : QTableView(grid), m_grid(grid)
+    {
+        setObjectName(grid->objectName() + QStringLiteral("_frozen"));
+        setFocusPolicy(Qt::NoFocus);
+        setFrameShape(QFrame::NoFrame);
+        setEditTriggers(QAbstractItemView::NoEditTriggers);
+        setSelectionMode(QAbstractItemView::SingleSelection);
+        setWordWrap(false);
+        setCornerButtonEnabled(false);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        verticalHeader()->hide();
+        verticalHeader()->setMinimumSectionSize(1);
+        verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        horizontalHeader()->setMinimumSectionSize(1);
+        horizontalHeader()->setStretchLastSection(false);
+        horizontalHeader()->setHighlightSections(false);
+        horizontalHeader()->setTextElideMode(Qt::ElideRight);
+        setModel(grid->model());
+        setSelectionModel(grid->selectionModel());
+        setItemDelegate(new GridDelegate(grid));
+    }
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override
+    {
+        QTableView::mouseDoubleClickEvent(event);
+        m_grid->DblClick();
+    }
+    void wheelEvent(QWheelEvent *event) override { QCoreApplication::sendEvent(m_grid->verticalScrollBar(), event); }
+
+private:
+    TDBGrid *m_grid; // Not owned (the parent).
+};
+
 } // namespace
+
+// The room a title leaves on the two sides of its section (the style's header margins).
+constexpr int kTitleMargins = 8;
 
 // --- Construction --------------------------------------------------------------------------
 
@@ -91,13 +138,25 @@ TDBGrid::TDBGrid(QWidget *parent, const std::string &name)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(RowHeight());
     m_idleCanvas = std::make_unique<RecordingCanvas>(font());
+    InstallFontSubstitutes();
 
     // A user resizing a column changes the column's width, as the column list is the truth.
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical, int, int newSize) {
         if (m_applyingLayout || newSize <= 0 || logical < 0 || logical >= ColumnCount())
             return;
         m_columns[size_t(logical)].Width = newSize;
+        syncFrozen();
     });
+    // Titles too wide for their column end in "…" and show whole as a tooltip; a double click on
+    // a divider fits the column to its content.
+    horizontalHeader()->setTextElideMode(Qt::ElideRight);
+    m_model->TitleText = [this](int column, const QString &title) {
+        return QFontMetrics(horizontalHeader()->font())
+            .elidedText(title, Qt::ElideRight, std::max(0, ColumnWidth(column) - kTitleMargins));
+    };
+    horizontalHeader()->viewport()->installEventFilter(this);
+    connect(horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, this,
+            [this](int logical) { FitColumnToContent(logical); });
     applyOptions();
     applyColors();
 }
@@ -393,6 +452,7 @@ void TDBGrid::applyLayout()
         if (visible)
             horizontalHeader()->resizeSection(i, ColumnWidth(i));
     }
+    syncFrozen();
 }
 
 // --- Options and colours -------------------------------------------------------------------
@@ -414,6 +474,7 @@ void TDBGrid::applyOptions()
     setSelectionBehavior(HasOption(dgRowSelect) ? QAbstractItemView::SelectRows
                                                 : QAbstractItemView::SelectItems);
     syncCurrentFromDataSet();
+    syncFrozen();
     viewport()->update();
 }
 
@@ -437,6 +498,7 @@ void TDBGrid::applyColors()
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         pal.setColor(group, QPalette::Base, background);
     setPalette(pal);
+    syncFrozen();
     viewport()->update();
 }
 
@@ -462,6 +524,18 @@ void TDBGrid::changeEvent(QEvent *event)
         m_idleCanvas = std::make_unique<RecordingCanvas>(font());
         applyLayout();
     }
+}
+
+void TDBGrid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    syncFrozen();
+}
+
+void TDBGrid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    syncFrozen();
 }
 
 // --- Drawing -------------------------------------------------------------------------------
@@ -590,6 +664,9 @@ void TDBGrid::paintEvent(QPaintEvent *event)
     m_paintError.clear();
     QTableView::paintEvent(event);
     --m_paintDepth;
+    // The frozen columns show the same rows: whatever the grid repaints, they repaint too.
+    if (m_frozen)
+        m_frozen->viewport()->update();
     if (!m_paintError.empty() && m_paintError != m_lastReportedError) {
         m_lastReportedError = m_paintError;
         ShowExceptionLater(m_paintError);
@@ -729,6 +806,153 @@ void TDBGrid::DblClick()
 {
     if (OnDblClick)
         CallSafely([this] { OnDblClick(*this); });
+}
+
+// --- Reading what does not fit ---------------------------------------------------------------
+
+std::string TDBGrid::CellToolTip(int viewRow, int col)
+{
+    if (!Showing() || viewRow < 0 || viewRow >= DataSet()->RecordCount() || col < 0 || col >= ColumnCount())
+        return {};
+    const PaintedCell cell = RecordCell(viewRow, col);
+    return cell.hasText && cell.elided ? cell.fullText : std::string();
+}
+
+std::string TDBGrid::TitleToolTip(int col) const
+{
+    if (col < 0 || col >= ColumnCount() || !HasOption(dgTitles))
+        return {};
+    const std::string title = ColumnTitle(col);
+    const int needed =
+        QFontMetrics(horizontalHeader()->font()).horizontalAdvance(QString::fromStdString(title)) + kTitleMargins;
+    return needed > ColumnWidth(col) ? title : std::string();
+}
+
+int TDBGrid::FitColumnToContent(int col)
+{
+    if (col < 0 || col >= ColumnCount())
+        return 0;
+    int width = QFontMetrics(horizontalHeader()->font()).horizontalAdvance(QString::fromStdString(ColumnTitle(col)))
+                + kTitleMargins;
+    if (Showing()) {
+        const QFontMetrics metrics(font());
+        DataSetReadScope reading;
+        const int rows = DataSet()->RecordCount();
+        for (int r = 0; r < rows; ++r) {
+            const PaintedCell cell = RecordCell(r, col);
+            if (cell.hasText)
+                width = std::max(width, metrics.horizontalAdvance(QString::fromStdString(cell.fullText)) + 8);
+        }
+    }
+    SetColumnWidth(col, width);
+    return width;
+}
+
+void TDBGrid::SetFrozenColumns(int count)
+{
+    m_frozenCount = std::max(0, count);
+    if (m_frozenCount == 0) {
+        delete m_frozen;
+        m_frozen = nullptr;
+        return;
+    }
+    if (!m_frozen) {
+        auto *view = new FrozenColumnsView(this);
+        connect(view->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
+        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, view->verticalScrollBar(), &QAbstractSlider::setValue);
+        // A frozen column is resized and fitted from its own title, as the grid's are.
+        connect(view->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical, int, int newSize) {
+            if (m_applyingLayout || newSize <= 0 || logical < 0 || logical >= ColumnCount())
+                return;
+            m_columns[size_t(logical)].Width = newSize;
+            applyLayout();
+        });
+        connect(view->horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, this,
+                [this](int logical) { FitColumnToContent(logical); });
+        view->horizontalHeader()->viewport()->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+        m_frozen = view;
+        view->show();
+    }
+    syncFrozen();
+}
+
+void TDBGrid::syncFrozen()
+{
+    if (!m_frozen)
+        return;
+    QScopedValueRollback<bool> guard(m_applyingLayout, true);
+    QTableView *view = m_frozen;
+    view->setFont(font());
+    view->horizontalHeader()->setFont(horizontalHeader()->font());
+    view->setPalette(palette());
+    view->setShowGrid(showGrid());
+    view->setSelectionBehavior(selectionBehavior());
+    view->horizontalHeader()->setSectionResizeMode(horizontalHeader()->sectionResizeMode(0));
+    view->verticalHeader()->setDefaultSectionSize(RowHeight());
+    int shown = 0;
+    int width = 0;
+    for (int c = 0; c < ColumnCount(); ++c) {
+        const bool frozen = ColumnVisible(c) && shown < m_frozenCount;
+        if (ColumnVisible(c))
+            ++shown;
+        view->setColumnHidden(c, !frozen);
+        if (frozen) {
+            view->setColumnWidth(c, ColumnWidth(c));
+            width += ColumnWidth(c);
+        }
+    }
+    const bool titles = horizontalHeader()->isVisible();
+    view->horizontalHeader()->setVisible(titles);
+    const int headerHeight = titles ? horizontalHeader()->height() : 0;
+    view->horizontalHeader()->setFixedHeight(headerHeight);
+    const int left = frameWidth() + (verticalHeader()->isVisible() ? verticalHeader()->width() : 0);
+    view->setGeometry(left, frameWidth(), std::min(width, viewport()->width()), viewport()->height() + headerHeight);
+    view->verticalScrollBar()->setValue(verticalScrollBar()->value());
+    view->setVisible(width > 0);
+}
+
+bool TDBGrid::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const std::string text = index.isValid() ? CellToolTip(index.row(), index.column()) : std::string();
+        if (text.empty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), QString::fromStdString(text), viewport());
+        return true;
+    }
+    return QTableView::viewportEvent(event);
+}
+
+bool TDBGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        std::string text;
+        QWidget *where = nullptr;
+        if (watched == horizontalHeader()->viewport()) {
+            text = TitleToolTip(horizontalHeader()->logicalIndexAt(help->pos()));
+            where = horizontalHeader()->viewport();
+        } else if (m_frozen && watched == m_frozen->horizontalHeader()->viewport()) {
+            text = TitleToolTip(m_frozen->horizontalHeader()->logicalIndexAt(help->pos()));
+            where = m_frozen->horizontalHeader()->viewport();
+        } else if (m_frozen && watched == m_frozen->viewport()) {
+            const QModelIndex index = m_frozen->indexAt(help->pos());
+            text = index.isValid() ? CellToolTip(index.row(), index.column()) : std::string();
+            where = m_frozen->viewport();
+        } else {
+            return QTableView::eventFilter(watched, event);
+        }
+        if (text.empty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), QString::fromStdString(text), where);
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
 }
 
 } // namespace tk

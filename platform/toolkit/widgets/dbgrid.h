@@ -134,6 +134,20 @@ public:
     // What a click on a row does: the grid and the dataset move to it.
     void SelectRow(int viewRow);
 
+    // --- Reading what does not fit ---------------------------------------------------------------
+    // A cell drawn elided (its text wider than its column) shows its whole text as a tooltip; so
+    // does a title wider than its column. Empty when the text fits.
+    std::string CellToolTip(int viewRow, int col);
+    std::string TitleToolTip(int col) const;
+    // What a double click on a column's right divider does: the column takes the width of its
+    // widest cell text or its title, whichever is wider; returns the new width.
+    int FitColumnToContent(int col);
+    // The first `count` visible columns stay in view while the user scrolls right (0: none).
+    void SetFrozenColumns(int count);
+    int FrozenColumns() const { return m_frozenCount; }
+    // The view that shows the frozen columns over the grid's left edge; nullptr when none.
+    QTableView *FrozenView() const { return m_frozen; }
+
     // --- User actions for tests and the driver ---------------------------------------------------
     void PressKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void DblClick();
@@ -150,6 +164,10 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void updateGeometries() override;
 
 private:
     class Link;
@@ -169,6 +187,7 @@ private:
     void deleteCurrentRecord();
     void reportDrawError(const std::string &message);
     int defaultColumnWidth(int index) const;
+    void syncFrozen();          // the frozen view's columns, colours and place
     int firstVisibleColumn() const;
 
     std::unique_ptr<Link> m_link;
@@ -193,6 +212,8 @@ private:
     int m_deferDepth = 0;         // > 0 while refreshes must wait for the event loop
     std::string m_paintError;        // first draw error of the paint in progress
     std::string m_lastReportedError; // not reported again until the data changes
+    int m_frozenCount = 0;
+    QTableView *m_frozen = nullptr; // Owned (child widget); shares the model and the selection
 };
 
 } // namespace tk
