@@ -5,7 +5,11 @@
 #include "platform/hostlib/hooks.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -67,6 +71,37 @@ TEST_F(BusyIndicator, ShowsOverTheFormWithItsTextAndHides)
     EXPECT_EQ(ShowAviKind(), -1);
     EXPECT_EQ(events, (std::vector<BusyEvent>{{true, 6, "Calculando custos do cardápio..."},
                                               {false, 6, "Calculando custos do cardápio..."}}));
+}
+
+// Long work step by step: each step shows its count (also after the work hid the indicator), user
+// input reaches no widget while it runs, and Esc cancels.
+TEST_F(BusyIndicator, ProgressStepsSwallowInputAndEscCancels)
+{
+    auto *button = new QPushButton("x", &form);
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+    {
+        BusyProgress busy(&form, 6, "Exportando o mês...");
+        EXPECT_TRUE(busy.Step(1, 3));
+        EXPECT_EQ(ShowAviText(), "Exportando o mês... (1 de 3)");
+        DeactiveShowAvi(); // the work's own loads hide it
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::LeftButton, {});
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::NoButton, {});
+        QCoreApplication::sendEvent(button, &press);
+        QCoreApplication::sendEvent(button, &release);
+        EXPECT_TRUE(busy.Step(2, 3));
+        EXPECT_TRUE(ShowAviActive());
+        EXPECT_EQ(ShowAviText(), "Exportando o mês... (2 de 3)");
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(&form, &esc);
+        EXPECT_FALSE(busy.Step(3, 3));
+        EXPECT_TRUE(busy.Cancelled());
+    }
+    EXPECT_EQ(clicks, 0);
+    EXPECT_FALSE(ShowAviActive());
+    // Input reaches the widgets again.
+    button->click();
+    EXPECT_EQ(clicks, 1);
 }
 
 TEST_F(BusyIndicator, DefaultTextsByKind)

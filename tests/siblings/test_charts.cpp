@@ -9,6 +9,7 @@
 #include "platform/siblings/kpv40207/grafcusto.h"
 #include "platform/siblings/kpv40208/grafplanreal.h"
 #include "platform/siblings/kpv40210/grafcustoacum.h"
+#include "platform/siblings/common/chartactions.h"
 #include "platform/toolkit/data/dataset.h"
 #include "platform/toolkit/data/datasource.h"
 #include "platform/toolkit/data/datetime.h"
@@ -18,7 +19,14 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QApplication>
+#include <QChartView>
+#include <QClipboard>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -273,6 +281,60 @@ TEST_P(ChartWindows, CloseButtonClosesTheWindow)
     window->CloseButton()->click();
     EXPECT_EQ(accepted.count(), 1);
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_P(ChartWindows, SaveCopyPrintAndPdfOfTheChart)
+{
+    const ChartCase &c = GetParam();
+    auto ds = makeTable(c);
+    fill(*ds, c, 5);
+    const auto window = c.create(argsFor(c, ds.get()));
+    window->show();
+    siblings::ChartActions &actions = *window->Actions();
+    for (QPushButton *b : {actions.SaveImageButton, actions.CopyButton, actions.CopyDataButton, actions.PrintButton,
+                           actions.ExportPdfButton})
+        ASSERT_NE(b, nullptr);
+    EXPECT_EQ(actions.SaveImageButton->text(), QStringLiteral("Salvar imagem…"));
+    EXPECT_EQ(actions.ExportPdfButton->text(), QStringLiteral("Exportar PDF…"));
+
+    QTemporaryDir dir;
+    QString chosen;
+    actions.ChooseFile = [&](const QString &, const QString &, const QString &) { return chosen; };
+    chosen = dir.filePath(QStringLiteral("grafico.png"));
+    actions.SaveImageButton->click();
+    QImage png(chosen);
+    ASSERT_FALSE(png.isNull());
+    EXPECT_EQ(png.size(), window->ChartView()->size());
+    EXPECT_GT(png.width(), 400);
+    chosen = dir.filePath(QStringLiteral("grafico.svg"));
+    actions.SaveImageButton->click();
+    QFile svg(chosen);
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(svg.readAll().contains("<svg"));
+
+    actions.CopyButton->click();
+    EXPECT_EQ(QApplication::clipboard()->image().size(), png.size());
+    actions.CopyDataButton->click();
+    const QStringList lines = QApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[0], QStringLiteral("Dia\t") + c.legend[0] + QLatin1Char('\t') + c.legend[1]
+                            + (c.legend.size() > 2 ? QLatin1Char('\t') + c.legend[2] : QString()));
+    // Day 1 first, as the chart table's index orders it, with the chart's number format.
+    EXPECT_EQ(lines[1].section(QLatin1Char('\t'), 0, 1),
+              QStringLiteral("01/03/2026\t") + siblings::FormatChartValue(valueOf(1, 0)));
+
+    chosen = dir.filePath(QStringLiteral("grafico"));
+    actions.ExportPdfButton->click();
+    QFile pdf(chosen + QStringLiteral(".pdf"));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_EQ(pdf.read(5), QByteArray("%PDF-"));
+    QProcess info;
+    info.start(QStringLiteral("/usr/bin/pdfinfo"), {pdf.fileName()});
+    ASSERT_TRUE(info.waitForFinished(20000));
+    const QString text = QString::fromUtf8(info.readAllStandardOutput());
+    EXPECT_TRUE(text.contains(QStringLiteral("Pages:           1\n"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("842 x 595 pts"))) << text.toStdString(); // landscape A4
+    EXPECT_THROW(actions.WritePdf(QStringLiteral("/nonexistent-folder/g.pdf")), tk::Exception);
 }
 
 // Every refusal names the module and says what is wrong.

@@ -1,5 +1,6 @@
 #include "platform/siblings/common/chartwindow.h"
 
+#include "platform/siblings/common/chartactions.h"
 #include "platform/siblings/common/style.h"
 #include "platform/toolkit/data/formats.h"
 
@@ -168,6 +169,7 @@ TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWid
     auto *buttons = new QHBoxLayout();
     buttons->addStretch();
     buttons->addWidget(m_close);
+    m_actions = new ChartActions(*this, *buttons);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_view, 1);
     layout->addLayout(buttons);

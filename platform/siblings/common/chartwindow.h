@@ -28,6 +28,8 @@ class TClientDataSet;
 
 namespace siblings {
 
+class ChartActions;
+
 struct ChartSeriesDef
 {
     std::string field;   // field of the chart table
@@ -81,6 +83,8 @@ public:
     const std::vector<QLineSeries *> &Series() const { return m_series; }
     QPushButton *CloseButton() const { return m_close; }
     const ChartData &Data() const { return m_data; }
+    // Save, copy, print and PDF of the chart (chartactions.h). Owned (child object).
+    ChartActions *Actions() const { return m_actions; }
 
     // The tooltip text of one point: the series, the day and the value.
     QString PointText(size_t series, size_t point) const;
@@ -108,6 +112,7 @@ private:
     std::vector<QLineSeries *> m_series; // Owned by m_chart.
     QLineSeries *m_processing = nullptr; // Owned by m_chart.
     QPushButton *m_close = nullptr;      // Owned (Qt parent).
+    ChartActions *m_actions = nullptr;   // Owned (Qt parent).
     QString m_hoverText;
 };
 

@@ -247,10 +247,12 @@ std::string CsvField(const std::string &text, char separator)
 
 namespace {
 
-std::string CsvCell(const ExportColumn &column, const ExportCell &cell, const CsvOptions &options)
+std::string CsvCell(const ExportColumn &column, const ExportCell &cell, bool totals, const CsvOptions &options)
 {
-    if (cell.null) // empty, or a caption of a totals row
-        return CsvField(cell.text, options.separator);
+    // A null is empty: the text a handler shows for it is not a value. Totals rows may hold a
+    // caption in any column.
+    if (cell.null)
+        return column.kind == ExportKind::Text || totals ? CsvField(cell.text, options.separator) : std::string();
     switch (column.kind) {
     case ExportKind::Number: return PlainNumberText(cell.number, column.displayFormat, options.decimalSeparator);
     case ExportKind::Date:
@@ -277,12 +279,14 @@ std::string CsvText(const ExportSheet &sheet, const CsvOptions &options)
         }
         out += "\r\n";
     }
-    for (const auto &row : sheet.rows) {
+    for (size_t r = 0; r < sheet.rows.size(); ++r) {
+        const auto &row = sheet.rows[r];
+        const bool totals = sheet.totalsFrom >= 0 && r >= size_t(sheet.totalsFrom);
         for (size_t c = 0; c < sheet.columns.size(); ++c) {
             if (c > 0)
                 out += separator;
             if (c < row.size())
-                out += CsvCell(sheet.columns[c], row[c], options);
+                out += CsvCell(sheet.columns[c], row[c], totals, options);
         }
         out += "\r\n";
     }

@@ -103,7 +103,7 @@ void writeSheet(lxw_workbook *wb, Formats &formats, const ExportSheet &sheet, co
             const ExportCell &cell = cells[c];
             const lxw_col_t col = lxw_col_t(c);
             // A totals row may hold a caption in a column of another kind.
-            const bool asText = column.kind == ExportKind::Text || (cell.null && !cell.text.empty());
+            const bool asText = column.kind == ExportKind::Text || (bold && cell.null && !cell.text.empty());
             if (asText) {
                 if (!cell.text.empty())
                     check(worksheet_write_string(ws, row, col, cellText(cell.text).c_str(), formats.get({}, bold)),
