@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <unordered_map>
 
 namespace appsrv {
@@ -208,14 +209,20 @@ void ConnectionPool::Release::operator()(db::Connection *connection) const
     std::unique_ptr<db::Connection> owned(connection);
     if (!owned)
         return;
+    bool broken = owned->broken();
     try {
-        if (owned->inTransaction())
+        if (!broken && owned->inTransaction())
             owned->rollback();
     } catch (...) {
-        return; // a connection in an unknown state is closed, not reused
+        broken = true; // a connection in an unknown state is closed, not reused
     }
     std::lock_guard<std::mutex> lock(pool->m_mutex);
-    if (pool->m_idle.size() < pool->m_maxIdle)
+    if (owned->broken()) {
+        // The database went away (a restart, a network fault): the idle connections went with it.
+        pool->m_idle.clear();
+        return;
+    }
+    if (!broken && pool->m_idle.size() < pool->m_maxIdle)
         pool->m_idle.push_back(std::move(owned));
 }
 
@@ -238,13 +245,20 @@ ConnectionPool::Lease ConnectionPool::acquire()
 CostService::CostService(std::string dbPath, CostServiceOptions options)
     : m_options(options), m_pool(dbPath, options.maxIdleConnections)
 {
-    if (!std::filesystem::exists(dbPath))
-        throw db::SqlError("Database '" + dbPath + "' not found");
+    if (!db::Connection::isPostgres(dbPath) && !std::filesystem::exists(dbPath))
+        throw db::SqlError("Database '" + dbPath + "' not found", db::SqlError::Kind::Connection);
     {
         auto connection = m_pool.acquire();
-        // Fails clearly at start when the file is not a suite database.
-        connection->query("SELECT COUNT(*) AS N FROM FILIAL");
-        connection->query("SELECT COUNT(*) AS N FROM TRABCUSTO");
+        // Fails clearly at start when the database holds no suite schema.
+        try {
+            connection->query("SELECT COUNT(*) AS N FROM FILIAL");
+            connection->query("SELECT COUNT(*) AS N FROM TRABCUSTO");
+        } catch (const db::SqlError &e) {
+            if (e.kind() != db::SqlError::Kind::Statement)
+                throw;
+            throw db::SqlError("Database '" + db::Connection::displayName(dbPath)
+                               + "' holds no suite schema (create it with demo-db): " + e.what());
+        }
     }
     auto bind = [this](tk::Variant (CostService::*method)(const tk::VariantArray &)) {
         return [this, method](const tk::VariantArray &args) { return (this->*method)(args); };
@@ -278,9 +292,19 @@ template<typename Fn>
 auto CostService::read(Fn &&fn)
 {
     auto connection = m_pool.acquire();
-    db::Transaction tx(*connection);
+    std::optional<db::Transaction> tx;
+    try {
+        tx.emplace(*connection);
+    } catch (const db::SqlError &) {
+        // An idle connection that the database dropped while it waited (a restart): nothing has run
+        // yet, so the call goes on with a new one.
+        if (!connection->broken())
+            throw;
+        connection = m_pool.acquire();
+        tx.emplace(*connection);
+    }
     auto result = fn(*connection);
-    tx.commit();
+    tx->commit();
     return result;
 }
 

@@ -1,4 +1,4 @@
-// appserver --db FILE [--listen HOST:PORT] [--workset-max-age SECONDS]
+// appserver --db DATABASE [--listen HOST:PORT] [--workset-max-age SECONDS]
 // Serves the cost-analysis methods over the wire protocol. Prints "listening on HOST:PORT" when ready,
 // logs every call on standard error, and stops cleanly on SIGTERM or SIGINT.
 
@@ -22,12 +22,27 @@ void onSignal(int)
         g_server->requestStop();
 }
 
-int usage(const char *error)
+const char *const kUsage =
+    "usage: appserver --db DATABASE [--listen HOST:PORT] [--workset-max-age SECONDS]\n";
+
+int usage(const std::string &error)
 {
-    std::fprintf(stderr, "appserver: %s\n"
-                         "usage: appserver --db FILE [--listen HOST:PORT] [--workset-max-age SECONDS]\n",
-                 error);
+    std::fprintf(stderr, "appserver: %s\n%s", error.c_str(), kUsage);
     return 2;
+}
+
+int help()
+{
+    std::printf("%s"
+                "Serves the cost-analysis methods over the wire protocol.\n"
+                "  --db DATABASE             the suite database: a SQLite file, or PostgreSQL as\n"
+                "                            postgresql://USER@HOST:PORT/DBNAME or \"host=... dbname=...\"\n"
+                "  --listen HOST:PORT        address to listen on (default 127.0.0.1:8211; port 0: any free)\n"
+                "  --workset-max-age SECONDS work sets older than this are removed (default 43200, 1 to 31536000)\n"
+                "  --help                    this text\n"
+                "Example: appserver --db postgresql://custos@db1:5432/suite --listen 0.0.0.0:8211\n",
+                kUsage);
+    return 0;
 }
 
 } // namespace
@@ -43,8 +58,8 @@ int main(int argc, char **argv)
         auto value = [&]() -> const char * { return i + 1 < argc ? argv[++i] : nullptr; };
         if (arg == "--db") {
             const char *v = value();
-            if (!v)
-                return usage("--db needs a file");
+            if (!v || !*v)
+                return usage("--db needs a database");
             dbPath = v;
         } else if (arg == "--listen") {
             const char *v = value();
@@ -63,13 +78,12 @@ int main(int argc, char **argv)
             const char *v = value();
             char *end = nullptr;
             maxAge = v ? std::strtoll(v, &end, 10) : -1;
-            if (!v || !end || *end || maxAge <= 0)
-                return usage("--workset-max-age needs a positive number of seconds");
+            if (!v || !end || *end || maxAge <= 0 || maxAge > 31536000)
+                return usage("--workset-max-age needs a number of seconds from 1 to 31536000");
         } else if (arg == "--help" || arg == "-h") {
-            usage("help");
-            return 0;
+            return help();
         } else {
-            return usage(("unknown option " + arg).c_str());
+            return usage("unknown option " + arg);
         }
     }
     if (dbPath.empty())
@@ -104,6 +118,9 @@ int main(int argc, char **argv)
         server.wait();
         g_server = nullptr;
         log("appserver stopped");
+    } catch (const db::SqlError &e) {
+        std::fprintf(stderr, "appserver: %s\n", e.what()); // the database cannot be used
+        return 2;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "appserver: %s\n", e.what());
         return 1;

@@ -42,10 +42,11 @@ std::string newWorkSetKey()
     return key;
 }
 
-std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header,
-                         const std::vector<PlannedDay> &days, tk::TDateTime createdAt)
+namespace {
+// The writes of one work set, inside the caller's transaction.
+std::string writeWorkSetRows(db::Connection &connection, const WorkSetHeader &header,
+                             const std::vector<PlannedDay> &days, tk::TDateTime createdAt)
 {
-    db::Transaction tx(connection, db::TxMode::Immediate);
     std::string key;
     for (int attempt = 0;; ++attempt) {
         key = newWorkSetKey();
@@ -98,8 +99,15 @@ std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header
             connection.execute(insert, params);
         }
     }
-    tx.commit();
     return key;
+}
+} // namespace
+
+std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header,
+                         const std::vector<PlannedDay> &days, tk::TDateTime createdAt)
+{
+    // Run again from the start (with a new key) when another server's write wins a race.
+    return db::writeTransaction(connection, [&] { return writeWorkSetRows(connection, header, days, createdAt); });
 }
 
 bool workSetExists(db::Connection &connection, const std::string &key, const std::string &filial)
@@ -112,27 +120,25 @@ bool workSetExists(db::Connection &connection, const std::string &key, const std
 
 bool deleteWorkSet(db::Connection &connection, const std::string &key, const std::string &filial)
 {
-    db::Transaction tx(connection, db::TxMode::Immediate);
-    // The rows go first: the clean-up must not depend on the foreign-key cascade being switched on.
-    connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
-                       "WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL)",
-                       {{"KEY", key}, {"FILIAL", filial}});
-    const int64_t deleted = connection.execute(
-        "DELETE FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL", {{"KEY", key}, {"FILIAL", filial}});
-    tx.commit();
-    return deleted > 0;
+    return db::writeTransaction(connection, [&] {
+        // The rows go first: the clean-up must not depend on the foreign-key cascade being switched on.
+        connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
+                           "WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL)",
+                           {{"KEY", key}, {"FILIAL", filial}});
+        return connection.execute("DELETE FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL",
+                                  {{"KEY", key}, {"FILIAL", filial}}) > 0;
+    });
 }
 
 int64_t cleanupWorkSets(db::Connection &connection, int64_t maxAgeSeconds, tk::TDateTime now)
 {
     const std::string limit = iso(now - static_cast<double>(maxAgeSeconds) / 86400.0);
-    db::Transaction tx(connection, db::TxMode::Immediate);
-    connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
-                       "WHERE DTCRIACAO < :LIMITE)",
-                       {{"LIMITE", limit}});
-    const int64_t deleted = connection.execute("DELETE FROM TRABCUSTO WHERE DTCRIACAO < :LIMITE", {{"LIMITE", limit}});
-    tx.commit();
-    return deleted;
+    return db::writeTransaction(connection, [&] {
+        connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
+                           "WHERE DTCRIACAO < :LIMITE)",
+                           {{"LIMITE", limit}});
+        return connection.execute("DELETE FROM TRABCUSTO WHERE DTCRIACAO < :LIMITE", {{"LIMITE", limit}});
+    });
 }
 
 } // namespace appsrv

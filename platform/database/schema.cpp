@@ -298,4 +298,13 @@ void createSchema(Connection &connection)
     tx.commit();
 }
 
+bool hasSchema(Connection &connection)
+{
+    const std::string sql = connection.dialect() == "postgresql"
+                                ? "SELECT COUNT(*) AS N FROM information_schema.tables "
+                                  "WHERE table_schema = current_schema() AND table_name = 'filial'"
+                                : "SELECT COUNT(*) AS N FROM sqlite_master WHERE type = 'table' AND name = 'FILIAL'";
+    return connection.query(sql).rows.at(0).at(0).asInteger() > 0;
+}
+
 } // namespace db
