@@ -111,6 +111,24 @@ std::unordered_map<std::string, CatalogueProduct> loadProducts(db::Connection &c
     return products;
 }
 
+std::vector<std::string> productCodes(const KitchenData &data)
+{
+    std::vector<std::string> codes;
+    codes.reserve(data.products.size());
+    for (const ProductInfo &product : data.products)
+        codes.push_back(product.cdProduto);
+    return codes;
+}
+
+// The prices a plan of the days from first to last looks up: the fixed reference date, or each day.
+PriceBook loadPrices(db::Connection &connection, const PricingContext &context, tk::TDateTime first,
+                     tk::TDateTime last, const KitchenData &data)
+{
+    const tk::TDateTime from = context.refeFixa ? context.dtRefeFixa : first;
+    const tk::TDateTime to = context.refeFixa ? context.dtRefeFixa : last;
+    return PriceBook::load(connection, context.costBranch, context.tipoCusto, from, to, productCodes(data));
+}
+
 // The realized side of a month: withdrawals priced at their date, per product and per day.
 struct RealizedItem
 {
@@ -143,7 +161,6 @@ Realized loadRealized(db::Connection &connection, const std::string &filial, con
     const tk::TDateTime first = tk::StartOfTheMonth(anyDayOfMonth);
     const tk::TDateTime last = tk::EndOfTheMonth(anyDayOfMonth);
     const db::Params range{{"FILIAL", filial}, {"SERV", servico}, {"D1", date(first)}, {"D2", date(last)}};
-    const PriceBook book = PriceBook::load(connection, costBranch, tipoCustoReal);
 
     std::map<int, std::pair<double, double>> effective;
     const tk::DataPacket diners = connection.query(
@@ -159,6 +176,10 @@ Realized loadRealized(db::Connection &connection, const std::string &filial, con
         "WHERE R.CDFILIAL = :FILIAL AND R.CDSERVFILI = :SERV AND R.DTRETIRADA BETWEEN :D1 AND :D2 "
         "ORDER BY R.DTRETIRADA, P.NMPRODUTO, R.CDPRODUTO, R.NRRETIRADA",
         range);
+    std::vector<std::string> withdrawn;
+    for (const auto &row : withdrawals.rows)
+        withdrawn.push_back(text(row[1]));
+    const PriceBook book = PriceBook::load(connection, costBranch, tipoCustoReal, first, last, withdrawn);
     Realized realized;
     for (const auto &row : withdrawals.rows) {
         const tk::TDateTime day = std::floor(row[0].asDateTime());
@@ -366,7 +387,7 @@ tk::Variant CostService::getTrabCusto(const tk::VariantArray &argv)
     };
     Computed computed = read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, context.filial, context.servico, first, last);
-        const PriceBook book = PriceBook::load(c, context.costBranch, context.tipoCusto);
+        const PriceBook book = loadPrices(c, context, first, last, data);
         return Computed{planMonth(data, context, book), idComCusPerc(c, context.filial)};
     });
 
@@ -509,7 +530,7 @@ tk::Variant CostService::getProduto(const tk::VariantArray &argv)
                                         flt("QTDEBRUTA"), str("CDFILAUXPRAT", 4), str("IDCUSTODESATU", 4000)});
     read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, filial, servico, day, day, KitchenData::Recipes);
-        const PriceBook book = PriceBook::load(c, costBranch, tipoCusto);
+        const PriceBook book = PriceBook::load(c, costBranch, tipoCusto, priceDate, priceDate, productCodes(data));
         std::vector<Price> prices(data.products.size());
         std::vector<char> priced(data.products.size(), 0);
         size_t rows = 0;
@@ -560,7 +581,7 @@ tk::Variant CostService::getConsServ(const tk::VariantArray &argv)
     tk::DataPacket diners = makePacket({flt("QTCOMESTICAR")});
     read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, filial, servico, day, day, KitchenData::Consumption);
-        const PriceBook book = PriceBook::load(c, costBranch, tipoCusto);
+        const PriceBook book = PriceBook::load(c, costBranch, tipoCusto, priceDate, priceDate, productCodes(data));
         const MenuDay *menu = data.menuDay(day);
         const double qtComEstiCar = menu ? menu->qtComEstiCar : 0.0;
         const ConsumptionDay consumption = costConsumption(data, book, day, idTipoDia, qtComEstiCar, priceDate);
@@ -667,7 +688,7 @@ tk::Variant CostService::getProdCustZero(const tk::VariantArray &argv)
                                         dt("DTCARDAPIO"), flt("CUSTOPROD"), flt("QTDEBRUTA")});
     read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, context.filial, context.servico, first, last);
-        const PriceBook book = PriceBook::load(c, context.costBranch, context.tipoCusto);
+        const PriceBook book = loadPrices(c, context, first, last, data);
         const auto products = loadProducts(c);
         for (const PlannedDay &day : planMonth(data, context, book)) {
             std::vector<std::pair<std::string, std::string>> zero; // name, code

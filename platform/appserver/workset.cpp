@@ -73,11 +73,10 @@ std::string writeWorkSetRows(db::Connection &connection, const WorkSetHeader &he
          {"OPERADOR", header.operatorName.substr(0, 40)},
          {"CRIACAO", iso(createdAt)}});
 
-    const std::string insert =
-        "INSERT INTO CONSPLAN (CDCHAVETRAB, DTCONSPLAN, CDPRODUTO, QTCONSPLAN, CUSTOPROD, DTCUSTOSUP, "
-        "DTFINCUSTSUP, IDCUSTODESATU) VALUES (:KEY, :DIA, :PROD, :QT, :CUSTO, :DE, :ATE, :DESATU)";
-    db::Params params{{"KEY", key}, {"DIA", {}},  {"PROD", {}}, {"QT", {}},
-                      {"CUSTO", {}}, {"DE", {}},  {"ATE", {}},  {"DESATU", {}}};
+    // Thousands of rows a month: written in bulk (COPY on PostgreSQL).
+    const auto rows = connection.bulkInsert("CONSPLAN", {"CDCHAVETRAB", "DTCONSPLAN", "CDPRODUTO", "QTCONSPLAN",
+                                                         "CUSTOPROD", "DTCUSTOSUP", "DTFINCUSTSUP", "IDCUSTODESATU"});
+    std::vector<tk::Variant> row{key, {}, {}, {}, {}, {}, {}, {}};
     // The same few period dates recur on thousands of rows: each is formatted once.
     std::unordered_map<double, tk::Variant> isoDates;
     auto isoDate = [&](tk::TDateTime value) -> const tk::Variant & {
@@ -87,18 +86,19 @@ std::string writeWorkSetRows(db::Connection &connection, const WorkSetHeader &he
         return found->second;
     };
     for (const PlannedDay &day : days) {
-        params[1].second = isoDate(day.day);
+        row[1] = isoDate(day.day);
         for (const auto &[product, planned] : day.products) {
             const Price &price = planned.price;
-            params[2].second = product;
-            params[3].second = tk::RoundDec(planned.qtMenu + planned.qtConsumption, 5);
-            params[4].second = planned.price.cost;
-            params[5].second = price.found ? isoDate(price.from) : tk::Variant();
-            params[6].second = price.found && !price.openEnded ? isoDate(price.to) : tk::Variant();
-            params[7].second = planned.price.outdated ? "S" : "N";
-            connection.execute(insert, params);
+            row[2] = product;
+            row[3] = tk::RoundDec(planned.qtMenu + planned.qtConsumption, 5);
+            row[4] = planned.price.cost;
+            row[5] = price.found ? isoDate(price.from) : tk::Variant();
+            row[6] = price.found && !price.openEnded ? isoDate(price.to) : tk::Variant();
+            row[7] = planned.price.outdated ? "S" : "N";
+            rows->add(row);
         }
     }
+    rows->finish();
     return key;
 }
 } // namespace

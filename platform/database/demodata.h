@@ -39,4 +39,8 @@ struct DemoSummary
 // Fills a database that holds the empty schema. Throws SqlError or tk::Exception.
 DemoSummary generateDemoData(Connection &connection, const DemoOptions &options);
 
+// The months before the demo month and the further kitchens of options.months and options.branches,
+// made from the demo month written by generateDemoData (which calls it); adds to the summary.
+void generateDemoScale(Connection &connection, const DemoOptions &options, DemoSummary &summary);
+
 } // namespace db

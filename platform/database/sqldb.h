@@ -186,6 +186,8 @@ auto writeTransaction(Connection &connection, Fn &&fn) -> decltype(fn())
 
 // The whole suite schema as one SQL script (portable SQL: the same text runs on PostgreSQL).
 const std::string &schemaSql();
+// The script as a dialect runs it (the one place where the dialects' schemas differ).
+std::string schemaSql(const std::string &dialect);
 // Runs schemaSql() in one transaction.
 void createSchema(Connection &connection);
 // PostgreSQL: the same server and credentials as uri, another database (a key-value connection string).

@@ -14,7 +14,7 @@ namespace host {
 
 struct Settings
 {
-    std::string dbPath;                  // suite database file; empty: no local database
+    std::string dbPath;                  // suite database file or PostgreSQL URI; empty: none
     std::string serverHost = "127.0.0.1";
     int serverPort = 8211;
     std::string operatorName;
@@ -33,6 +33,9 @@ const Settings &GetSettings();
 // The connection belongs to the host and lives until CloseSharedDatabase() or a new dbPath.
 db::Connection &SharedDatabase();
 void CloseSharedDatabase();
+// Opens the shared database now and checks that it holds the suite schema: a program started on a
+// database it cannot use says so at once (db::SqlError naming the database, never its password).
+void CheckSharedDatabase();
 
 // The folder LoadBPL looks in: Settings::modulesDir, or the folder of the running executable.
 std::string ModulesDir();

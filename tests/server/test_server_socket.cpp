@@ -407,6 +407,36 @@ TEST_P(DemoServer, WrongArgumentsAreClearErrors)
     expectError("GetConsServ", {"0001", "001", day, 44, "9", day, "0002"}, false, "must be \"1\" to \"8\"");
 }
 
+// The database goes away under a running server: the calls meanwhile get a clear error naming it,
+// and the server serves again once the database is back, without a restart.
+TEST_P(DemoServer, ServesAgainOnceTheDatabaseIsBack)
+{
+    if (GetParam() != Backend::Postgres)
+        GTEST_SKIP() << "a SQLite file cannot go away under an open connection";
+    const tk::VariantArray args{"0001", "001", D(2026, 3, 1)};
+    const tk::Variant before = call("GetCardapio", args);
+    db::Connection &admin = TempDb::admin();
+    const std::string name = file->name();
+    admin.exec("ALTER DATABASE " + name + " ALLOW_CONNECTIONS false");
+    admin.query("SELECT pg_terminate_backend(pid) AS T FROM pg_stat_activity WHERE datname = :N", {{"N", name}});
+    for (int i = 0; i < 2; ++i) {
+        try {
+            call("GetCardapio", args);
+            ADD_FAILURE() << "answered without its database";
+        } catch (const tk::ERemoteError &e) {
+            const std::string text = e.what();
+            EXPECT_NE(text.find(name), std::string::npos) << text;
+            EXPECT_NE(text.find("not currently accepting connections"), std::string::npos) << text;
+        }
+    }
+    admin.exec("ALTER DATABASE " + name + " ALLOW_CONNECTIONS true");
+    EXPECT_EQ(call("GetCardapio", args), before);
+    // Connections the server pooled before are dropped as they are found broken, not reused.
+    admin.query("SELECT pg_terminate_backend(pid) AS T FROM pg_stat_activity WHERE datname = :N", {{"N", name}});
+    EXPECT_EQ(call("GetCardapio", args), before);
+    EXPECT_EQ(trabCusto()[0].asString().size(), 10u);
+}
+
 TEST_P(DemoServer, SeveralClientsAtOnceGetTheirOwnAnswers)
 {
     const tk::DataPacket reference = trabCusto(false)[1].packet();
@@ -719,6 +749,84 @@ TEST(DemoData, SameSeedSameKitchenAndOtherMonths)
     EXPECT_EQ(days.rows[0][1], tk::Variant("2024-02-29"));
     EXPECT_EQ(days.rows[0][2], tk::Variant(29));
     EXPECT_EQ(c->query("SELECT DTPROCESSO FROM FILIAL WHERE CDFILIAL = '0001'").rows[0][0], D(2024, 2, 16));
+}
+
+class DemoScale : public ::testing::TestWithParam<Backend>
+{
+};
+INSTANTIATE_TEST_SUITE_P(Backends, DemoScale, ::testing::ValuesIn(backends()), backendName);
+
+// More months and kitchens add history and kitchens around the demo month, which stays as one seed
+// makes it: the same rows, and the same daily table for the demo kitchen.
+TEST_P(DemoScale, MonthsAndKitchensAroundAnUnchangedDemoMonth)
+{
+    TempDb one("scale_one", GetParam()), more("scale_more", GetParam());
+    db::DemoOptions options;
+    const db::DemoSummary base = [&] {
+        auto c = db::Connection::open(one.path());
+        db::createSchema(*c);
+        return db::generateDemoData(*c, options);
+    }();
+    options.months = 4;
+    options.branches = 3;
+    int progress = 0;
+    options.progress = [&](const std::string &) { ++progress; };
+    const db::DemoSummary scaled = [&] {
+        auto c = db::Connection::open(more.path());
+        db::createSchema(*c);
+        return db::generateDemoData(*c, options);
+    }();
+    EXPECT_EQ(progress, 3 * 4 - 1);
+    EXPECT_EQ(scaled.products, base.products);
+    EXPECT_GT(scaled.menuLines, 10 * base.menuLines);
+    EXPECT_GT(scaled.quotes, 2 * base.quotes);
+    EXPECT_GT(scaled.withdrawals, 10 * base.withdrawals);
+
+    auto a = db::Connection::open(one.path()), b = db::Connection::open(more.path());
+    const std::string demoMonth = " WHERE CDFILIAL = '0001' AND DTCARDAPIO BETWEEN '2026-03-01' AND '2026-03-31' ";
+    for (const std::string sql : {"SELECT * FROM CARDAPIO" + demoMonth + "ORDER BY 1, 2, 3, 4",
+                                  "SELECT * FROM ITCARDAPIO" + demoMonth + "ORDER BY 1, 2, 3, 4, 5, 6",
+                                  std::string("SELECT * FROM COTACAO WHERE DTINIVALITM >= '2026-02-01' ORDER BY 1, 2, 3, 4, 5"),
+                                  std::string("SELECT * FROM RETIRADA WHERE CDFILIAL = '0001' AND NRRETIRADA <= ")
+                                      + std::to_string(base.withdrawals) + " ORDER BY 1, 2"}) {
+        SCOPED_TRACE(sql);
+        EXPECT_TRUE(a->query(sql) == b->query(sql));
+    }
+    struct Count { const char *sql; int expected; };
+    const Count counts[] = {
+        {"SELECT COUNT(DISTINCT CDFILIAL) AS N FROM CARDAPIO", 3},
+        {"SELECT COUNT(*) AS N FROM FILIAL", 4}, // three kitchens and the cost branch
+        {"SELECT COUNT(*) AS N FROM CARDAPIO WHERE CDFILIAL = '0004' AND DTCARDAPIO < '2025-12-01'", 0},
+        {"SELECT COUNT(DISTINCT DTCARDAPIO) AS N FROM CARDAPIO WHERE CDFILIAL = '0004'", 31 + 28 + 31 + 31},
+        {"SELECT COUNT(*) AS N FROM COTACAO WHERE DTINIVALITM = '2025-12-01'", scaled.quotes > 0 ? -1 : 0},
+        {"SELECT COUNT(DISTINCT DTRETIRADA) AS N FROM RETIRADA WHERE CDFILIAL = '0003' AND DTRETIRADA < '2026-03-01'",
+         31 + 28 + 31},
+    };
+    for (const Count &c : counts) {
+        SCOPED_TRACE(c.sql);
+        const int n = b->query(c.sql).rows.at(0).at(0).asInteger();
+        if (c.expected < 0)
+            EXPECT_GT(n, 0);
+        else
+            EXPECT_EQ(n, c.expected);
+    }
+    // The demo kitchen's month costs the same with its history; another kitchen has a month of its own.
+    const tk::VariantArray args{"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, "t", false, D(2026, 3, 1), "0002", false};
+    appsrv::CostService small(one.path()), large(more.path());
+    EXPECT_TRUE(small.call("GetTrabCusto", args)[1].packet() == large.call("GetTrabCusto", args)[1].packet());
+    tk::VariantArray other = args;
+    other[0] = "0003";
+    const tk::DataPacket otherDaily = large.call("GetTrabCusto", other)[1].packet();
+    ASSERT_EQ(otherDaily.rows.size(), 31u);
+    EXPECT_GT(num(otherDaily, 30, "VRCUSTOACU"), 0);
+    // The months before have their own menus and prices: a day of January is costed too.
+    const tk::DataPacket january = large.call("GetProduto", {"0003", "001", D(2026, 1, 13), 44, false, D(2026, 1, 13),
+                                                             D(2026, 1, 1), "0002"}).packet();
+    ASSERT_FALSE(january.rows.empty());
+    double cost = 0;
+    for (size_t i = 0; i < january.rows.size(); ++i)
+        cost += num(january, i, "CustoProd");
+    EXPECT_GT(cost, 0);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "tools/driver/session.h"
 
+#include "platform/database/sqldb.h"
+
 #include "tools/driver/command.h"
 #include "tools/driver/dump.h"
 #include "tools/driver/jsonvalue.h"
@@ -75,7 +77,8 @@ template <typename T> T *findAs(kpv40206::TfrmCustoServ &window, const std::stri
 
 Session::Session(const DriverOptions &options) : m_options(options)
 {
-    if (!std::filesystem::exists(options.dbPath))
+    const bool postgres = db::Connection::isPostgres(options.dbPath);
+    if (!postgres && !std::filesystem::exists(options.dbPath))
         throw tk::Exception("database file not found: " + options.dbPath);
 
     tk::SetLocale(options.locale);
@@ -106,6 +109,8 @@ Session::Session(const DriverOptions &options) : m_options(options)
     settings.locale = options.locale;
     settings.modulesDir = fromQString(QCoreApplication::applicationDirPath());
     host::SetSettings(settings);
+    if (postgres)
+        host::CheckSharedDatabase(); // a server database that cannot be used is said at once
 
     host::Hooks hooks;
     hooks.onBusy = [this](bool shown, int kind, const std::string &text) {
