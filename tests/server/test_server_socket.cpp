@@ -784,7 +784,7 @@ TEST_P(DemoScale, MonthsAndKitchensAroundAnUnchangedDemoMonth)
 
     auto a = db::Connection::open(one.path()), b = db::Connection::open(more.path());
     const std::string demoMonth = " WHERE CDFILIAL = '0001' AND DTCARDAPIO BETWEEN '2026-03-01' AND '2026-03-31' ";
-    for (const std::string sql : {"SELECT * FROM CARDAPIO" + demoMonth + "ORDER BY 1, 2, 3, 4",
+    for (const std::string &sql : {"SELECT * FROM CARDAPIO" + demoMonth + "ORDER BY 1, 2, 3, 4",
                                   "SELECT * FROM ITCARDAPIO" + demoMonth + "ORDER BY 1, 2, 3, 4, 5, 6",
                                   std::string("SELECT * FROM COTACAO WHERE DTINIVALITM >= '2026-02-01' ORDER BY 1, 2, 3, 4, 5"),
                                   std::string("SELECT * FROM RETIRADA WHERE CDFILIAL = '0001' AND NRRETIRADA <= ")
@@ -794,7 +794,7 @@ TEST_P(DemoScale, MonthsAndKitchensAroundAnUnchangedDemoMonth)
     }
     // The keys and indexes set aside for the load are all back, as the schema alone makes them.
     const bool pg = b->dialect() == "postgresql";
-    for (const std::string sql :
+    for (const std::string &sql :
          {std::string(pg ? "SELECT indexdef FROM pg_indexes WHERE schemaname = current_schema() ORDER BY 1"
                          : "SELECT sql FROM sqlite_master WHERE type = 'index' ORDER BY 1"),
           std::string(pg ? "SELECT conname, pg_get_constraintdef(oid) FROM pg_constraint ORDER BY 1, 2"
