@@ -99,38 +99,6 @@ std::unique_ptr<BulkInsert> Connection::bulkInsert(const std::string &table, con
     return std::make_unique<StatementBulkInsert>(*this, table, columns);
 }
 
-BulkLoad::BulkLoad(Connection &connection, const std::vector<std::string> &tables) : m_connection(connection)
-{
-    if (connection.dialect() != "postgresql")
-        return;
-    std::vector<std::string> drops;
-    for (const std::string &table : tables) {
-        const std::string name = detail::lower(table);
-        for (const auto &row : connection.query(
-                 "SELECT conname, pg_get_constraintdef(oid) AS def FROM pg_constraint "
-                 "WHERE contype = 'f' AND conrelid = to_regclass(:T) ORDER BY conname", {{"T", name}}).rows) {
-            drops.push_back("ALTER TABLE " + name + " DROP CONSTRAINT " + row[0].asString());
-            m_restore.push_back("ALTER TABLE " + name + " ADD CONSTRAINT " + row[0].asString() + " " + row[1].asString());
-        }
-        for (const auto &row : connection.query(
-                 "SELECT indexname, indexdef FROM pg_indexes WHERE schemaname = current_schema() AND tablename = :T "
-                 "AND indexname NOT IN (SELECT conname FROM pg_constraint WHERE conrelid = to_regclass(:T)) "
-                 "ORDER BY indexname", {{"T", name}}).rows) {
-            drops.push_back("DROP INDEX " + row[0].asString());
-            m_restore.insert(m_restore.begin(), row[1].asString()); // indexes first, then the checks
-        }
-    }
-    for (const std::string &drop : drops)
-        connection.exec(drop);
-}
-
-void BulkLoad::finish()
-{
-    for (const std::string &statement : m_restore)
-        m_connection.exec(statement);
-    m_restore.clear();
-}
-
 Transaction::Transaction(Connection &connection, TxMode mode) : m_connection(connection)
 {
     m_connection.begin(mode);

@@ -123,7 +123,6 @@ void generateDemoScale(Connection &c, const DemoOptions &options, DemoSummary &s
         c.query("SELECT MAX(NRRETIRADA) AS N FROM RETIRADA WHERE CDFILIAL = :F", {{"F", demoKitchen}}).rows[0][0];
     const int demoWithdrawals = lastNumber.isNull() ? 0 : static_cast<int>(lastNumber.asDouble());
 
-    BulkLoad load(c, {"CARDAPIO", "ITCARDAPIO", "COMENSEFET", "RETIRADA", "COTACAO", "CUSTOPROD"});
     auto cardapio = c.bulkInsert("CARDAPIO", {"CDFILIAL", "CDSERVFILI", "DTCARDAPIO", "CDDIETPAD", "QTCOMESTICAR",
                                               "QTCLIESTICAR"});
     auto itens = c.bulkInsert("ITCARDAPIO", {"CDFILIAL", "CDSERVFILI", "DTCARDAPIO", "CDDIETPAD", "CDFILAUXPRAT",
@@ -282,9 +281,6 @@ void generateDemoScale(Connection &c, const DemoOptions &options, DemoSummary &s
                                  + std::to_string(total) + " kitchen-months)");
         }
     }
-    if (options.progress)
-        options.progress("demo-db: checking keys and building indexes");
-    load.finish();
 }
 
 } // namespace db

@@ -137,21 +137,6 @@ public:
     virtual std::unique_ptr<BulkInsert> bulkInsert(const std::string &table, const std::vector<std::string> &columns);
 };
 
-// A large load into some tables inside one transaction. On PostgreSQL their foreign keys and
-// secondary indexes are dropped at the start and made again by finish(), which checks every row in one
-// pass instead of one at a time; should the transaction roll back, so do the drops. On SQLite, whose
-// checks cost little, nothing changes.
-class BulkLoad
-{
-public:
-    BulkLoad(Connection &connection, const std::vector<std::string> &tables);
-    void finish();
-
-private:
-    Connection &m_connection;             // Not owned.
-    std::vector<std::string> m_restore;   // statements that make again what was dropped
-};
-
 // Times a write transaction runs before a lost race (SqlError::Kind::Conflict) is reported.
 constexpr int kWriteAttempts = 5;
 
