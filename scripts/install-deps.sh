@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-charts-dev libgl-dev
-    libsqlite3-dev sqlite3 libpq-dev
+    libsqlite3-dev sqlite3 libpq-dev postgresql
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth poppler-utils
     libxlsxwriter-dev qt6-svg-dev python3-openpyxl

@@ -1,6 +1,7 @@
 // Speed of the heaviest calls over loopback on the large demo kitchen (4 diets x 30 dishes a day x about
 // 30 ingredients): GetTrabCusto for the month (target 150 ms) and GetProduto for one day (target 20 ms).
-// The database is generated once in a temporary file. The loopback runs measure wall time (the work is on
+// The database is generated once in a temporary file, or named with --db DATABASE (or
+// COSTANALYSIS_BENCH_DB): a SQLite file or a PostgreSQL URI. The loopback runs measure wall time (the work is on
 // the server's threads); the in-process runs call the same handlers on the benchmark thread, so their CPU
 // column is the server-side cost, comparable on a loaded machine.
 
@@ -12,19 +13,31 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 #include <memory>
 #include <unistd.h>
 
 namespace {
 
+// The database of the run: `--db DATABASE` (a file or a PostgreSQL URI, e.g. made with demo-db
+// --scale large --months 36) is used as it is; without it the large month is generated in a temporary file.
+std::string g_database;
+
 struct LargeKitchen
 {
     LargeKitchen()
     {
-        path = (std::filesystem::temp_directory_path() / ("bench_server_" + std::to_string(::getpid()) + ".db")).string();
-        cleanup();
-        {
+        if (!g_database.empty()) {
+            path = g_database;
+            owned = false;
+        } else {
+            path = (std::filesystem::temp_directory_path() / ("bench_server_" + std::to_string(::getpid()) + ".db")).string();
+            cleanup();
+        }
+        if (owned) {
             auto c = db::Connection::open(path);
             db::createSchema(*c);
             db::DemoOptions options;
@@ -44,11 +57,14 @@ struct LargeKitchen
     }
     void cleanup()
     {
+        if (!owned)
+            return;
         std::error_code ignored;
         for (const char *suffix : {"", "-wal", "-shm"})
             std::filesystem::remove(path + suffix, ignored);
     }
     std::string path;
+    bool owned = true;
     std::unique_ptr<wire::RpcServer> server;
     std::shared_ptr<appsrv::CostService> service;
     uint16_t port = 0;
@@ -128,4 +144,29 @@ BENCHMARK(BM_GetProdutoInProcess)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    // --db DATABASE is this program's own option; the rest go to the benchmark library.
+    std::vector<char *> rest;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--db" && i + 1 < argc) {
+            g_database = argv[++i];
+        } else if (arg.rfind("--db=", 0) == 0) {
+            g_database = arg.substr(5);
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    if (const char *env = std::getenv("COSTANALYSIS_BENCH_DB"); env && g_database.empty())
+        g_database = env;
+    int count = static_cast<int>(rest.size());
+    benchmark::Initialize(&count, rest.data());
+    if (benchmark::ReportUnrecognizedArguments(count, rest.data()))
+        return 2;
+    benchmark::AddCustomContext("database", g_database.empty() ? "generated large month (SQLite)"
+                                                                : db::Connection::displayName(g_database));
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <unordered_map>
 
 namespace appsrv {
@@ -110,6 +111,24 @@ std::unordered_map<std::string, CatalogueProduct> loadProducts(db::Connection &c
     return products;
 }
 
+std::vector<std::string> productCodes(const KitchenData &data)
+{
+    std::vector<std::string> codes;
+    codes.reserve(data.products.size());
+    for (const ProductInfo &product : data.products)
+        codes.push_back(product.cdProduto);
+    return codes;
+}
+
+// The prices a plan of the days from first to last looks up: the fixed reference date, or each day.
+PriceBook loadPrices(db::Connection &connection, const PricingContext &context, tk::TDateTime first,
+                     tk::TDateTime last, const KitchenData &data)
+{
+    const tk::TDateTime from = context.refeFixa ? context.dtRefeFixa : first;
+    const tk::TDateTime to = context.refeFixa ? context.dtRefeFixa : last;
+    return PriceBook::load(connection, context.costBranch, context.tipoCusto, from, to, productCodes(data));
+}
+
 // The realized side of a month: withdrawals priced at their date, per product and per day.
 struct RealizedItem
 {
@@ -142,7 +161,6 @@ Realized loadRealized(db::Connection &connection, const std::string &filial, con
     const tk::TDateTime first = tk::StartOfTheMonth(anyDayOfMonth);
     const tk::TDateTime last = tk::EndOfTheMonth(anyDayOfMonth);
     const db::Params range{{"FILIAL", filial}, {"SERV", servico}, {"D1", date(first)}, {"D2", date(last)}};
-    const PriceBook book = PriceBook::load(connection, costBranch, tipoCustoReal);
 
     std::map<int, std::pair<double, double>> effective;
     const tk::DataPacket diners = connection.query(
@@ -158,6 +176,10 @@ Realized loadRealized(db::Connection &connection, const std::string &filial, con
         "WHERE R.CDFILIAL = :FILIAL AND R.CDSERVFILI = :SERV AND R.DTRETIRADA BETWEEN :D1 AND :D2 "
         "ORDER BY R.DTRETIRADA, P.NMPRODUTO, R.CDPRODUTO, R.NRRETIRADA",
         range);
+    std::vector<std::string> withdrawn;
+    for (const auto &row : withdrawals.rows)
+        withdrawn.push_back(text(row[1]));
+    const PriceBook book = PriceBook::load(connection, costBranch, tipoCustoReal, first, last, withdrawn);
     Realized realized;
     for (const auto &row : withdrawals.rows) {
         const tk::TDateTime day = std::floor(row[0].asDateTime());
@@ -208,14 +230,20 @@ void ConnectionPool::Release::operator()(db::Connection *connection) const
     std::unique_ptr<db::Connection> owned(connection);
     if (!owned)
         return;
+    bool broken = owned->broken();
     try {
-        if (owned->inTransaction())
+        if (!broken && owned->inTransaction())
             owned->rollback();
     } catch (...) {
-        return; // a connection in an unknown state is closed, not reused
+        broken = true; // a connection in an unknown state is closed, not reused
     }
     std::lock_guard<std::mutex> lock(pool->m_mutex);
-    if (pool->m_idle.size() < pool->m_maxIdle)
+    if (owned->broken()) {
+        // The database went away (a restart, a network fault): the idle connections went with it.
+        pool->m_idle.clear();
+        return;
+    }
+    if (!broken && pool->m_idle.size() < pool->m_maxIdle)
         pool->m_idle.push_back(std::move(owned));
 }
 
@@ -238,13 +266,20 @@ ConnectionPool::Lease ConnectionPool::acquire()
 CostService::CostService(std::string dbPath, CostServiceOptions options)
     : m_options(options), m_errors(options.log), m_pool(dbPath, options.maxIdleConnections)
 {
-    if (!std::filesystem::exists(dbPath))
-        throw db::SqlError("Database '" + dbPath + "' not found");
+    if (!db::Connection::isPostgres(dbPath) && !std::filesystem::exists(dbPath))
+        throw db::SqlError("Database '" + dbPath + "' not found", db::SqlError::Kind::Connection);
     {
         auto connection = m_pool.acquire();
-        // Fails clearly at start when the file is not a suite database.
-        connection->query("SELECT COUNT(*) AS N FROM FILIAL");
-        connection->query("SELECT COUNT(*) AS N FROM TRABCUSTO");
+        // Fails clearly at start when the database holds no suite schema.
+        try {
+            connection->query("SELECT COUNT(*) AS N FROM FILIAL");
+            connection->query("SELECT COUNT(*) AS N FROM TRABCUSTO");
+        } catch (const db::SqlError &e) {
+            if (e.kind() != db::SqlError::Kind::Statement)
+                throw;
+            throw db::SqlError("Database '" + db::Connection::displayName(dbPath)
+                               + "' holds no suite schema (create it with demo-db): " + e.what());
+        }
     }
     // Every failure leaves a handler as the user's text (the detail goes to the log).
     auto bind = [this](const char *name, tk::Variant (CostService::*method)(const tk::VariantArray &)) {
@@ -285,9 +320,19 @@ template<typename Fn>
 auto CostService::read(Fn &&fn)
 {
     auto connection = m_pool.acquire();
-    db::Transaction tx(*connection);
+    std::optional<db::Transaction> tx;
+    try {
+        tx.emplace(*connection);
+    } catch (const db::SqlError &) {
+        // An idle connection that the database dropped while it waited (a restart): nothing has run
+        // yet, so the call goes on with a new one.
+        if (!connection->broken())
+            throw;
+        connection = m_pool.acquire();
+        tx.emplace(*connection);
+    }
     auto result = fn(*connection);
-    tx.commit();
+    tx->commit();
     return result;
 }
 
@@ -349,7 +394,7 @@ tk::Variant CostService::getTrabCusto(const tk::VariantArray &argv)
     };
     Computed computed = read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, context.filial, context.servico, first, last);
-        const PriceBook book = PriceBook::load(c, context.costBranch, context.tipoCusto);
+        const PriceBook book = loadPrices(c, context, first, last, data);
         return Computed{planMonth(data, context, book), idComCusPerc(c, context.filial)};
     });
 
@@ -492,7 +537,7 @@ tk::Variant CostService::getProduto(const tk::VariantArray &argv)
                                         flt("QTDEBRUTA"), str("CDFILAUXPRAT", 4), str("IDCUSTODESATU", 4000)});
     read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, filial, servico, day, day, KitchenData::Recipes);
-        const PriceBook book = PriceBook::load(c, costBranch, tipoCusto);
+        const PriceBook book = PriceBook::load(c, costBranch, tipoCusto, priceDate, priceDate, productCodes(data));
         std::vector<Price> prices(data.products.size());
         std::vector<char> priced(data.products.size(), 0);
         size_t rows = 0;
@@ -543,7 +588,7 @@ tk::Variant CostService::getConsServ(const tk::VariantArray &argv)
     tk::DataPacket diners = makePacket({flt("QTCOMESTICAR")});
     read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, filial, servico, day, day, KitchenData::Consumption);
-        const PriceBook book = PriceBook::load(c, costBranch, tipoCusto);
+        const PriceBook book = PriceBook::load(c, costBranch, tipoCusto, priceDate, priceDate, productCodes(data));
         const MenuDay *menu = data.menuDay(day);
         const double qtComEstiCar = menu ? menu->qtComEstiCar : 0.0;
         const ConsumptionDay consumption = costConsumption(data, book, day, idTipoDia, qtComEstiCar, priceDate);
@@ -650,7 +695,7 @@ tk::Variant CostService::getProdCustZero(const tk::VariantArray &argv)
                                         dt("DTCARDAPIO"), flt("CUSTOPROD"), flt("QTDEBRUTA")});
     read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, context.filial, context.servico, first, last);
-        const PriceBook book = PriceBook::load(c, context.costBranch, context.tipoCusto);
+        const PriceBook book = loadPrices(c, context, first, last, data);
         const auto products = loadProducts(c);
         for (const PlannedDay &day : planMonth(data, context, book)) {
             std::vector<std::pair<std::string, std::string>> zero; // name, code

@@ -1,4 +1,4 @@
-// appserver --db FILE [--listen HOST:PORT] [--workset-max-age SECONDS] [--max-connections N]
+// appserver --db DATABASE [--listen HOST:PORT] [--workset-max-age SECONDS] [--max-connections N]
 //           [--idle-timeout SECONDS] [--handshake-timeout SECONDS]
 // Serves the cost-analysis methods over the wire protocol. Prints "listening on HOST:PORT" when ready,
 // logs every call on standard error (with the detail of each failure under its reference), and stops
@@ -28,14 +28,32 @@ void onSignal(int)
         g_server->requestStop();
 }
 
-int usage(const char *error)
+const char *const kUsage =
+    "usage: appserver --db DATABASE [--listen HOST:PORT] [--workset-max-age SECONDS]\n"
+    "                 [--max-connections N] [--idle-timeout SECONDS] [--handshake-timeout SECONDS]\n";
+
+int usage(const std::string &error)
 {
-    std::fprintf(stderr, "appserver: %s\n"
-                         "usage: appserver --db FILE [--listen HOST:PORT] [--workset-max-age SECONDS]\n"
-                         "                 [--max-connections N] [--idle-timeout SECONDS] [--handshake-timeout SECONDS]\n",
-                 error);
+    std::fprintf(stderr, "appserver: %s\n%s", error.c_str(), kUsage);
     return 2;
 }
+
+int help()
+{
+    std::printf("%s"
+                "Serves the cost-analysis methods over the wire protocol.\n"
+                "  --db DATABASE             the suite database: a SQLite file, or PostgreSQL as\n"
+                "                            postgresql://USER@HOST:PORT/DBNAME or \"host=... dbname=...\"\n"
+                "  --listen HOST:PORT        address to listen on (default 127.0.0.1:8211; port 0: any free)\n"
+                "  --listen [::]:PORT        IPv6 addresses are written in brackets\n"
+                "  --workset-max-age SECONDS work sets older than this are removed (default 43200, 60 to 2592000)\n"
+                "  --max-connections N       connections served at once (default 64, 1 to 4096)\n"
+                "  --idle-timeout SECONDS    closes a connection idle between calls (default 30)\n"
+                "  --handshake-timeout SECONDS  a new connection must say hello within it (default 5)\n"
+                "  --help                    this text\n"
+                "Example: appserver --db postgresql://custos@db1:5432/suite --listen 0.0.0.0:8211\n",
+                kUsage);
+    return 0;
 
 // A whole number from min to max; nothing for anything else.
 std::optional<long long> number(const char *text, long long min, long long max)
@@ -88,7 +106,7 @@ int main(int argc, char **argv)
         } else if (arg == "--db") {
             const char *v = value();
             if (!v || !*v)
-                return usage("--db needs a file");
+                return usage("--db needs a database");
             dbPath = v;
         } else if (arg == "--listen") {
             const char *v = value();
@@ -98,10 +116,9 @@ int main(int argc, char **argv)
                 return usage(("--listen needs HOST:PORT or [IPV6]:PORT" + (v ? ": " + error : "")).c_str());
             listen = *address;
         } else if (arg == "--help" || arg == "-h") {
-            usage("help");
-            return 0;
+            return help();
         } else {
-            return usage(("unknown option " + arg).c_str());
+            return usage("unknown option " + arg);
         }
     }
     if (dbPath.empty())
@@ -136,6 +153,9 @@ int main(int argc, char **argv)
         server.wait();
         g_server = nullptr;
         log("appserver stopped");
+    } catch (const db::SqlError &e) {
+        std::fprintf(stderr, "appserver: %s\n", e.what()); // the database cannot be used
+        return 2;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "appserver: %s\n", e.what());
         return 1;

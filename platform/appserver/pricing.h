@@ -49,9 +49,16 @@ class PriceBook
 {
 public:
     PriceBook() = default;
-    // All prices of one branch and one basis (of one product when `product` is not empty).
+    // Every price of one product at one branch and basis.
     static PriceBook load(db::Connection &connection, const std::string &branch, int tipoCusto,
-                          const std::string &product = {});
+                          const std::string &product);
+    // The prices of one branch and basis that decide the lookups of `products` on the days from
+    // `first` to `last`: the rows in force around those days, found by index seeks on their validity
+    // dates, so that the rows read do not grow with the length of the history. A product that the
+    // recent rows do not settle is read whole. Lookups of other products or days may differ from a
+    // book of the whole history.
+    static PriceBook load(db::Connection &connection, const std::string &branch, int tipoCusto, tk::TDateTime first,
+                          tk::TDateTime last, const std::vector<std::string> &products);
 
     Price lookup(const std::string &product, tk::TDateTime date) const;
     bool quoteBased() const { return m_quotes; }
@@ -62,6 +69,8 @@ public:
 
 private:
     void finish();
+    void read(db::Connection &connection, const std::string &where, const db::Params &params);
+    bool settled(const std::string &product, tk::TDateTime first, tk::TDateTime last, double cut) const;
 
     bool m_quotes = false;
     std::unordered_map<std::string, std::vector<PriceEntry>> m_entries; // sorted by start

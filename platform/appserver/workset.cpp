@@ -41,10 +41,11 @@ std::string newWorkSetKey()
     return key;
 }
 
-std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header,
-                         const std::vector<PlannedDay> &days, tk::TDateTime createdAt)
+namespace {
+// The writes of one work set, inside the caller's transaction.
+std::string writeWorkSetRows(db::Connection &connection, const WorkSetHeader &header,
+                             const std::vector<PlannedDay> &days, tk::TDateTime createdAt)
 {
-    db::Transaction tx(connection, db::TxMode::Immediate);
     // The header row claims the key: one statement that inserts nothing when the key is taken, so
     // that two servers drawing the same key at once cannot both have it, on any dialect. Everything
     // that names a work set (and a session owner, when there is one) is a column of this row.
@@ -73,11 +74,10 @@ std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header
             throw db::SqlError("no free work-set key after " + std::to_string(attempt + 1) + " attempts");
     }
 
-    const std::string insert =
-        "INSERT INTO CONSPLAN (CDCHAVETRAB, DTCONSPLAN, CDPRODUTO, QTCONSPLAN, CUSTOPROD, DTCUSTOSUP, "
-        "DTFINCUSTSUP, IDCUSTODESATU) VALUES (:KEY, :DIA, :PROD, :QT, :CUSTO, :DE, :ATE, :DESATU)";
-    db::Params params{{"KEY", key}, {"DIA", {}},  {"PROD", {}}, {"QT", {}},
-                      {"CUSTO", {}}, {"DE", {}},  {"ATE", {}},  {"DESATU", {}}};
+    // Thousands of rows a month: written in bulk (COPY on PostgreSQL).
+    const auto rows = connection.bulkInsert("CONSPLAN", {"CDCHAVETRAB", "DTCONSPLAN", "CDPRODUTO", "QTCONSPLAN",
+                                                         "CUSTOPROD", "DTCUSTOSUP", "DTFINCUSTSUP", "IDCUSTODESATU"});
+    std::vector<tk::Variant> row{key, {}, {}, {}, {}, {}, {}, {}};
     // The same few period dates recur on thousands of rows: each is formatted once.
     std::unordered_map<double, tk::Variant> isoDates;
     auto isoDate = [&](tk::TDateTime value) -> const tk::Variant & {
@@ -87,20 +87,28 @@ std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header
         return found->second;
     };
     for (const PlannedDay &day : days) {
-        params[1].second = isoDate(day.day);
+        row[1] = isoDate(day.day);
         for (const auto &[product, planned] : day.products) {
             const Price &price = planned.price;
-            params[2].second = product;
-            params[3].second = tk::RoundDec(planned.qtMenu + planned.qtConsumption, 5);
-            params[4].second = planned.price.cost;
-            params[5].second = price.found ? isoDate(price.from) : tk::Variant();
-            params[6].second = price.found && !price.openEnded ? isoDate(price.to) : tk::Variant();
-            params[7].second = planned.price.outdated ? "S" : "N";
-            connection.execute(insert, params);
+            row[2] = product;
+            row[3] = tk::RoundDec(planned.qtMenu + planned.qtConsumption, 5);
+            row[4] = planned.price.cost;
+            row[5] = price.found ? isoDate(price.from) : tk::Variant();
+            row[6] = price.found && !price.openEnded ? isoDate(price.to) : tk::Variant();
+            row[7] = planned.price.outdated ? "S" : "N";
+            rows->add(row);
         }
     }
-    tx.commit();
+    rows->finish();
     return key;
+}
+} // namespace
+
+std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header,
+                         const std::vector<PlannedDay> &days, tk::TDateTime createdAt)
+{
+    // Run again from the start (with a new key) when another server's write wins a race.
+    return db::writeTransaction(connection, [&] { return writeWorkSetRows(connection, header, days, createdAt); });
 }
 
 bool workSetExists(db::Connection &connection, const std::string &key, const std::string &filial)
@@ -113,27 +121,25 @@ bool workSetExists(db::Connection &connection, const std::string &key, const std
 
 bool deleteWorkSet(db::Connection &connection, const std::string &key, const std::string &filial)
 {
-    db::Transaction tx(connection, db::TxMode::Immediate);
-    // The rows go first: the clean-up must not depend on the foreign-key cascade being switched on.
-    connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
-                       "WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL)",
-                       {{"KEY", key}, {"FILIAL", filial}});
-    const int64_t deleted = connection.execute(
-        "DELETE FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL", {{"KEY", key}, {"FILIAL", filial}});
-    tx.commit();
-    return deleted > 0;
+    return db::writeTransaction(connection, [&] {
+        // The rows go first: the clean-up must not depend on the foreign-key cascade being switched on.
+        connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
+                           "WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL)",
+                           {{"KEY", key}, {"FILIAL", filial}});
+        return connection.execute("DELETE FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL",
+                                  {{"KEY", key}, {"FILIAL", filial}}) > 0;
+    });
 }
 
 int64_t cleanupWorkSets(db::Connection &connection, int64_t maxAgeSeconds, tk::TDateTime now)
 {
     const std::string limit = iso(now - static_cast<double>(maxAgeSeconds) / 86400.0);
-    db::Transaction tx(connection, db::TxMode::Immediate);
-    connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
-                       "WHERE DTCRIACAO < :LIMITE)",
-                       {{"LIMITE", limit}});
-    const int64_t deleted = connection.execute("DELETE FROM TRABCUSTO WHERE DTCRIACAO < :LIMITE", {{"LIMITE", limit}});
-    tx.commit();
-    return deleted;
+    return db::writeTransaction(connection, [&] {
+        connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
+                           "WHERE DTCRIACAO < :LIMITE)",
+                           {{"LIMITE", limit}});
+        return connection.execute("DELETE FROM TRABCUSTO WHERE DTCRIACAO < :LIMITE", {{"LIMITE", limit}});
+    });
 }
 
 } // namespace appsrv

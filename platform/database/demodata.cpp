@@ -704,6 +704,7 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
         }
     }
     summary.withdrawals = withdrawal;
+    generateDemoScale(c, options, summary);
     tx.commit();
     return summary;
 }

@@ -7,6 +7,7 @@
 #include "platform/database/sqldb.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace db {
@@ -18,6 +19,12 @@ struct DemoOptions
     int year = 2026;
     int month = 3;
     uint64_t seed = 1;
+    static constexpr int kMaxMonths = 120;
+    static constexpr int kMaxBranches = 500;
+    int months = 1;   // the months up to year/month that have menus, prices and withdrawals
+    int branches = 1; // kitchens, each with its own services and menus; one product catalogue
+    // Called now and then during a long load with a line saying how far it got (may be empty).
+    std::function<void(const std::string &line)> progress;
 };
 
 struct DemoSummary
@@ -31,5 +38,9 @@ struct DemoSummary
 
 // Fills a database that holds the empty schema. Throws SqlError or tk::Exception.
 DemoSummary generateDemoData(Connection &connection, const DemoOptions &options);
+
+// The months before the demo month and the further kitchens of options.months and options.branches,
+// made from the demo month written by generateDemoData (which calls it); adds to the summary.
+void generateDemoScale(Connection &connection, const DemoOptions &options, DemoSummary &summary);
 
 } // namespace db

@@ -1,8 +1,11 @@
 // The suite database schema. Portable SQL only (VARCHAR, CHAR, INTEGER, DOUBLE PRECISION, DATE,
-// TIMESTAMP, plain keys and indexes), so that the same script runs on PostgreSQL. On SQLite dates are
+// TIMESTAMP, plain keys and indexes), so that the same script runs on PostgreSQL; the one difference,
+// the byte order of text on PostgreSQL, is made by schemaSql(dialect). On SQLite dates are
 // stored as ISO text ("YYYY-MM-DD"; "YYYY-MM-DD HH:MM:SS" for time stamps).
 
 #include "platform/database/sqldb.h"
+
+#include <regex>
 
 namespace db {
 
@@ -163,6 +166,8 @@ CREATE TABLE CUSTOPROD (
     NMMARCA       VARCHAR(20),
     PRIMARY KEY (CDFILIAL, CDTIPOCUSTO, CDPRODUTO, DTINIVIGCUST)
 );
+-- The cost rows in force around a date, found without reading the branch's whole history.
+CREATE INDEX CUSTOPROD_VIGENCIA ON CUSTOPROD (CDFILIAL, CDTIPOCUSTO, DTINIVIGCUST);
 
 -- Suppliers.
 CREATE TABLE FORNECEDOR (
@@ -184,6 +189,8 @@ CREATE TABLE COTACAO (
     NMMARCA       VARCHAR(20),
     PRIMARY KEY (CDFILIAL, CDTIPOCUSTO, CDPRODUTO, CDFORNECED, DTINIVALITM)
 );
+-- The quotes valid around a date (by their last day), found without reading the branch's whole history.
+CREATE INDEX COTACAO_VIGENCIA ON COTACAO (CDFILIAL, CDTIPOCUSTO, DTFINVALITM);
 
 -- Consumption types of a service: 'P' per diner, 'F' fixed per day, with a target cost per diner.
 CREATE TABLE TIPOCONSSERV (
@@ -291,11 +298,31 @@ CREATE TABLE CONSPLAN (
     return sql;
 }
 
+std::string schemaSql(const std::string &dialect)
+{
+    if (dialect != "postgresql")
+        return schemaSql();
+    // Text sorts by its bytes on SQLite (BINARY); on PostgreSQL it would follow the database's locale.
+    // Each text column is given the byte order, so that ORDER BY gives the same rows in the same order
+    // on both, whatever locale the database was created with.
+    static const std::regex text(R"((\bVARCHAR\(\d+\)|\bCHAR\(\d+\)))");
+    return std::regex_replace(schemaSql(), text, "$1 COLLATE \"C\"");
+}
+
 void createSchema(Connection &connection)
 {
     Transaction tx(connection, TxMode::Immediate);
-    connection.exec(schemaSql());
+    connection.exec(schemaSql(connection.dialect()));
     tx.commit();
+}
+
+bool hasSchema(Connection &connection)
+{
+    const std::string sql = connection.dialect() == "postgresql"
+                                ? "SELECT COUNT(*) AS N FROM information_schema.tables "
+                                  "WHERE table_schema = current_schema() AND table_name = 'filial'"
+                                : "SELECT COUNT(*) AS N FROM sqlite_master WHERE type = 'table' AND name = 'FILIAL'";
+    return connection.query(sql).rows.at(0).at(0).asInteger() > 0;
 }
 
 } // namespace db

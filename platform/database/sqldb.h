@@ -1,8 +1,9 @@
 #pragma once
 
-// The suite database's SQL access layer. One interface for every dialect (SQLite now, PostgreSQL
-// later): statements are plain SQL with named parameters ":NAME", results come back as data packets.
-// A Connection is not thread-safe: open one per thread and never share it.
+// The suite database's SQL access layer. One interface for every dialect (SQLite and PostgreSQL):
+// statements are plain SQL with named parameters ":NAME", results come back as data packets with the
+// same field types and values on both. A Connection is not thread-safe: open one per thread and never
+// share it.
 
 #include "platform/toolkit/data/datapacket.h"
 #include "platform/toolkit/data/variant.h"
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -21,7 +23,19 @@ namespace db {
 class SqlError : public tk::Exception
 {
 public:
-    using tk::Exception::Exception;
+    enum class Kind {
+        Statement,  // the statement or its values are at fault
+        Conflict,   // lost a race with another transaction: running it again may succeed
+        Connection, // the database cannot be reached or the connection broke
+    };
+    explicit SqlError(const std::string &message, Kind kind = Kind::Statement)
+        : tk::Exception(message), m_kind(kind)
+    {
+    }
+    Kind kind() const { return m_kind; }
+
+private:
+    Kind m_kind;
 };
 
 // Named parameters; names without the leading ':' and matched case-insensitively. A parameter that
@@ -38,13 +52,31 @@ enum class TxMode {
     Immediate, // write transaction; takes the write lock at once (waits up to the busy timeout)
 };
 
+// Rows written in bulk into one table: COPY on PostgreSQL, one prepared insert a row on SQLite. Rows
+// are buffered and may reach the table only at finish(); an unfinished writer discards the rest. Values
+// convert as parameters do. Run inside a transaction for speed.
+class BulkInsert
+{
+public:
+    virtual ~BulkInsert();
+    virtual void add(const std::vector<tk::Variant> &row) = 0;
+    virtual void finish() = 0;
+};
+
 class Connection
 {
 public:
-    // "path/to/file.db", "sqlite:path/to/file.db" or ":memory:". WAL mode, busy timeout 5 s,
-    // foreign keys on.
+    // SQLite: "path/to/file.db", "sqlite:path/to/file.db" or ":memory:"; WAL mode, busy timeout 5 s,
+    // foreign keys on. PostgreSQL: "postgresql://user@host:port/dbname" (or "postgres://") or the
+    // key-value form "host=... dbname=..."; the database must exist (the mode does not apply).
+    // Failures name the database (never its password) and are SqlErrors of kind Connection.
     static std::unique_ptr<Connection> open(const std::string &uri,
                                             OpenMode mode = OpenMode::CreateIfMissing);
+    // Whether uri names a PostgreSQL database (rather than a SQLite file).
+    static bool isPostgres(const std::string &uri);
+    // The database as error texts name it: the file, or "postgresql://user@host:port/dbname" without
+    // the password.
+    static std::string displayName(const std::string &uri);
 
     Connection() = default;
     Connection(const Connection &) = delete;
@@ -95,9 +127,18 @@ public:
     virtual void rollback() = 0;
     virtual bool inTransaction() const = 0;
 
-    // "sqlite" (later "postgresql"): for the rare statement that must differ.
+    // "sqlite" or "postgresql": for the rare statement that must differ.
     virtual std::string dialect() const = 0;
+
+    // True once the connection to the server is lost: the owner drops it and opens another.
+    virtual bool broken() const { return false; }
+
+    // A writer of many rows into `table` (columns in the order the rows give them).
+    virtual std::unique_ptr<BulkInsert> bulkInsert(const std::string &table, const std::vector<std::string> &columns);
 };
+
+// Times a write transaction runs before a lost race (SqlError::Kind::Conflict) is reported.
+constexpr int kWriteAttempts = 5;
 
 // Begins in the constructor; rolls back in the destructor unless commit() ran.
 class Transaction
@@ -114,9 +155,45 @@ private:
     bool m_done = false;
 };
 
+// Runs fn in one write transaction and commits; when it loses a race with another writer, rolls back
+// and runs it again from the start, up to kWriteAttempts times, then reports the conflict. The one place
+// where writes are retried: fn must be safe to run again (it writes only through the transaction).
+template<typename Fn>
+auto writeTransaction(Connection &connection, Fn &&fn) -> decltype(fn())
+{
+    for (int attempt = 1;; ++attempt) {
+        try {
+            Transaction tx(connection, TxMode::Immediate);
+            if constexpr (std::is_void_v<decltype(fn())>) {
+                fn();
+                tx.commit();
+                return;
+            } else {
+                auto result = fn();
+                tx.commit();
+                return result;
+            }
+        } catch (const SqlError &e) {
+            if (e.kind() != SqlError::Kind::Conflict)
+                throw;
+            if (attempt >= kWriteAttempts)
+                throw SqlError(std::string(e.what()) + " (gave up after " + std::to_string(attempt)
+                                   + " attempts)",
+                               SqlError::Kind::Conflict);
+        }
+    }
+}
+
 // The whole suite schema as one SQL script (portable SQL: the same text runs on PostgreSQL).
 const std::string &schemaSql();
+// The script as a dialect runs it (the one place where the dialects' schemas differ).
+std::string schemaSql(const std::string &dialect);
 // Runs schemaSql() in one transaction.
 void createSchema(Connection &connection);
+// PostgreSQL: the same server and credentials as uri, another database (a key-value connection string).
+std::string withDatabaseName(const std::string &uri, const std::string &dbname);
+
+// Whether the database holds the suite schema (its first table, FILIAL).
+bool hasSchema(Connection &connection);
 
 } // namespace db

@@ -1,6 +1,7 @@
 // SQLite implementation of db::Connection.
 
-#include "platform/database/sqldb.h"
+#include "platform/database/connections.h"
+#include "platform/database/sqltext.h"
 
 #include "platform/toolkit/data/datetime.h"
 
@@ -24,45 +25,9 @@ namespace {
 constexpr int kBusyTimeoutMs = 5000;
 constexpr size_t kStatementCacheSize = 64;
 
-std::string upper(std::string text)
-{
-    for (char &c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-std::string sqlExcerpt(const std::string &sql)
-{
-    std::string text;
-    text.reserve(std::min<size_t>(sql.size(), 160));
-    bool space = false;
-    for (char c : sql) {
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            space = !text.empty();
-            continue;
-        }
-        if (space)
-            text += ' ';
-        space = false;
-        text += c;
-        if (text.size() >= 160) {
-            text += "...";
-            break;
-        }
-    }
-    return text;
-}
+using detail::equalsNoCase;
+using detail::sqlExcerpt;
+using detail::upper;
 
 // The packet type and size that a declared column type gives; false when the type says nothing.
 bool typeFromDeclared(const char *declared, tk::FieldType &type, int32_t &size)
@@ -113,15 +78,17 @@ bool typeFromDeclared(const char *declared, tk::FieldType &type, int32_t &size)
 void checkExistingFile(const std::string &path)
 {
     if (!std::filesystem::exists(path))
-        throw SqlError("Cannot open database '" + path + "': file not found");
+        throw SqlError("Cannot open database '" + path + "': file not found", SqlError::Kind::Connection);
     std::ifstream file(path, std::ios::binary);
     char header[16] = {};
     file.read(header, sizeof header);
     if (file.gcount() == 0)
-        throw SqlError("Cannot open database '" + path + "': the file is empty, not a database");
+        throw SqlError("Cannot open database '" + path + "': the file is empty, not a database",
+                       SqlError::Kind::Connection);
     static constexpr char kMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
     if (file.gcount() != sizeof header || std::memcmp(header, kMagic, sizeof header) != 0)
-        throw SqlError("Cannot open database '" + path + "': the file is not an SQLite database");
+        throw SqlError("Cannot open database '" + path + "': the file is not an SQLite database",
+                       SqlError::Kind::Connection);
 }
 
 class SqliteConnection final : public Connection
@@ -137,7 +104,7 @@ public:
             std::string message = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
             sqlite3_close(m_db);
             m_db = nullptr;
-            throw SqlError("Cannot open database '" + path + "': " + message);
+            throw SqlError("Cannot open database '" + path + "': " + message, SqlError::Kind::Connection);
         }
         sqlite3_extended_result_codes(m_db, 1);
         sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
@@ -369,7 +336,10 @@ private:
 
     [[noreturn]] void fail(const std::string &sql)
     {
-        throw SqlError(std::string("SQL error: ") + sqlite3_errmsg(m_db) + " [" + sqlExcerpt(sql) + "]");
+        // A read transaction whose snapshot went stale before it could write lost a race.
+        const auto kind = sqlite3_extended_errcode(m_db) == SQLITE_BUSY_SNAPSHOT ? SqlError::Kind::Conflict
+                                                                                 : SqlError::Kind::Statement;
+        throw SqlError(std::string("SQL error: ") + sqlite3_errmsg(m_db) + " [" + sqlExcerpt(sql) + "]", kind);
     }
 
     void bind(sqlite3_stmt *stmt, const std::string &sql, const Params &params)
@@ -526,41 +496,9 @@ private:
 
 } // namespace
 
-Connection::~Connection() = default;
-
-std::unique_ptr<Connection> Connection::open(const std::string &uri, OpenMode mode)
+std::unique_ptr<Connection> detail::openSqlite(const std::string &path, OpenMode mode)
 {
-    std::string path = uri;
-    const std::string prefix = "sqlite:";
-    if (path.compare(0, prefix.size(), prefix) == 0)
-        path = path.substr(prefix.size());
-    else if (path.rfind("postgresql:", 0) == 0 || path.rfind("postgres:", 0) == 0)
-        throw SqlError("Cannot open database '" + uri + "': PostgreSQL is not supported by this build");
-    if (path.empty())
-        throw SqlError("Cannot open database: no path given");
     return std::make_unique<SqliteConnection>(path, mode);
-}
-
-Transaction::Transaction(Connection &connection, TxMode mode) : m_connection(connection)
-{
-    m_connection.begin(mode);
-}
-
-Transaction::~Transaction()
-{
-    if (!m_done) {
-        try {
-            m_connection.rollback();
-        } catch (...) {
-            // A failed rollback in a destructor cannot be reported; the connection closes it anyway.
-        }
-    }
-}
-
-void Transaction::commit()
-{
-    m_connection.commit();
-    m_done = true;
 }
 
 } // namespace db

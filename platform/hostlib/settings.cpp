@@ -87,6 +87,14 @@ void CloseSharedDatabase()
     sharedConnection().reset();
 }
 
+void CheckSharedDatabase()
+{
+    db::Connection &connection = SharedDatabase();
+    if (!db::hasSchema(connection))
+        throw db::SqlError("Database '" + db::Connection::displayName(settingsStore().dbPath)
+                           + "' holds no suite schema");
+}
+
 std::string ModulesDir()
 {
     const std::string &configured = settingsStore().modulesDir;

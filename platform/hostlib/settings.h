@@ -18,7 +18,7 @@ namespace host {
 
 struct Settings
 {
-    std::string dbPath;                  // suite database file; empty: no local database
+    std::string dbPath;                  // suite database file or PostgreSQL URI; empty: none
     std::string serverHost = "127.0.0.1";
     int serverPort = 8211;
     // Further application servers over the same database, tried after serverHost:serverPort.
@@ -39,6 +39,9 @@ const Settings &GetSettings();
 // The connection belongs to the host and lives until CloseSharedDatabase() or a new dbPath.
 db::Connection &SharedDatabase();
 void CloseSharedDatabase();
+// Opens the shared database now and checks that it holds the suite schema: a program started on a
+// database it cannot use says so at once (db::SqlError naming the database, never its password).
+void CheckSharedDatabase();
 
 // Gives a connection the alternate servers of the settings (WebURL:WebPort stays the first, set by
 // the connection's BeforeConnect) and reports every server it connects to (see AnsweringServer).

@@ -1,6 +1,7 @@
 // The suite executable: settings from suite.ini and the command line, then either the main window
 // or, with --open, one module opened at once (the suite ends when it returns).
 
+#include "platform/database/sqldb.h"
 #include "platform/hostlib/hooks.h"
 #include "platform/hostlib/modules.h"
 #include "platform/hostlib/settings.h"
@@ -30,6 +31,14 @@ int main(int argc, char **argv)
     }
     QLocale::setDefault(QLocale(QString::fromStdString(options.settings.locale)));
     host::SetSettings(options.settings);
+    if (db::Connection::isPostgres(options.settings.dbPath)) {
+        try {
+            host::CheckSharedDatabase(); // a server database that cannot be used is said at once
+        } catch (const std::exception &e) {
+            std::cerr << "suite: " << e.what() << std::endl;
+            return 2;
+        }
+    }
     if (options.batch) {
         tk::SetExceptionHandler([](const std::string &message) {
             std::cerr << "suite: " << message << std::endl;

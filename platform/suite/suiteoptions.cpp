@@ -1,5 +1,7 @@
 #include "platform/suite/suiteoptions.h"
 
+#include "platform/database/sqldb.h"
+
 #include "platform/toolkit/data/datetime.h"
 
 #include <QCommandLineParser>
@@ -31,9 +33,12 @@ tk::TDateTime toDate(const QString &text, const std::string &what)
 }
 
 // A path from the INI file, relative to the INI's folder; empty stays empty.
+// A file relative to base; a PostgreSQL connection string is no file and stays as written.
 std::string resolved(const QDir &base, const QString &path)
 {
-    return path.isEmpty() ? std::string() : QDir::cleanPath(base.absoluteFilePath(path)).toStdString();
+    if (path.isEmpty() || db::Connection::isPostgres(path.toStdString()))
+        return path.toStdString();
+    return QDir::cleanPath(base.absoluteFilePath(path)).toStdString();
 }
 
 } // namespace
@@ -156,7 +161,7 @@ SuiteOptions ParseOptions(const QStringList &arguments, const std::string &execu
 
     host::Settings &s = options.settings;
     if (parser.isSet(dbOption))
-        s.dbPath = QFileInfo(parser.value(dbOption)).absoluteFilePath().toStdString();
+        s.dbPath = resolved(QDir::current(), parser.value(dbOption));
     if (parser.isSet(server))
         ParseServerList(parser.value(server).toStdString(), s);
     if (parser.isSet(oper))

@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace e2e {
 
@@ -44,40 +48,150 @@ ScenarioDatabase scenarioDatabase(const std::string &text)
     return wanted;
 }
 
-const std::string &demoMasterDb()
+std::vector<Backend> backends()
 {
-    static e2e::TempDir dir;
-    static const std::string path = [] {
-        const std::string file = dir.file("demo.db");
-        e2e::createDemoDb(file, {"--scale", "small", "--month", "2026-03"});
-        return file;
-    }();
-    return path;
+    std::vector<Backend> list{Backend::Sqlite};
+    const char *uri = std::getenv("COSTANALYSIS_PG_URI");
+    if (uri && *uri)
+        list.push_back(Backend::Postgres);
+    return list;
 }
 
-const std::string &emptyMasterDb()
+std::string backendName(Backend backend)
 {
-    static e2e::TempDir dir;
-    static const std::string path = [] {
-        const std::string file = dir.file("empty.db");
-        e2e::createDemoDb(file, {"--schema-only"});
-        return file;
-    }();
-    return path;
+    return backend == Backend::Postgres ? "postgresql" : "sqlite";
 }
 
-bool makeScenarioDatabase(const ScenarioDatabase &wanted, const std::string &fixturesFolder, const std::string &file)
+std::string backendCaseName(const ::testing::TestParamInfo<BackendCase> &info)
 {
-    if (wanted.demo) {
-        std::filesystem::copy_file(demoMasterDb(), file);
-        return true;
+    const ::testing::TestParamInfo<std::string> file(std::get<0>(info.param), info.index);
+    return scenarioCaseName(file) + "_" + backendName(std::get<1>(info.param));
+}
+
+namespace {
+
+std::string pgAdminUri()
+{
+    const char *uri = std::getenv("COSTANALYSIS_PG_URI");
+    return uri ? uri : "";
+}
+
+db::Connection &pgAdmin()
+{
+    static std::unique_ptr<db::Connection> connection = db::Connection::open(pgAdminUri());
+    return *connection;
+}
+
+std::string pgUniqueName(const std::string &tag)
+{
+    static std::atomic<int> counter{0};
+    return "e2e_" + tag + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+void pgDrop(const std::string &name)
+{
+    try {
+        pgAdmin().exec("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "cannot drop test database %s: %s\n", name.c_str(), e.what());
     }
+}
+
+// A master database: demo-db with `options` into a file, or into a new PostgreSQL database; removed
+// when the process ends.
+class Master
+{
+public:
+    Master(Backend backend, const std::string &tag, const std::vector<std::string> &options)
+    {
+        if (backend == Backend::Sqlite) {
+            m_dir = std::make_unique<TempDir>();
+            m_id = m_dir->file(tag + ".db");
+            createDemoDb(m_id, options);
+            return;
+        }
+        m_id = pgUniqueName(tag);
+        pgAdmin().exec("CREATE DATABASE " + m_id);
+        m_created = true;
+        createDemoDb(db::withDatabaseName(pgAdminUri(), m_id), options);
+    }
+    ~Master()
+    {
+        if (m_created)
+            pgDrop(m_id);
+    }
+    const std::string &id() const { return m_id; }
+
+private:
+    std::unique_ptr<TempDir> m_dir;
+    std::string m_id;
+    bool m_created = false;
+};
+
+} // namespace
+
+TestDatabase::TestDatabase(Backend backend) : m_backend(backend)
+{
+    if (backend == Backend::Sqlite) {
+        m_dir = std::make_unique<TempDir>();
+        m_uri = m_dir->file("suite.db");
+    } else {
+        m_name = pgUniqueName("t");
+        m_uri = db::withDatabaseName(pgAdminUri(), m_name);
+    }
+}
+
+TestDatabase::~TestDatabase()
+{
+    if (!m_name.empty())
+        pgDrop(m_name);
+}
+
+bool TestDatabase::copyOf(const std::string &master)
+{
+    try {
+        if (m_backend == Backend::Sqlite)
+            std::filesystem::copy_file(master, m_uri);
+        else
+            pgAdmin().exec("CREATE DATABASE " + m_name + " TEMPLATE " + master);
+    } catch (const std::exception &e) {
+        ADD_FAILURE() << "cannot copy the database " << master << ": " << e.what();
+        return false;
+    }
+    return true;
+}
+
+const std::string &demoMasterDb(Backend backend)
+{
+    if (backend == Backend::Postgres) {
+        static const Master master(backend, "demo", {"--scale", "small", "--month", "2026-03"});
+        return master.id();
+    }
+    static const Master master(backend, "demo", {"--scale", "small", "--month", "2026-03"});
+    return master.id();
+}
+
+const std::string &emptyMasterDb(Backend backend)
+{
+    if (backend == Backend::Postgres) {
+        static const Master master(backend, "empty", {"--schema-only"});
+        return master.id();
+    }
+    static const Master master(backend, "empty", {"--schema-only"});
+    return master.id();
+}
+
+bool makeScenarioDatabase(const ScenarioDatabase &wanted, const std::string &fixturesFolder, TestDatabase &database)
+{
+    if (wanted.demo)
+        return database.copyOf(demoMasterDb(database.backend()));
     if (wanted.fixtures.empty()) {
         ADD_FAILURE() << "the scenario names no database (# database: or # fixture: lines)";
         return false;
     }
-    std::filesystem::copy_file(emptyMasterDb(), file);
-    auto connection = db::Connection::open(file, db::OpenMode::ExistingOnly);
+    if (!database.copyOf(emptyMasterDb(database.backend())))
+        return false;
+    auto connection = db::Connection::open(database.uri(), db::OpenMode::ExistingOnly);
     for (const std::string &fixture : wanted.fixtures) {
         const std::string path = fixturesFolder + "/" + fixture;
         if (!std::filesystem::exists(path)) {

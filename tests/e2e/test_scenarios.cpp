@@ -1,7 +1,8 @@
 // Runs every scenario file of tests/e2e/scenarios against the real driver, the real in-process
-// server and a fresh demo database.
+// server and a fresh demo database, on every back end.
 
 #include "tests/e2e/scenario.h"
+#include "tests/e2e/scenariodb.h"
 
 #include <gtest/gtest.h>
 
@@ -9,42 +10,26 @@
 
 namespace {
 
-class DemoDatabase
-{
-public:
-    // Made once for the run; each scenario gets its own copy, since work sets are written to it.
-    static const std::string &master()
-    {
-        static e2e::TempDir dir;
-        static const std::string path = [] {
-            const std::string file = dir.file("demo.db");
-            e2e::createDemoDb(file);
-            return file;
-        }();
-        return path;
-    }
-};
-
 std::string scenarioFolder()
 {
     return e2e::sourceDir() + "/tests/e2e/scenarios";
 }
 
-class ScenarioFile : public ::testing::TestWithParam<std::string>
+class ScenarioFile : public ::testing::TestWithParam<e2e::BackendCase>
 {
 };
 
 TEST_P(ScenarioFile, Passes)
 {
-    const e2e::Scenario scenario = e2e::loadScenario(GetParam());
-    ASSERT_FALSE(scenario.steps.empty()) << GetParam() << " has no command";
-    ASSERT_TRUE(std::filesystem::exists(DemoDatabase::master()));
+    const auto &[file, backend] = GetParam();
+    const e2e::Scenario scenario = e2e::loadScenario(file);
+    ASSERT_FALSE(scenario.steps.empty()) << file << " has no command";
 
-    e2e::TempDir dir;
-    const std::string db = dir.file("suite.db");
-    std::filesystem::copy_file(DemoDatabase::master(), db);
+    // Each scenario gets its own copy of the demo month, since work sets are written to it.
+    e2e::TestDatabase db(backend);
+    ASSERT_TRUE(db.copyOf(e2e::demoMasterDb(backend)));
 
-    std::vector<std::string> args = {"--db", db};
+    std::vector<std::string> args = {"--db", db.uri()};
     args.insert(args.end(), scenario.driverArgs.begin(), scenario.driverArgs.end());
     e2e::DriverProcess driver(args);
     ASSERT_TRUE(driver.running());
@@ -53,7 +38,9 @@ TEST_P(ScenarioFile, Passes)
     EXPECT_EQ(driver.finish(), 0) << driver.errorOutput();
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioFile, ::testing::ValuesIn(e2e::scenarioFiles(scenarioFolder())),
-                         e2e::scenarioCaseName);
+INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioFile,
+                         ::testing::Combine(::testing::ValuesIn(e2e::scenarioFiles(scenarioFolder())),
+                                            ::testing::ValuesIn(e2e::backends())),
+                         e2e::backendCaseName);
 
 } // namespace

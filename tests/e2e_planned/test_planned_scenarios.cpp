@@ -105,21 +105,21 @@ void runSteps(const e2e::Scenario &scenario, e2e::DriverProcess &driver)
     }
 }
 
-class PlannedScenario : public ::testing::TestWithParam<std::string>
+class PlannedScenario : public ::testing::TestWithParam<e2e::BackendCase>
 {
 };
 
 TEST_P(PlannedScenario, Passes)
 {
-    const std::string text = e2e::readText(GetParam());
-    const e2e::Scenario scenario = e2e::parseScenario(text, GetParam());
-    ASSERT_FALSE(scenario.steps.empty()) << GetParam() << " has no command";
+    const auto &[file, backend] = GetParam();
+    const std::string text = e2e::readText(file);
+    const e2e::Scenario scenario = e2e::parseScenario(text, file);
+    ASSERT_FALSE(scenario.steps.empty()) << file << " has no command";
 
-    e2e::TempDir dir;
-    const std::string db = dir.file("suite.db");
+    e2e::TestDatabase db(backend);
     ASSERT_TRUE(e2e::makeScenarioDatabase(e2e::scenarioDatabase(text), plannedFolder() + "/fixtures", db));
 
-    std::vector<std::string> args = {"--db", db};
+    std::vector<std::string> args = {"--db", db.uri()};
     args.insert(args.end(), scenario.driverArgs.begin(), scenario.driverArgs.end());
     e2e::DriverProcess driver(args);
     ASSERT_TRUE(driver.running());
@@ -131,12 +131,17 @@ TEST_P(PlannedScenario, Passes)
 // Across pages on the demo database: for every day of March, the dishes the "Matéria Prima" page
 // costs for that day add up to the day's raw-material cost in the daily table (the cost branch 0002
 // prices both).
-TEST(PlannedDemo, DishCostsAddUpToTheDailyMaterialCost)
+class PlannedDemo : public ::testing::TestWithParam<e2e::Backend>
 {
-    e2e::TempDir dir;
-    const std::string db = dir.file("suite.db");
-    std::filesystem::copy_file(e2e::demoMasterDb(), db);
-    e2e::DriverProcess driver({"--db", db});
+};
+INSTANTIATE_TEST_SUITE_P(Backends, PlannedDemo, ::testing::ValuesIn(e2e::backends()),
+                         [](const auto &info) { return e2e::backendName(info.param); });
+
+TEST_P(PlannedDemo, DishCostsAddUpToTheDailyMaterialCost)
+{
+    e2e::TestDatabase db(GetParam());
+    ASSERT_TRUE(db.copyOf(e2e::demoMasterDb(GetParam())));
+    e2e::DriverProcess driver({"--db", db.uri()});
     ASSERT_TRUE(driver.running());
 
     ASSERT_TRUE(e2e::JsonContains(R"({"ok": true, "window": true})",
@@ -172,6 +177,7 @@ TEST(PlannedDemo, DishCostsAddUpToTheDailyMaterialCost)
 #endif
 
 INSTANTIATE_TEST_SUITE_P(Planned, PlannedScenario,
-                         ::testing::ValuesIn(groupFiles()), e2e::scenarioCaseName);
+                         ::testing::Combine(::testing::ValuesIn(groupFiles()), ::testing::ValuesIn(e2e::backends())),
+                         e2e::backendCaseName);
 
 } // namespace

@@ -30,21 +30,21 @@ std::string realizedFolder()
     return e2e::sourceDir() + "/tests/e2e_realized";
 }
 
-class RealizedScenario : public ::testing::TestWithParam<std::string>
+class RealizedScenario : public ::testing::TestWithParam<e2e::BackendCase>
 {
 };
 
 TEST_P(RealizedScenario, Passes)
 {
-    const std::string text = e2e::readText(GetParam());
-    const e2e::Scenario scenario = e2e::parseScenario(text, GetParam());
-    ASSERT_FALSE(scenario.steps.empty()) << GetParam() << " has no command";
+    const auto &[file, backend] = GetParam();
+    const std::string text = e2e::readText(file);
+    const e2e::Scenario scenario = e2e::parseScenario(text, file);
+    ASSERT_FALSE(scenario.steps.empty()) << file << " has no command";
 
-    e2e::TempDir dir;
-    const std::string db = dir.file("suite.db");
+    e2e::TestDatabase db(backend);
     ASSERT_TRUE(e2e::makeScenarioDatabase(e2e::scenarioDatabase(text), realizedFolder() + "/fixtures", db));
 
-    std::vector<std::string> args = {"--db", db};
+    std::vector<std::string> args = {"--db", db.uri()};
     args.insert(args.end(), scenario.driverArgs.begin(), scenario.driverArgs.end());
     e2e::DriverProcess driver(args);
     ASSERT_TRUE(driver.running());
@@ -54,7 +54,9 @@ TEST_P(RealizedScenario, Passes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Realized, RealizedScenario,
-                         ::testing::ValuesIn(e2e::scenarioFiles(realizedFolder() + "/scenarios")), e2e::scenarioCaseName);
+                         ::testing::Combine(::testing::ValuesIn(e2e::scenarioFiles(realizedFolder() + "/scenarios")),
+                                            ::testing::ValuesIn(e2e::backends())),
+                         e2e::backendCaseName);
 
 // The column of a field in a dataset dump; -1 when the dump has no such field.
 int fieldIndex(const QJsonObject &dump, const QString &name)
@@ -69,12 +71,17 @@ int fieldIndex(const QJsonObject &dump, const QString &name)
 
 // On every day of the demo month, the consumption sub-page's type totals add up to the daily
 // table's consumption cost of that day: the two are computed on different sides of the wire.
-TEST(DemoMonth, ConsumptionTypeTotalsAddUpToTheDailyConsumptionCost)
+class DemoMonth : public ::testing::TestWithParam<e2e::Backend>
 {
-    e2e::TempDir dir;
-    const std::string db = dir.file("suite.db");
-    std::filesystem::copy_file(e2e::demoMasterDb(), db);
-    e2e::DriverProcess driver({"--db", db});
+};
+INSTANTIATE_TEST_SUITE_P(Backends, DemoMonth, ::testing::ValuesIn(e2e::backends()),
+                         [](const auto &info) { return e2e::backendName(info.param); });
+
+TEST_P(DemoMonth, ConsumptionTypeTotalsAddUpToTheDailyConsumptionCost)
+{
+    e2e::TestDatabase db(GetParam());
+    ASSERT_TRUE(db.copyOf(e2e::demoMasterDb(GetParam())));
+    e2e::DriverProcess driver({"--db", db.uri()});
     ASSERT_TRUE(driver.running());
     ASSERT_TRUE(e2e::AnswerOk(driver.send("open 0001 001 44 44 2026-03-16 2026-03-16 0 0002")));
     ASSERT_TRUE(e2e::AnswerOk(driver.send("page tshConsumoServico")));
@@ -139,10 +146,9 @@ TEST(PrintButton, HandsTheListingOfThePageInFrontToTheReportModule)
         SCOPED_TRACE(c.open);
         e2e::ScenarioDatabase wanted;
         wanted.fixtures = {"consumo.sql"};
-        e2e::TempDir dir;
-        const std::string db = dir.file("suite.db");
+        e2e::TestDatabase db(e2e::Backend::Sqlite);
         ASSERT_TRUE(e2e::makeScenarioDatabase(wanted, realizedFolder() + "/fixtures", db));
-        e2e::DriverProcess driver({"--db", db});
+        e2e::DriverProcess driver({"--db", db.uri()});
         ASSERT_TRUE(driver.running());
         ASSERT_TRUE(e2e::AnswerOk(driver.send(c.open)));
         driver.send("calls");

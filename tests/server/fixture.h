@@ -1,7 +1,7 @@
 #pragma once
 
 // Test databases for the server tests: a tiny hand-computed kitchen and the generated demo kitchen,
-// each in its own temporary file.
+// each in its own temporary database, on every back end the run has.
 
 #include "platform/database/demodata.h"
 #include "platform/database/sqldb.h"
@@ -10,35 +10,101 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace servertest {
 
-// A temporary database file removed (with its WAL files) at the end.
+// The back ends the tests run on: SQLite always; PostgreSQL when COSTANALYSIS_PG_URI names a server
+// (any database on it that the tests may use to create and drop databases of their own).
+enum class Backend { Sqlite, Postgres };
+
+inline const char *pgUriVariable()
+{
+    return "COSTANALYSIS_PG_URI";
+}
+
+inline std::string pgAdminUri()
+{
+    const char *uri = std::getenv(pgUriVariable());
+    return uri ? uri : "";
+}
+
+inline std::vector<Backend> backends()
+{
+    std::vector<Backend> list{Backend::Sqlite};
+    if (!pgAdminUri().empty())
+        list.push_back(Backend::Postgres);
+    return list;
+}
+
+inline std::string backendName(const ::testing::TestParamInfo<Backend> &info)
+{
+    return info.param == Backend::Postgres ? "postgresql" : "sqlite";
+}
+
+// A temporary database removed at the end: a file (with its WAL files) on SQLite, a database of its
+// own on PostgreSQL, so that tests running side by side never share one. `create` false names one
+// that does not exist; `copyOf` (PostgreSQL) makes it a copy of that database.
 class TempDb
 {
 public:
-    explicit TempDb(const std::string &tag)
+    explicit TempDb(const std::string &tag, Backend backend = Backend::Sqlite, bool create = true,
+                    const std::string &copyOf = {})
+        : m_backend(backend)
     {
         static std::atomic<int> counter{0};
-        m_path = (std::filesystem::temp_directory_path()
-                  / ("server_" + tag + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".db"))
-                     .string();
-        remove();
+        const std::string unique = tag + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+        if (backend == Backend::Sqlite) {
+            m_path = (std::filesystem::temp_directory_path() / ("server_" + unique + ".db")).string();
+            remove();
+            return;
+        }
+        m_name = "t_";
+        for (char c : unique)
+            m_name += static_cast<char>(std::isalnum(static_cast<unsigned char>(c)) ? std::tolower(c) : '_');
+        m_path = db::withDatabaseName(pgAdminUri(), m_name);
+        if (create)
+            admin().exec("CREATE DATABASE " + m_name + (copyOf.empty() ? "" : " TEMPLATE " + copyOf));
     }
     ~TempDb() { remove(); }
+    TempDb(const TempDb &) = delete;
+    TempDb &operator=(const TempDb &) = delete;
+    // The file, or the PostgreSQL connection string: what Connection::open and --db take.
     const std::string &path() const { return m_path; }
+    // The PostgreSQL database name (empty on SQLite).
+    const std::string &name() const { return m_name; }
+    Backend backend() const { return m_backend; }
+
+    static db::Connection &admin()
+    {
+        static std::unique_ptr<db::Connection> connection = db::Connection::open(pgAdminUri());
+        return *connection;
+    }
 
 private:
     void remove()
     {
+        if (m_backend == Backend::Postgres) {
+            try {
+                admin().exec("DROP DATABASE IF EXISTS " + m_name + " WITH (FORCE)");
+            } catch (const std::exception &e) {
+                ADD_FAILURE() << "cannot drop test database " << m_name << ": " << e.what();
+            }
+            return;
+        }
         std::error_code ignored;
         for (const char *suffix : {"", "-wal", "-shm"})
             std::filesystem::remove(m_path + suffix, ignored);
     }
+    Backend m_backend;
     std::string m_path;
+    std::string m_name;
 };
 
 inline tk::Variant D(int y, int m, int d)

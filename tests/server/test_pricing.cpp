@@ -1,4 +1,7 @@
-// Which price a product has at a date: cost rows and supplier quotes.
+// Which price a product has at a date: cost rows and supplier quotes; and the books read from a real
+// database for a range of days, which must price exactly as the whole history does.
+
+#include "fixture.h"
 
 #include "platform/appserver/pricing.h"
 #include "platform/toolkit/data/datetime.h"
@@ -117,6 +120,83 @@ TEST(PriceBook, QuoteBasedBases)
         EXPECT_TRUE(appsrv::isQuoteCostType(t)) << t;
     for (int t : {0, 1, 10, 30, 31, 45, 61, 62})
         EXPECT_FALSE(appsrv::isQuoteCostType(t)) << t;
+}
+
+// Forty months of prices for a few products with every shape the lookups know: monthly quotes,
+// competing and same-day quotes, a quote valid for years, a product whose last quote ended long ago,
+// one never priced, one priced only in the future; cost rows monthly, rarely, or long ago only.
+class RangeBooks : public ::testing::TestWithParam<servertest::Backend>
+{
+protected:
+    void SetUp() override
+    {
+        conn = db::Connection::open(file.path());
+        db::createSchema(*conn);
+        conn->exec("INSERT INTO FILIAL VALUES ('0002', 'Central', NULL);"
+                   "INSERT INTO FORNECEDOR VALUES ('S1', 'J', '1', 'Um'); INSERT INTO FORNECEDOR VALUES ('S2', 'J', '2', 'Dois');");
+        for (const char *p : {"MES", "DUO", "LONGO", "ANTIGO", "NUNCA", "FUTURO", "RARO"})
+            conn->execute("INSERT INTO PRODUTO VALUES (:P, '1', :P, 'KG', NULL)", {{"P", p}});
+        db::Transaction tx(*conn, db::TxMode::Immediate);
+        auto quote = [&](const char *p, const char *s, tk::TDateTime from, tk::TDateTime to, double v) {
+            conn->execute("INSERT INTO COTACAO VALUES ('0002', 44, :P, :S, :A, :B, :V, NULL)",
+                          {{"P", p}, {"S", s}, {"A", tk::Variant::fromDateTime(from)},
+                           {"B", tk::Variant::fromDateTime(to)}, {"V", v}});
+        };
+        auto cost = [&](const char *p, tk::TDateTime from, double v) {
+            conn->execute("INSERT INTO CUSTOPROD VALUES ('0002', 1, :P, :A, :V, NULL, NULL)",
+                          {{"P", p}, {"A", tk::Variant::fromDateTime(from)}, {"V", v}});
+        };
+        for (int m = 0; m < 40; ++m) {
+            const tk::TDateTime start = tk::EncodeDate(2023 + m / 12, 1 + m % 12, 1);
+            const tk::TDateTime end = tk::EndOfTheMonth(start);
+            if (m % 7 != 3) // some months without a quote: priced from the last one, outdated
+                quote("MES", "S1", start, m % 5 == 0 ? start + 19 : end, 5 + m * 0.1);
+            quote("DUO", "S1", start, end, 7 + m * 0.05);
+            quote("DUO", "S2", start + (m % 3), end, 7 + m * 0.04); // same day, or a later start
+            cost("MES", start + (m % 4), 3 + m * 0.01);
+            if (m % 13 == 0)
+                cost("RARO", start, 2 + m);
+        }
+        quote("LONGO", "S2", tk::EncodeDate(2023, 2, 1), tk::EncodeDate(2027, 1, 31), 11);
+        quote("LONGO", "S1", tk::EncodeDate(2022, 12, 1), tk::EncodeDate(2023, 1, 31), 10);
+        quote("ANTIGO", "S1", tk::EncodeDate(2023, 1, 1), tk::EncodeDate(2023, 3, 31), 4);
+        quote("ANTIGO", "S2", tk::EncodeDate(2022, 11, 1), tk::EncodeDate(2023, 1, 31), 3.5);
+        quote("FUTURO", "S1", tk::EncodeDate(2027, 1, 1), tk::EncodeDate(2027, 1, 31), 9);
+        cost("ANTIGO", tk::EncodeDate(2023, 1, 5), 1.5);
+        cost("ANTIGO", tk::EncodeDate(2023, 2, 5), 1.6);
+        tx.commit();
+    }
+    servertest::TempDb file{"ranges", GetParam()};
+    std::unique_ptr<db::Connection> conn;
+};
+INSTANTIATE_TEST_SUITE_P(Backends, RangeBooks, ::testing::ValuesIn(servertest::backends()), servertest::backendName);
+
+TEST_P(RangeBooks, PriceEveryDayAsTheWholeHistoryDoes)
+{
+    const std::vector<std::string> products = {"MES", "DUO", "LONGO", "ANTIGO", "NUNCA", "FUTURO", "RARO"};
+    struct Range { int y, m, d1, d2; };
+    const Range ranges[] = {{2023, 1, 1, 31}, {2023, 2, 10, 10}, {2024, 6, 1, 30}, {2025, 3, 1, 31},
+                            {2026, 4, 15, 15}, {2026, 5, 1, 31}, {2026, 12, 20, 20}};
+    for (int tipo : {44, 1}) {
+        for (const Range &r : ranges) {
+            const tk::TDateTime first = tk::EncodeDate(r.y, r.m, r.d1), last = tk::EncodeDate(r.y, r.m, r.d2);
+            SCOPED_TRACE(std::to_string(tipo) + " " + tk::DateTimeToIso(first));
+            const PriceBook book = PriceBook::load(*conn, "0002", tipo, first, last, products);
+            for (const std::string &p : products) {
+                const PriceBook whole = PriceBook::load(*conn, "0002", tipo, p);
+                for (tk::TDateTime day = first; day <= last; day += 1) {
+                    const appsrv::Price a = book.lookup(p, day), b = whole.lookup(p, day);
+                    ASSERT_EQ(a.found, b.found) << p << " " << tk::DateTimeToIso(day);
+                    EXPECT_EQ(a.cost, b.cost) << p << " " << tk::DateTimeToIso(day);
+                    EXPECT_EQ(a.previous, b.previous) << p << " " << tk::DateTimeToIso(day);
+                    EXPECT_EQ(a.outdated, b.outdated) << p << " " << tk::DateTimeToIso(day);
+                    EXPECT_EQ(a.from, b.from) << p << " " << tk::DateTimeToIso(day);
+                    EXPECT_EQ(a.to, b.to) << p << " " << tk::DateTimeToIso(day);
+                    EXPECT_EQ(a.openEnded, b.openEnded) << p << " " << tk::DateTimeToIso(day);
+                }
+            }
+        }
+    }
 }
 
 } // namespace

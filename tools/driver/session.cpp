@@ -1,6 +1,7 @@
 #include "tools/driver/session.h"
 
 #include <utility>
+#include "platform/database/sqldb.h"
 
 #include "tools/driver/command.h"
 #include "tools/driver/dump.h"
@@ -89,7 +90,8 @@ QJsonArray selectedRows(tk::TDBGrid &grid)
 
 Session::Session(const DriverOptions &options) : m_options(options)
 {
-    if (!std::filesystem::exists(options.dbPath))
+    const bool postgres = db::Connection::isPostgres(options.dbPath);
+    if (!postgres && !std::filesystem::exists(options.dbPath))
         throw tk::Exception("database file not found: " + options.dbPath);
 
     tk::SetLocale(options.locale);
@@ -121,6 +123,8 @@ Session::Session(const DriverOptions &options) : m_options(options)
     settings.locale = options.locale;
     settings.modulesDir = fromQString(QCoreApplication::applicationDirPath());
     host::SetSettings(settings);
+    if (postgres)
+        host::CheckSharedDatabase(); // a server database that cannot be used is said at once
 
     host::Hooks hooks;
     hooks.onBusy = [this](bool shown, int kind, const std::string &text) {
