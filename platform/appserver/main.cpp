@@ -54,6 +54,7 @@ int help()
                 "Example: appserver --db postgresql://custos@db1:5432/suite --listen 0.0.0.0:8211\n",
                 kUsage);
     return 0;
+}
 
 // A whole number from min to max; nothing for anything else.
 std::optional<long long> number(const char *text, long long min, long long max)
