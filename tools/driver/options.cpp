@@ -8,7 +8,25 @@ const char *driverUsage()
 {
     return "usage: cost-driver --db FILE [--server HOST:PORT | --replay FILE] [--record FILE]\n"
            "                   [--module-ativo N] [--operator NAME] [--locale NAME]\n"
-           "Reads one command a line from standard input and answers each with one JSON line.\n";
+           "Reads one command a line from standard input and answers each with one JSON line.\n"
+           "\n"
+           "  --db FILE            the suite database (required)\n"
+           "  --server HOST:PORT   talk to this application server; without it and without\n"
+           "                       --replay a server runs in-process over --db\n"
+           "  --replay FILE        answer server calls from a recorded file\n"
+           "  --record FILE        write every server answer to FILE when the driver ends\n"
+           "  --module-ativo N     the host's active module code\n"
+           "  --operator NAME      operator name (default: driver)\n"
+           "  --locale NAME        pt_BR (default) or en_US\n"
+           "  --help, -h           this text\n"
+           "\n"
+           "Commands: open, activate, page, move, click, dblclick, key, resize, maximize, restore,\n"
+           "  splitter, failpost, grab, dump, calls, launches, messages, busy, close, quit\n"
+           "  (blank lines and lines starting with # are skipped)\n"
+           "\n"
+           "Example:\n"
+           "  printf 'open 0001 001 44 44 2026-03-16 2026-03-16 0\\ndump qryTrabCusto\\nclose\\n' \\\n"
+           "      | cost-driver --db suite.db\n";
 }
 
 bool parseHostPort(const std::string &text, std::string &host, int &port)
@@ -91,6 +109,46 @@ bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out
     }
     out = o;
     return true;
+}
+
+} // namespace driver
+
+namespace driver {
+
+std::string driverHelp()
+{
+    return std::string(driverUsage())
+           + "\n"
+             "Options:\n"
+             "  --db FILE             suite database (required)\n"
+             "  --server HOST:PORT    a running application server; without it and without --replay a\n"
+             "                        server runs in-process on a free loopback port over --db\n"
+             "  --replay FILE         answer from recorded calls (JSON) instead of a server\n"
+             "  --record FILE         write every answer received to FILE when the driver ends\n"
+             "  --module-ativo N      active host module code (24: diets, 81: no warning colours)\n"
+             "  --operator NAME       operator name passed to the server (default: driver)\n"
+             "  --locale NAME         pt_BR (default) or en_US\n"
+             "  --help, -h            print this help and end\n"
+             "\n"
+             "Commands (one a line on standard input; blank lines and lines starting with # are skipped):\n"
+             "  open FILIAL SERV TIPO TIPOREAL YYYY-MM-DD YYYY-MM-DD 0|1 [FILICUST]   open the window\n"
+             "  activate                  run the window's activation again\n"
+             "  page NAME                 bring a tab sheet to front\n"
+             "  move DATASET N            move a dataset to record N\n"
+             "  click NAME | dblclick NAME   click a button, tab sheet or grid\n"
+             "  key GRID KEYS             send keys to a grid (\"swallowed\", \"deleted\" in the answer)\n"
+             "  resize W H | maximize | restore   size of the window\n"
+             "  splitter NAME POSITION    drag a splitter's handle\n"
+             "  failpost DATASET N        make the Nth post into DATASET fail once\n"
+             "  grab FILE.png             save a picture of the window\n"
+             "  dump NAME                 the state of a component or dataset, as JSON\n"
+             "  calls | launches | messages | busy   what happened since the last time asked\n"
+             "  close | quit              close the window; end the driver\n"
+             "\n"
+             "Example:\n"
+             "  demo-db /tmp/suite.db\n"
+             "  printf 'open 0001 001 44 44 2026-03-16 2026-03-16 0\\ndump qryTrabCusto\\nclose\\n' \\\n"
+             "      | cost-driver --db /tmp/suite.db\n";
 }
 
 } // namespace driver
