@@ -8,25 +8,7 @@ const char *driverUsage()
 {
     return "usage: cost-driver --db FILE [--server HOST:PORT | --replay FILE] [--record FILE]\n"
            "                   [--module-ativo N] [--operator NAME] [--locale NAME]\n"
-           "Reads one command a line from standard input and answers each with one JSON line.\n"
-           "\n"
-           "  --db FILE            the suite database (required)\n"
-           "  --server HOST:PORT   talk to this application server; without it and without\n"
-           "                       --replay a server runs in-process over --db\n"
-           "  --replay FILE        answer server calls from a recorded file\n"
-           "  --record FILE        write every server answer to FILE when the driver ends\n"
-           "  --module-ativo N     the host's active module code\n"
-           "  --operator NAME      operator name (default: driver)\n"
-           "  --locale NAME        pt_BR (default) or en_US\n"
-           "  --help, -h           this text\n"
-           "\n"
-           "Commands: open, activate, page, move, click, dblclick, key, resize, maximize, restore,\n"
-           "  splitter, failpost, grab, dump, calls, launches, messages, busy, close, quit\n"
-           "  (blank lines and lines starting with # are skipped)\n"
-           "\n"
-           "Example:\n"
-           "  printf 'open 0001 001 44 44 2026-03-16 2026-03-16 0\\ndump qryTrabCusto\\nclose\\n' \\\n"
-           "      | cost-driver --db suite.db\n";
+           "Reads one command a line from standard input and answers each with one JSON line.\n";
 }
 
 bool parseHostPort(const std::string &text, std::string &host, int &port)
@@ -110,10 +92,6 @@ bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out
     out = o;
     return true;
 }
-
-} // namespace driver
-
-namespace driver {
 
 std::string driverHelp()
 {
