@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QFileInfo>
 #include <QLocale>
 
 #include <iostream>
@@ -47,7 +46,7 @@ int main(int argc, char **argv)
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Análise de Custos"));
+    suite::NameApplication();
     QLocale::setDefault(QLocale(QString::fromStdString(options.settings.locale)));
     host::SetSettings(options.settings);
     if (options.batch) {

@@ -141,32 +141,6 @@ std::string UsageText()
            "  suite --db demo.db --server 127.0.0.1:8211 --open KPV40206 0001 001 44 44 2026-03-16 2026-03-16 0 0002\n";
 }
 
-const char *SuiteUsage()
-{
-    return "uso: suite [--config FILE] [--db FILE] [--server HOST:PORT] [--operator NAME]\n"
-           "             [--module-ativo N] [--locale NAME] [--modules-dir DIR] [--batch]\n"
-           "             [--open CODE ARGS...]\n"
-           "Abre a janela principal da suíte, ou um módulo direto com --open.\n"
-           "\n"
-           "  --config FILE        arquivo de configuração (padrão: suite.ini na pasta atual,\n"
-           "                       senão ao lado do programa)\n"
-           "  --db FILE            banco de dados da suíte\n"
-           "  --server HOST:PORT   servidor de aplicação\n"
-           "  --operator NAME      nome do operador\n"
-           "  --module-ativo N     código do módulo ativo do host\n"
-           "  --locale NAME        pt_BR ou en_US\n"
-           "  --modules-dir DIR    pasta das bibliotecas dos módulos\n"
-           "  --batch              sem diálogos: erros e mensagens na saída de erro\n"
-           "  --open CODE ARGS...  abre o módulo CODE; para KPV40206 os argumentos são\n"
-           "                       FILIAL SERVFILI TIPOCUSTO TIPOCUSTOREAL AAAA-MM-DD AAAA-MM-DD 0|1\n"
-           "                       [FILICUST]\n"
-           "  --help, -h           esta ajuda\n"
-           "\n"
-           "Exemplo:\n"
-           "  suite --db suite.db --server 127.0.0.1:8211 \\\n"
-           "        --open KPV40206 0001 001 44 44 2026-03-16 2026-03-16 0\n";
-}
-
 SuiteOptions ParseOptions(const QStringList &arguments, const std::string &executableDir)
 {
     QCommandLineParser parser;

@@ -48,7 +48,7 @@ std::string UserIniPath();
 std::string UsageText();
 
 // Parses arguments (argv[0] first), before any QApplication exists:
-//   --help                print the usage and end
+//   --help, -h            print the usage and end
 //   --config FILE         INI file (default: suite.ini in the current folder, else the user's
 //                         UserIniPath(), else beside the executable; a missing default is no error,
 //                         a missing --config is)
@@ -59,7 +59,6 @@ std::string UsageText();
 //   --locale NAME         pt_BR or en_US
 //   --modules-dir DIR     folder of the module libraries
 //   --batch               no dialogs: errors and MensErro texts go to standard error (scripts, CI)
-//   --help, -h            the usage text
 //   --open CODE ARGS...   open a module at once; for KPV40206 the arguments are
 //                         FILIAL SERVFILI TIPOCUSTO TIPOCUSTOREAL YYYY-MM-DD YYYY-MM-DD 0|1 [FILICUST];
 //                         for other codes they go to the module as texts.

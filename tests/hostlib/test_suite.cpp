@@ -9,11 +9,13 @@
 #include "platform/toolkit/widgets/errors.h"
 #include "tests/hostlib/testdb.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -275,6 +277,23 @@ TEST(SuiteMainWindow, AModuleErrorIsShownAndTheSuiteKeepsRunning)
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.LaunchModule("KPV/1", tk::Variant())) << "a bad code is an error, not a crash";
     EXPECT_EQ(errors.Messages().size(), 2u);
+}
+
+TEST(SuiteNames, ErrorDialogsNameTheProgram)
+{
+    NameApplication();
+    EXPECT_EQ(QApplication::applicationName(), "suite") << "the settings keep the short name";
+    const tk::ExceptionHandler previous = tk::SetExceptionHandler({});
+    QString title;
+    QTimer::singleShot(0, [&title] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            box->reject();
+        }
+    });
+    tk::ShowException(std::runtime_error("Banco de dados indisponível"));
+    tk::SetExceptionHandler(previous);
+    EXPECT_EQ(title, QStringLiteral("Análise de Custos"));
 }
 
 // --- The executable -----------------------------------------------------------------------------
