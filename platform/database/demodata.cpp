@@ -344,7 +344,7 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
     // Branches, service, parameters, holidays, seasonal bands, diets.
     const std::string insFilial = "INSERT INTO FILIAL (CDFILIAL, NMFILIAL, DTPROCESSO) VALUES (:A, :B, :C)";
     c.execute(insFilial, {{"A", filial}, {"B", "Restaurante Hospital São Lucas"}, {"C", day(processing)}});
-    c.execute(insFilial, {{"A", custo}, {"B", "Central de Compras e Custos"}, {"C", day(processing)}});
+    c.execute(insFilial, {{"A", custo}, {"B", "Filial de custo - Central de Compras"}, {"C", day(processing)}});
     c.execute("INSERT INTO SERVICO (CDFILIAL, CDSERVFILI, NMSERVICO) VALUES (:A, :B, :C)",
               {{"A", filial}, {"B", servico}, {"C", "Almoço"}});
     const std::string insParamFilial = "INSERT INTO PARAMFILIAL (CDFILIAL, IDCOMCUSPERC) VALUES (:A, :B)";
@@ -421,9 +421,11 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
                           const std::string &season) {
         ++sequence;
         Product p{pad(100000 + sequence, 6), name, unit, price, group, season};
-        const int groupDigit = static_cast<int>(std::string("GVFMLTBHDE").find(group)) + 1;
+        // The tree code fits the product mask 9.99.99.9999: one digit of group (energy is 0), two of
+        // family, two of sub-family and four of sequence.
+        const int groupDigit = (static_cast<int>(std::string("GVFMLTBHDE").find(group)) + 1) % 10;
         const std::string tree = std::to_string(groupDigit) + pad(groupDigit * 3 % 100, 2) + pad(sequence % 100, 2)
-                                 + pad(sequence, 4);
+                                 + pad(sequence % 10000, 4);
         c.execute("INSERT INTO PRODUTO (CDPRODUTO, CDARVPROD, NMPRODUTO, SGUNIDADE, IDINTESAFR) "
                   "VALUES (:A, :B, :C, :D, :E)",
                   {{"A", p.code}, {"B", tree}, {"C", p.name}, {"D", p.unit}, {"E", p.season}});
@@ -454,7 +456,12 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
     const std::string insCotacao = "INSERT INTO COTACAO (CDFILIAL, CDTIPOCUSTO, CDPRODUTO, CDFORNECED, DTINIVALITM, "
                                    "DTFINVALITM, VRCOTACAO, NMMARCA) VALUES (:F, :T, :P, :S, :D1, :D2, :V, :M)";
     const tk::TDateTime midMonth = tk::EncodeDate(options.year, options.month, 12);
-    const tk::TDateTime quoteEndsEarly = tk::EncodeDate(options.year, options.month, 20);
+    // Quotes of the month cover every day, except for two products used every day whose quotes leave a
+    // gap: gas (a consumption item of every day type) on the 5th and 6th, white rice (in both rice
+    // dishes of the normal diet's daily rice slot) on the 12th. Those three days are priced from the
+    // quote that ended before them, so they are the month's outdated days.
+    struct QuoteGap { const char *product; int from; int to; };
+    const std::vector<QuoteGap> quoteGaps = {{"Gás GLP", 5, 6}, {"Arroz branco tipo 1", 12, 12}};
     for (const Product &p : products) {
         if (withoutPrice(p.name))
             continue;
@@ -492,10 +499,13 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
                     ++summary.quotes;
                 };
                 quote(supplier, previousMonth, first - 1, p.price * 0.97);
-                if (kind < 8)
-                    continue; // no quote for this month: every day is priced from last month's, outdated
-                if (kind < 16) {
-                    quote(supplier, first, quoteEndsEarly, p.price); // outdated from the 21st on
+                const auto gap = std::find_if(quoteGaps.begin(), quoteGaps.end(),
+                                              [&](const QuoteGap &g) { return p.name == g.product; });
+                if (gap != quoteGaps.end()) {
+                    const tk::TDateTime from = tk::EncodeDate(options.year, options.month, gap->from);
+                    const tk::TDateTime to = tk::EncodeDate(options.year, options.month, gap->to);
+                    quote(supplier, first, from - 1, p.price);
+                    quote(supplier, to + 1, last, p.price * 1.02);
                     continue;
                 }
                 quote(supplier, first, last, p.price);
@@ -663,11 +673,13 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
                           {"N", "Água e esgoto"}, {"T", "F"}, {"V", 85.0}});
     c.execute(insRateio, {{"F", filial}, {"S", servico}, {"C", "MAN"}, {"D", day(previousMonth)},
                           {"N", "Manutenção de equipamentos"}, {"T", "F"}, {"V", 60.0}});
+    // The standard cost per diner sits at the month's average cost per diner, indirect costs included:
+    // weekdays, with more diners to share the fixed costs, come out below it and weekends above.
     const std::string insPadrao = "INSERT INTO CUSTPADR (CDFILIAL, CDSERVFILI, DTINIVIGPADR, VRCUSTPADR) "
                                   "VALUES (:F, :S, :D, :V)";
     c.execute(insPadrao, {{"F", filial}, {"S", servico}, {"D", day(tk::StartOfTheMonth(twoMonthsBack - 120))},
-                          {"V", large ? 19.5 : 11.9}});
-    c.execute(insPadrao, {{"F", filial}, {"S", servico}, {"D", day(twoMonthsBack)}, {"V", large ? 21.0 : 12.4}});
+                          {"V", large ? 228.0 : 12.7}});
+    c.execute(insPadrao, {{"F", filial}, {"S", servico}, {"D", day(twoMonthsBack)}, {"V", large ? 243.5 : 13.2}});
 
     // Realized side: effective diners and withdrawals for the days before the processing date; the 8th
     // has no withdrawal recorded.

@@ -11,24 +11,43 @@
 #include "platform/toolkit/widgets/errors.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <iostream>
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("suite"));
-
+    // The options are read before Qt starts, so that --help and a bad option work without a display.
+    QCoreApplication::setApplicationName(QStringLiteral("suite"));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     suite::SuiteOptions options;
     try {
-        options = suite::ParseOptions(QApplication::arguments(),
-                                      QApplication::applicationDirPath().toStdString());
+        options = suite::ParseOptions(arguments, QFileInfo(executable.isEmpty() ? arguments.front() : executable)
+                                                     .absolutePath()
+                                                     .toStdString());
         tk::SetLocale(options.settings.locale);
     } catch (const std::exception &e) {
-        std::cerr << "suite: " << e.what() << std::endl;
+        std::cerr << "suite: " << e.what() << "\n" << suite::UsageText();
         return 2;
     }
+    if (options.help) {
+        std::cout << suite::UsageText();
+        return 0;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::cerr << "suite: não há tela disponível (DISPLAY não definido). Rode num display virtual com\n"
+                     "    xvfb-run -a suite ...\n"
+                     "ou sem janelas com QT_QPA_PLATFORM=offscreen.\n";
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    suite::NameApplication();
     QLocale::setDefault(QLocale(QString::fromStdString(options.settings.locale)));
     host::SetSettings(options.settings);
     if (db::Connection::isPostgres(options.settings.dbPath)) {

@@ -7,6 +7,7 @@
 #include "platform/toolkit/widgets/errors.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -14,6 +15,12 @@
 #include <QVBoxLayout>
 
 namespace suite {
+
+void NameApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("suite"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Análise de Custos"));
+}
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {

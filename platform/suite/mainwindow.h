@@ -18,6 +18,10 @@ namespace suite {
 
 class CostParamsDialog;
 
+// Names the running application: "suite" for its settings and files, "Análise de Custos" in the
+// titles of the dialogs that give no title of their own (errors, questions).
+void NameApplication();
+
 class MainWindow : public QMainWindow
 {
 public:

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace suite {
 
@@ -124,6 +125,37 @@ tk::Variant CostAnalysisArgs(const QStringList &values)
     });
 }
 
+std::string UserIniPath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        .filePath(QStringLiteral("suite.ini"))
+        .toStdString();
+}
+
+std::string UsageText()
+{
+    return "Uso: suite [opções] [--open CÓDIGO ARGUMENTOS...]\n"
+           "Abre a suíte de gestão de refeições; com --open, abre um módulo direto e termina quando ele fecha.\n"
+           "\n"
+           "Opções:\n"
+           "  --help                 mostra esta ajuda e termina\n"
+           "  --config ARQUIVO       arquivo de configuração (padrão: suite.ini da pasta atual, depois\n"
+           "                         " + UserIniPath() + ", depois o da pasta do programa)\n"
+           "  --db ARQUIVO           banco de dados da suíte\n"
+           "  --server HOST:PORTA    servidor de aplicação\n"
+           "  --operator NOME        nome do operador\n"
+           "  --module-ativo N       módulo ativo do host (24: custos de dietas; 81: sem cores de alerta)\n"
+           "  --locale NOME          pt_BR ou en_US\n"
+           "  --modules-dir PASTA    pasta das bibliotecas dos módulos\n"
+           "  --batch                sem diálogos: erros e mensagens na saída de erro\n"
+           "  --open CÓDIGO ARGS...  abre um módulo; para KPV40206 (Análise de Custos):\n"
+           "                         FILIAL SERVIÇO TIPOCUSTO TIPOCUSTOREAL DTREFERENCIA DTREFEFIXA 0|1 [FILICUST]\n"
+           "                         (datas AAAA-MM-DD; 1 = custear na data fixa)\n"
+           "\n"
+           "Exemplo:\n"
+           "  suite --db demo.db --server 127.0.0.1:8211 --open KPV40206 0001 001 44 44 2026-03-16 2026-03-16 0 0002\n";
+}
+
 SuiteOptions ParseOptions(const QStringList &arguments, const std::string &executableDir)
 {
     QCommandLineParser parser;
@@ -138,12 +170,21 @@ SuiteOptions ParseOptions(const QStringList &arguments, const std::string &execu
     const QCommandLineOption modulesDir("modules-dir", "Pasta dos módulos.", "DIR");
     const QCommandLineOption open("open", "Abre um módulo.", "CODE");
     const QCommandLineOption batch("batch", "Sem diálogos: erros na saída de erro.");
-    parser.addOptions({config, dbOption, server, oper, modulo, locale, modulesDir, open, batch});
+    const QCommandLineOption help(QStringList{"help", "h"}, "Mostra a ajuda.");
+    parser.addOptions({config, dbOption, server, oper, modulo, locale, modulesDir, open, batch, help});
     parser.addPositionalArgument("args", "Argumentos do módulo aberto com --open.", "[ARGS...]");
-    if (!parser.parse(arguments))
-        throw EOptionError(parser.errorText().toStdString());
+    if (!parser.parse(arguments)) {
+        // QCommandLineParser words its errors in English; the user reads Portuguese.
+        if (!parser.unknownOptionNames().isEmpty())
+            throw EOptionError("Opção desconhecida: --" + parser.unknownOptionNames().front().toStdString());
+        throw EOptionError("Opção sem valor ou inválida (" + parser.errorText().toStdString() + ")");
+    }
 
     SuiteOptions options;
+    if (parser.isSet(help)) {
+        options.help = true;
+        return options;
+    }
     options.batch = parser.isSet(batch);
     if (parser.isSet(config)) {
         options.iniPath = parser.value(config).toStdString();
@@ -151,6 +192,8 @@ SuiteOptions ParseOptions(const QStringList &arguments, const std::string &execu
             throw EOptionError("Arquivo de configuração não encontrado: " + options.iniPath);
     } else if (QFileInfo::exists("suite.ini")) {
         options.iniPath = QFileInfo("suite.ini").absoluteFilePath().toStdString();
+    } else if (QFileInfo::exists(QString::fromStdString(UserIniPath()))) {
+        options.iniPath = UserIniPath();
     } else {
         const QString besideExe = QDir(QString::fromStdString(executableDir)).filePath("suite.ini");
         if (QFileInfo::exists(besideExe))

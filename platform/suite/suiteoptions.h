@@ -25,6 +25,7 @@ struct SuiteOptions
     std::string iniPath;             // the INI file read, empty when none
     std::optional<OpenRequest> open;
     bool batch = false;              // --batch: errors and messages go to standard error, no dialogs
+    bool help = false;               // --help: print UsageText() and end
 };
 
 // A bad option, value or INI file; the text is meant for the user.
@@ -39,9 +40,18 @@ public:
 // keep their value; a Port or ModuloAtiv that is not a number is an EOptionError.
 void ReadIniFile(const std::string &path, host::Settings &settings);
 
-// Parses arguments (argv[0] first):
-//   --config FILE         INI file (default: suite.ini in the current folder, else beside the
-//                         executable; a missing default is no error, a missing --config is)
+// The user's own suite.ini, where Qt keeps an application's configuration on this system
+// (~/.config/suite/suite.ini on Linux); the suite also writes what it remembers there.
+std::string UserIniPath();
+
+// What `suite --help` prints: usage, every option and an example.
+std::string UsageText();
+
+// Parses arguments (argv[0] first), before any QApplication exists:
+//   --help, -h            print the usage and end
+//   --config FILE         INI file (default: suite.ini in the current folder, else the user's
+//                         UserIniPath(), else beside the executable; a missing default is no error,
+//                         a missing --config is)
 //   --db FILE             suite database
 //   --server HOST:PORT[,HOST:PORT...]  application servers over the same database
 //   --operator NAME       operator name

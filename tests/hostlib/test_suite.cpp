@@ -12,12 +12,14 @@
 #include "platform/toolkit/widgets/errors.h"
 #include "tests/hostlib/testdb.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -324,22 +326,46 @@ TEST(SuiteMainWindow, TheStatusBarShowsTheServerThatAnswers)
     host::SetSettings(saved);
 }
 
+TEST(SuiteNames, ErrorDialogsNameTheProgram)
+{
+    NameApplication();
+    EXPECT_EQ(QApplication::applicationName(), "suite") << "the settings keep the short name";
+    const tk::ExceptionHandler previous = tk::SetExceptionHandler({});
+    QString title;
+    QTimer::singleShot(0, [&title] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            box->reject();
+        }
+    });
+    tk::ShowException(std::runtime_error("Banco de dados indisponível"));
+    tk::SetExceptionHandler(previous);
+    EXPECT_EQ(title, QStringLiteral("Análise de Custos"));
+}
+
 // --- The executable -----------------------------------------------------------------------------
 
-struct RunResult { int exitCode; QString err; };
+struct RunResult { int exitCode; QString err; QString out; };
 
-RunResult runSuite(const QStringList &arguments)
+RunResult runSuite(const QStringList &arguments, bool withoutDisplay = false)
 {
     const QString bin = QString::fromLocal8Bit(qgetenv("COSTANALYSIS_BIN_DIR"));
     QProcess process;
     process.setWorkingDirectory(QDir::tempPath());
+    if (withoutDisplay) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+        process.setProcessEnvironment(env);
+    }
     process.start(QDir(bin).filePath("suite"), arguments);
     if (!process.waitForFinished(20000)) {
         process.kill();
         process.waitForFinished(2000);
-        return {-1, "timeout"};
+        return {-1, "timeout", {}};
     }
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    return {process.exitCode(), err, QString::fromUtf8(process.readAllStandardOutput())};
 }
 
 TEST(SuiteExecutable, OpensAModuleDirectlyAndEnds)
@@ -370,6 +396,26 @@ TEST(SuiteExecutable, BadStartsEndWithAMessage)
 
     const RunResult badLocale = runSuite({"--batch", "--locale", "xx_XX"});
     EXPECT_EQ(badLocale.exitCode, 2);
+}
+
+// --help and a bad option are answered before Qt starts, so they need no display; a start that needs
+// one says there is none instead of aborting in Qt.
+TEST(SuiteExecutable, HelpAndBadOptionsWithoutADisplay)
+{
+    const RunResult help = runSuite({"--help"}, true);
+    EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
+    for (const char *part : {"Uso: suite", "--config ARQUIVO", "--db ARQUIVO", "--server HOST:PORTA", "--operator",
+                             "--module-ativo", "--locale", "--modules-dir", "--batch", "--open", "Exemplo:"})
+        EXPECT_TRUE(help.out.contains(QString::fromUtf8(part))) << part;
+
+    const RunResult bad = runSuite({"--nao-existe"}, true);
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.err.startsWith(QStringLiteral("suite: Opção desconhecida: --nao-existe\n"))) << bad.err.toStdString();
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("Uso: suite"))) << bad.err.toStdString();
+
+    const RunResult noDisplay = runSuite({"--db", "/nao/existe.db"}, true);
+    EXPECT_EQ(noDisplay.exitCode, 2);
+    EXPECT_TRUE(noDisplay.err.contains(QStringLiteral("não há tela"))) << noDisplay.err.toStdString();
 }
 
 } // namespace

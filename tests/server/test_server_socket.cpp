@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <map>
 #include <fcntl.h>
@@ -325,8 +326,38 @@ TEST_P(DemoServer, DemoKitchenIsBelievable)
     EXPECT_GT(monday, 1.8 * sunday);
     const double standard = num(call("GetCustoPadrao", {"0001", "001", D(2026, 3, 1)}).packet(), 0, "VRCUSTPADR");
     const double perDiner = num(daily, 30, "VRCUSTOMEDIO");
-    EXPECT_GT(perDiner, 0.6 * standard);
-    EXPECT_LT(perDiner, 1.4 * standard);
+    EXPECT_GT(perDiner, 0.95 * standard);
+    EXPECT_LT(perDiner, 1.05 * standard);
+    // Colours mean something: the standard lies between the cheapest and the dearest day (all diners
+    // count at branch 0001), and only two to four days are priced from outdated quotes.
+    double lowest = 1e9, highest = 0;
+    for (size_t d = 0; d < daily.rows.size(); ++d) {
+        const double total = num(daily, d, "VRCUSTPRODMAT") + num(daily, d, "VRCUSTOCONS") + num(daily, d, "VRCUSTORAT");
+        lowest = std::min(lowest, tk::RoundDec(total / num(daily, d, "QTCOMESTICAR"), 5));
+        highest = std::max(highest, tk::RoundDec(total / num(daily, d, "QTCOMESTICAR"), 5));
+    }
+    EXPECT_LT(lowest, standard);
+    EXPECT_GT(highest, standard);
+    const size_t outdated = trabCusto(false)[2].packet().rows.size();
+    EXPECT_GE(outdated, 2u);
+    EXPECT_LE(outdated, 4u);
+    // A handful of products have no cost; every tree code fits the product mask 9.99.99.9999; the cost
+    // branch says what it is.
+    auto c = db::Connection::open(file->path());
+    const tk::DataPacket zero = call("GetProdCustZero", {"0002", 44, D(2026, 3, 1), "0001", "001", D(2026, 3, 1),
+                                                        D(2026, 3, 31), false}).packet();
+    std::set<std::string> zeroProducts;
+    for (size_t i = 0; i < zero.rows.size(); ++i)
+        zeroProducts.insert(str(zero, i, "NMPRODUTO"));
+    EXPECT_GE(zeroProducts.size(), 2u);
+    EXPECT_LE(zeroProducts.size(), 6u);
+    for (const auto &row : c->query("SELECT CDARVPROD FROM PRODUTO").rows) {
+        const std::string code = row[0].asString();
+        EXPECT_EQ(code.size(), 9u) << code;
+        EXPECT_EQ(code.find_first_not_of("0123456789"), std::string::npos) << code;
+    }
+    EXPECT_NE(c->query("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = '0002'").rows[0][0].asString().find("Filial de custo"),
+              std::string::npos);
     // Realized: only days before the processing date (16th), and the 8th has no withdrawals.
     const tk::DataPacket realized = call("GetRealizado", {"0001", "001", D(2026, 3, 1), 1, false, D(2026, 3, 1), "0002"})
                                         .packet();

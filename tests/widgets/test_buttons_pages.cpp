@@ -4,6 +4,9 @@
 #include "platform/toolkit/widgets/errors.h"
 #include "platform/toolkit/widgets/pagecontrol.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -238,6 +241,74 @@ TEST(PageControl, HiddenPagesAndHandlerErrors)
     p.planReal->SetTabVisible(false);
     EXPECT_NE(p.pgc.ActivePage(), p.planReal);
     EXPECT_TRUE(recorder.Messages().empty());
+}
+
+// Takes every key, as a grid does with Ctrl+PgDown: the page keys must not depend on the focused
+// widget passing them on.
+class KeyEater : public QLineEdit
+{
+public:
+    using QLineEdit::QLineEdit;
+    int keys = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() != Qt::Key_Control && event->key() != Qt::Key_Shift)
+            ++keys;
+        event->accept();
+    }
+};
+
+TEST(PageControl, CtrlTabAndCtrlPageKeysSwitchTheInnermostFocusedPageControl)
+{
+    Pages p;
+    // A sub-page control on the first page, with an editor in its first page.
+    TPageControl *sub = new TPageControl(p.planejado, "pgcPlanejado");
+    TTabSheet *cardapio = new TTabSheet(sub, "tshCardapio", "Cardápio");
+    new TTabSheet(sub, "tshInsumos", "Insumos");
+    TTabSheet *hidden = new TTabSheet(sub, "tshOculta", "Oculta");
+    new TTabSheet(sub, "tshGraficos", "Gráficos");
+    hidden->SetTabVisible(false);
+    KeyEater *editor = new KeyEater(cardapio);
+    std::vector<std::string> subChanges;
+    sub->OnChange = [&subChanges](TPageControl &sender) { subChanges.push_back(sender.ActivePage()->Name()); };
+    p.pgc.resize(700, 400);
+    p.pgc.show();
+    QApplication::setActiveWindow(&p.pgc);
+    editor->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), editor);
+
+    struct Step { Qt::Key key; Qt::KeyboardModifiers mods; const char *subPage; };
+    const Step steps[] = {
+        {Qt::Key_Tab, Qt::ControlModifier, "tshInsumos"},
+        {Qt::Key_PageDown, Qt::ControlModifier, "tshGraficos"}, // the hidden page is skipped
+        {Qt::Key_Tab, Qt::ControlModifier, "tshCardapio"},      // wraps round
+        {Qt::Key_PageUp, Qt::ControlModifier, "tshGraficos"},
+        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, "tshInsumos"},
+    };
+    for (const Step &s : steps) {
+        QTest::keyClick(QApplication::focusWidget(), s.key, s.mods);
+        EXPECT_EQ(sub->ActivePage()->Name(), s.subPage) << s.key;
+    }
+    EXPECT_EQ(subChanges, (std::vector<std::string>{"tshInsumos", "tshGraficos", "tshCardapio", "tshGraficos",
+                                                    "tshInsumos"}));
+    EXPECT_EQ(editor->keys, 0) << "the page keys never reach the focused widget";
+    sub->SetActivePage(cardapio);
+    editor->setFocus();
+    QTest::keyClick(editor, Qt::Key_PageDown);
+    EXPECT_EQ(editor->keys, 1) << "a plain PgDown is the widget's own";
+    EXPECT_EQ(sub->ActivePage(), cardapio);
+    EXPECT_EQ(p.pgc.ActivePage(), p.planejado) << "the outer control keeps its page";
+    EXPECT_TRUE(p.changes.empty());
+
+    // Focus on the outer tab bar: the outer control switches, past its disabled last page.
+    p.pgc.tabBar()->setFocus();
+    QTest::keyClick(p.pgc.tabBar(), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(p.pgc.ActivePage(), p.custZero);
+    QTest::keyClick(p.pgc.tabBar(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(p.pgc.ActivePage(), p.planejado);
+    EXPECT_EQ(p.changes, (std::vector<std::string>{"tshProdCustZero", "tshPlanejado"}));
 }
 
 } // namespace

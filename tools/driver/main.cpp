@@ -24,7 +24,7 @@ int main(int argc, char **argv)
         return 2;
     }
     if (options.help) {
-        std::cout << driver::driverUsage();
+        std::cout << driver::driverHelp();
         return 0;
     }
     if (!options.recordPath.empty() && !driver::checkRecordPath(options.recordPath, error)) {

@@ -115,4 +115,40 @@ bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out
     return true;
 }
 
+std::string driverHelp()
+{
+    return std::string(driverUsage())
+           + "\n"
+             "Options:\n"
+             "  --db FILE             suite database (required)\n"
+             "  --server HOST:PORT    a running application server; without it and without --replay a\n"
+             "                        server runs in-process on a free loopback port over --db\n"
+             "  --replay FILE         answer from recorded calls (JSON) instead of a server\n"
+             "  --record FILE         write every answer received to FILE when the driver ends\n"
+             "  --module-ativo N      active host module code (24: diets, 81: no warning colours)\n"
+             "  --operator NAME       operator name passed to the server (default: driver)\n"
+             "  --locale NAME         pt_BR (default) or en_US\n"
+             "  --help, -h            print this help and end\n"
+             "\n"
+             "Commands (one a line on standard input; blank lines and lines starting with # are skipped):\n"
+             "  open FILIAL SERV TIPO TIPOREAL YYYY-MM-DD YYYY-MM-DD 0|1 [FILICUST]   open the window\n"
+             "  activate                  run the window's activation again\n"
+             "  page NAME                 bring a tab sheet to front\n"
+             "  move DATASET N            move a dataset to record N\n"
+             "  click NAME | dblclick NAME   click a button, tab sheet or grid\n"
+             "  key GRID KEYS             send keys to a grid (\"swallowed\", \"deleted\" in the answer)\n"
+             "  resize W H | maximize | restore   size of the window\n"
+             "  splitter NAME POSITION    drag a splitter's handle\n"
+             "  failpost DATASET N        make the Nth post into DATASET fail once\n"
+             "  grab FILE.png             save a picture of the window\n"
+             "  dump NAME                 the state of a component or dataset, as JSON\n"
+             "  calls | launches | messages | busy   what happened since the last time asked\n"
+             "  close | quit              close the window; end the driver\n"
+             "\n"
+             "Example:\n"
+             "  demo-db /tmp/suite.db\n"
+             "  printf 'open 0001 001 44 44 2026-03-16 2026-03-16 0\\ndump qryTrabCusto\\nclose\\n' \\\n"
+             "      | cost-driver --db /tmp/suite.db\n";
+}
+
 } // namespace driver

@@ -30,6 +30,8 @@ struct DriverOptions
 };
 
 const char *driverUsage();
+// What --help prints: the usage, every option, the commands and an example.
+std::string driverHelp();
 
 // Parses the arguments after the program name. False with `error` for a bad command line.
 bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out, std::string &error);

@@ -2,6 +2,8 @@
 
 #include "platform/toolkit/widgets/errors.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QTabBar>
 
 namespace tk {
@@ -19,6 +21,64 @@ public:
 private:
     int &m_depth;
 };
+
+// +1 / -1 for the page-switch keys, 0 for any other key.
+int pageStep(const QKeyEvent &key)
+{
+    const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier) {
+        if (key.key() == Qt::Key_Tab || key.key() == Qt::Key_PageDown)
+            return 1;
+        if (key.key() == Qt::Key_PageUp)
+            return -1;
+    } else if (mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        if (key.key() == Qt::Key_Backtab || key.key() == Qt::Key_Tab)
+            return -1;
+    }
+    return 0;
+}
+
+// The innermost page control around the focus widget, within the focus widget's window.
+TPageControl *focusedPageControl()
+{
+    for (QWidget *w = QApplication::focusWidget(); w; w = w->isWindow() ? nullptr : w->parentWidget()) {
+        if (auto *pageControl = qobject_cast<TPageControl *>(w))
+            return pageControl;
+    }
+    return nullptr;
+}
+
+// One filter for the whole application: the keys must reach the page control before the focused
+// widget (a grid would page with Ctrl+PgDown) or a shortcut takes them.
+class PageKeysFilter : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if ((type != QEvent::KeyPress && type != QEvent::ShortcutOverride) || !watched->isWidgetType())
+            return false;
+        const int step = pageStep(*static_cast<QKeyEvent *>(event));
+        TPageControl *pageControl = step != 0 ? focusedPageControl() : nullptr;
+        if (!pageControl)
+            return false;
+        event->accept();
+        if (type == QEvent::KeyPress)
+            pageControl->SelectNextPageByUser(step > 0);
+        return true;
+    }
+};
+
+void installPageKeys()
+{
+    static bool installed = false;
+    if (installed || !qApp)
+        return;
+    installed = true;
+    qApp->installEventFilter(new PageKeysFilter(qApp));
+}
 
 } // namespace
 
@@ -63,6 +123,7 @@ TPageControl::TPageControl(QWidget *parent, const std::string &name) : QTabWidge
     if (!name.empty())
         setObjectName(QString::fromStdString(name));
     connect(this, &QTabWidget::currentChanged, this, &TPageControl::onCurrentChanged);
+    installPageKeys();
 }
 
 void TPageControl::addSheet(TTabSheet *sheet)
@@ -115,6 +176,19 @@ bool TPageControl::SelectPageByUser(TTabSheet *page)
         return false;
     setCurrentIndex(page->PageIndex());
     return true;
+}
+
+bool TPageControl::SelectNextPageByUser(bool forward)
+{
+    const int n = count();
+    const int from = currentIndex();
+    for (int step = 1; step < n; ++step) {
+        const int index = ((from + (forward ? step : -step)) % n + n) % n;
+        TTabSheet *page = Page(index);
+        if (page && page->m_tabVisible && page->m_enabled)
+            return SelectPageByUser(page);
+    }
+    return false;
 }
 
 void TPageControl::onCurrentChanged(int index)

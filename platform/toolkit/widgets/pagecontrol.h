@@ -5,6 +5,11 @@
 // A page can be hidden (TabVisible) or disabled (its tab is greyed and a user cannot select it).
 // OnChange runs after the active page changed through the user (a tab click, the keyboard, or
 // SelectPageByUser); SetActivePage changes the page without running OnChange.
+//
+// Keyboard: Ctrl+Tab / Ctrl+PgDown select the next page, Ctrl+Shift+Tab / Ctrl+PgUp the previous
+// one, wrapping round and skipping hidden and disabled pages. The keys go to the innermost page
+// control holding the focus (a sub-page control before the one around it), whichever widget of
+// its pages has the focus; they are taken before that widget or any shortcut sees them.
 
 #include <QTabWidget>
 #include <QWidget>
@@ -67,6 +72,9 @@ public:
     // What a tab click does: refused (false) for a hidden or disabled page or a page of another
     // control; otherwise the page becomes active and OnChange runs when it changed.
     bool SelectPageByUser(TTabSheet *page);
+    // The next (or previous) page a user may select, wrapping round, as SelectPageByUser does;
+    // false when there is no other such page.
+    bool SelectNextPageByUser(bool forward);
 
 private:
     friend class TTabSheet;
