@@ -27,27 +27,6 @@ bool endsWith(const std::string &text, const std::string &suffix)
     return true;
 }
 
-bool parseServers(const std::string &text, std::vector<ServerAddress> &out)
-{
-    out.clear();
-    size_t start = 0;
-    while (start <= text.size()) {
-        const size_t comma = text.find(',', start);
-        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        const size_t colon = item.rfind(':');
-        ServerAddress address;
-        if (colon == std::string::npos || colon == 0 || !parseNumber(item.substr(colon + 1), address.port)
-            || address.port < 1 || address.port > 65535)
-            return false;
-        address.host = item.substr(0, colon);
-        out.push_back(address);
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
-    }
-    return !out.empty();
-}
-
 } // namespace
 
 bool ExportOptions::csv() const
@@ -98,10 +77,13 @@ bool parseExportOptions(const std::vector<std::string> &args, ExportOptions &out
         if (arg == "--db") {
             o.db = value;
         } else if (arg == "--server") {
-            if (!parseServers(value, o.servers)) {
-                error = "--server takes HOST:PORT[,HOST:PORT...], not '" + value + "'";
+            std::string why;
+            const auto servers = tk::ParseServerList(value, why);
+            if (!servers) {
+                error = "--server takes HOST:PORT[,HOST:PORT...], not '" + value + "': " + why;
                 return false;
             }
+            o.servers = *servers;
         } else if (arg == "--branch") {
             o.branch = value;
         } else if (arg == "--service") {

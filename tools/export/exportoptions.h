@@ -5,6 +5,7 @@
 //               --month 2026-03 --cost-type 44 [--cost-type-real N] [--cost-branch 0002]
 //               --out FILE.xlsx|FILE.csv [--operator NAME] [--module-ativo N]
 
+#include "platform/protocol/netconnection.h"
 #include "platform/toolkit/data/variant.h"
 
 #include <string>
@@ -12,16 +13,10 @@
 
 namespace costexport {
 
-struct ServerAddress
-{
-    std::string host;
-    int port = 0;
-};
-
 struct ExportOptions
 {
     std::string db;                     // the suite database the window's local queries read
-    std::vector<ServerAddress> servers; // empty: a server runs in-process over db
+    std::vector<tk::ServerAddress> servers; // empty: a server runs in-process over db
     std::string branch, service;
     int year = 0, month = 0;
     int costType = 0;

@@ -93,9 +93,10 @@ int run(const costexport::ExportOptions &options)
         settings.serverHost = "127.0.0.1";
         settings.serverPort = server->start();
     } else {
-        // The first server; the connection's failover takes the others where it supports them.
+        // The first server; the connection fails over to the others in their order.
         settings.serverHost = options.servers.front().host;
         settings.serverPort = options.servers.front().port;
+        settings.alternateServers.assign(options.servers.begin() + 1, options.servers.end());
     }
     host::SetSettings(settings);
 
