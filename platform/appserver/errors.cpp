@@ -22,8 +22,10 @@ std::string ErrorReporter::userText(const std::string &method, const std::except
     std::string text;
     if (const auto *argument = dynamic_cast<const ArgumentError *>(&error))
         text = argument->userText();
-    else if (dynamic_cast<const db::SqlError *>(&error))
-        text = "Falha no banco de dados";
+    else if (const auto *sql = dynamic_cast<const db::SqlError *>(&error))
+        text = sql->kind() == db::SqlError::Kind::Connection ? "Banco de dados indisponível"
+               : sql->kind() == db::SqlError::Kind::Conflict ? "Banco de dados ocupado, tente de novo"
+                                                             : "Falha no banco de dados";
     else
         text = "Erro interno do servidor";
     const std::string reference = newReference();

@@ -494,9 +494,13 @@ TEST_P(DemoServer, ServesAgainOnceTheDatabaseIsBack)
             call("GetCardapio", args);
             ADD_FAILURE() << "answered without its database";
         } catch (const tk::ERemoteError &e) {
+            // The user reads that the database is unavailable; the log line of the reference names it
+            // and keeps the database's own words.
             const std::string text = e.what();
-            EXPECT_NE(text.find(name), std::string::npos) << text;
-            EXPECT_NE(text.find("not currently accepting connections"), std::string::npos) << text;
+            EXPECT_NE(text.find("Banco de dados indisponível (referência "), std::string::npos) << text;
+            const std::string line = logOf(text);
+            EXPECT_NE(line.find(name), std::string::npos) << line;
+            EXPECT_NE(line.find("not currently accepting connections"), std::string::npos) << line;
         }
     }
     admin.exec("ALTER DATABASE " + name + " ALLOW_CONNECTIONS true");

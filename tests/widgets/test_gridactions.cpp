@@ -84,10 +84,10 @@ TEST(GridSelection, CopyOfThreeRowsAsTextHtmlAndValues)
 
     const QMimeData *mime = QApplication::clipboard()->mimeData();
     ASSERT_NE(mime, nullptr);
-    EXPECT_EQ(mime->text(), QStringLiteral("Nome do Prato\tCusto do Prato\tData\tSafra\n"
+    EXPECT_EQ(mime->text().toStdString(), QStringLiteral("Nome do Prato\tCusto do Prato\tData\tSafra\n"
                                            "Arroz branco\t0,41235\t01/03/2024\t65280\n"
                                            "Feijão carioca\t1.234,50000\t02/03/2024\t255\n"
-                                           "Salada verde\t0,00000\t04/03/2024\t65535\n"));
+                                           "Salada verde\t0,00000\t04/03/2024\t65535\n").toStdString());
     const QString html = mime->html();
     EXPECT_TRUE(html.contains(QStringLiteral("<th>Nome do Prato</th><th>Custo do Prato</th>"))) << html.toStdString();
     EXPECT_TRUE(html.contains(QStringLiteral("<td>Feijão carioca</td><td align=\"right\">1.234,50000</td>")))

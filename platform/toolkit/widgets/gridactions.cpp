@@ -260,7 +260,7 @@ ExportSheet TGridActions::Sheet(bool selectedOnly) const
     for (size_t i = 0; i < rows.size() && i < sheet.rows.size(); ++i) {
         for (size_t c = 0; c < gridColumns.size(); ++c) {
             const PaintedCell painted = grid.RecordCell(rows[i], gridColumns[c]);
-            sheet.rows[i][c].text = painted.hasText ? painted.text : std::string();
+            sheet.rows[i][c].text = painted.hasText ? painted.fullText : std::string();
         }
     }
     return sheet;
