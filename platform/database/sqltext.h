@@ -34,29 +34,6 @@ inline bool equalsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-// The statement on one line, cut at 160 characters: for error texts.
-inline std::string sqlExcerpt(std::string_view sql)
-{
-    std::string text;
-    text.reserve(std::min<size_t>(sql.size(), 160));
-    bool space = false;
-    for (char c : sql) {
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            space = !text.empty();
-            continue;
-        }
-        if (space)
-            text += ' ';
-        space = false;
-        text += c;
-        if (text.size() >= 160) {
-            text += "...";
-            break;
-        }
-    }
-    return text;
-}
-
 // A server's message on one line (libpq's messages carry newlines and tabs), without a trailing period.
 inline std::string oneLine(std::string_view message)
 {
@@ -71,6 +48,17 @@ inline std::string oneLine(std::string_view message)
             text += ' ';
         space = false;
         text += c;
+    }
+    return text;
+}
+
+// The statement on one line, cut at 160 characters: for error texts.
+inline std::string sqlExcerpt(std::string_view sql)
+{
+    std::string text = oneLine(sql);
+    if (text.size() >= 160) {
+        text.resize(160);
+        text += "...";
     }
     return text;
 }

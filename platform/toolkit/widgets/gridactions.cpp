@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace tk {
 
@@ -281,26 +282,12 @@ std::string TGridActions::SheetName() const
 
 // --- Copy ---------------------------------------------------------------------------------
 
-QString TGridActions::SelectionText() const
-{
-    const ExportSheet sheet = Sheet(true);
-    QStringList lines;
-    QStringList captions;
-    for (const ExportColumn &c : sheet.columns)
-        captions << tsvCell(c.caption);
-    lines << captions.join(QLatin1Char('\t'));
-    for (const auto &row : sheet.rows) {
-        QStringList cells;
-        for (const ExportCell &cell : row)
-            cells << tsvCell(cell.text);
-        lines << cells.join(QLatin1Char('\t'));
-    }
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
-}
+namespace {
 
-QString TGridActions::SelectionValues() const
+// Tab-separated lines: the captions, then one line per row with each cell as cellText gives it.
+QString tsvLines(const ExportSheet &sheet,
+                 const std::function<QString(const ExportColumn &, const ExportCell &)> &cellText)
 {
-    const ExportSheet sheet = Sheet(true);
     QStringList lines;
     QStringList captions;
     for (const ExportColumn &c : sheet.columns)
@@ -309,10 +296,24 @@ QString TGridActions::SelectionValues() const
     for (const auto &row : sheet.rows) {
         QStringList cells;
         for (size_t c = 0; c < row.size(); ++c)
-            cells << valueText(sheet.columns[c], row[c]);
+            cells << cellText(sheet.columns[c], row[c]);
         lines << cells.join(QLatin1Char('\t'));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+} // namespace
+
+QString TGridActions::SelectionText() const
+{
+    return tsvLines(Sheet(true), [](const ExportColumn &, const ExportCell &cell) { return tsvCell(cell.text); });
+}
+
+QString TGridActions::SelectionValues() const
+{
+    return tsvLines(Sheet(true), [](const ExportColumn &column, const ExportCell &cell) {
+        return valueText(column, cell);
+    });
 }
 
 QString TGridActions::SelectionHtml() const
