@@ -1,94 +1,138 @@
 #include "costanalysis/host/custoservremote.h"
 
+#include "platform/contract/costmethods.h"
 #include "platform/protocol/netconnection.h"
 
 namespace kpv40206 {
 
 namespace {
-tk::Variant date(tk::TDateTime value)
+template<typename M>
+tk::Variant callOf(tk::TNetConnection &connection, const M &call)
 {
-    return tk::Variant::fromDateTime(value);
+    return connection.Call(M::name, contract::toWire(call));
 }
 } // namespace
 
-tk::Variant TCustoServRemote::call(const char *method, tk::VariantArray args)
-{
-    return m_conn.Call(method, args);
-}
-
 tk::Variant TCustoServRemote::GetParams(const TContextoCusto &c)
 {
-    return call("GetParams", {c.CdFilial});
+    return callOf(m_conn, contract::GetParams{.CdFilial = c.CdFilial});
 }
 
 tk::Variant TCustoServRemote::GetTrabCusto(const TContextoCusto &c, const std::string &operador)
 {
-    return call("GetTrabCusto", {c.CdFilial, c.CdServFili, date(c.DtIniMes), date(c.DtFimMes), c.CdTipoCusto,
-                                 operador, c.IdRefeFixa, date(c.DtRefeFixa), c.CdFiliCust, true});
+    return callOf(m_conn, contract::GetTrabCusto{.CdFilial = c.CdFilial,
+                                                 .CdServFili = c.CdServFili,
+                                                 .first = c.DtIniMes,
+                                                 .last = c.DtFimMes,
+                                                 .CdTipoCusto = c.CdTipoCusto,
+                                                 .operador = operador,
+                                                 .IdRefeFixa = c.IdRefeFixa,
+                                                 .DtRefeFixa = c.DtRefeFixa,
+                                                 .CdFiliCust = c.CdFiliCust,
+                                                 .write = true});
 }
 
 tk::Variant TCustoServRemote::GetCustoPadrao(const TContextoCusto &c)
 {
-    return call("GetCustoPadrao", {c.CdFilial, c.CdServFili, date(c.DtIniMes)});
+    return callOf(m_conn,
+                  contract::GetCustoPadrao{.CdFilial = c.CdFilial, .CdServFili = c.CdServFili, .first = c.DtIniMes});
 }
 
 tk::Variant TCustoServRemote::GetComensPlan(const TContextoCusto &c)
 {
-    return call("GetComensPlan", {c.CdFilial, c.CdServFili, date(c.DtIniMes)});
+    return callOf(m_conn,
+                  contract::GetComensPlan{.CdFilial = c.CdFilial, .CdServFili = c.CdServFili, .DtIniMes = c.DtIniMes});
 }
 
 tk::Variant TCustoServRemote::GetCardapio(const TContextoCusto &c, tk::TDateTime firstOfDayMonth)
 {
-    return call("GetCardapio", {c.CdFilial, c.CdServFili, date(firstOfDayMonth)});
+    return callOf(m_conn,
+                  contract::GetCardapio{.CdFilial = c.CdFilial, .CdServFili = c.CdServFili, .first = firstOfDayMonth});
 }
 
 tk::Variant TCustoServRemote::GetProduto(const TContextoCusto &c, tk::TDateTime day, tk::TDateTime priceDate)
 {
-    return call("GetProduto", {c.CdFilial, c.CdServFili, date(day), c.CdTipoCusto, c.IdRefeFixa,
-                               date(priceDate), date(c.DtIniMes), c.CdFiliCust});
+    return callOf(m_conn, contract::GetProduto{.CdFilial = c.CdFilial,
+                                               .CdServFili = c.CdServFili,
+                                               .day = day,
+                                               .CdTipoCusto = c.CdTipoCusto,
+                                               .IdRefeFixa = c.IdRefeFixa,
+                                               .priceDate = priceDate,
+                                               .first = c.DtIniMes,
+                                               .CdFiliCust = c.CdFiliCust});
 }
 
 tk::Variant TCustoServRemote::GetConsServ(const TContextoCusto &c, tk::TDateTime day, const std::string &dayType,
                                           tk::TDateTime priceDate)
 {
-    return call("GetConsServ", {c.CdFilial, c.CdServFili, date(day), c.CdTipoCusto, dayType, date(priceDate),
-                                c.CdFiliCust});
+    return callOf(m_conn, contract::GetConsServ{.CdFilial = c.CdFilial,
+                                                .CdServFili = c.CdServFili,
+                                                .day = day,
+                                                .CdTipoCusto = c.CdTipoCusto,
+                                                .dayType = dayType,
+                                                .priceDate = priceDate,
+                                                .CdFiliCust = c.CdFiliCust});
 }
+
+namespace {
+contract::RealizedMonth realizedMonth(const TContextoCusto &c, tk::TDateTime firstOfDayMonth)
+{
+    return {.CdFilial = c.CdFilial,
+            .CdServFili = c.CdServFili,
+            .first = firstOfDayMonth,
+            .CdTipoCustoReal = c.CdTipoCustoReal,
+            .IdRefeFixa = c.IdRefeFixa,
+            .DtRefeFixa = c.DtRefeFixa,
+            .CdFiliCust = c.CdFiliCust};
+}
+} // namespace
 
 tk::Variant TCustoServRemote::GetRealizado(const TContextoCusto &c, tk::TDateTime firstOfDayMonth)
 {
-    return call("GetRealizado", {c.CdFilial, c.CdServFili, date(firstOfDayMonth), c.CdTipoCustoReal,
-                                 c.IdRefeFixa, date(c.DtRefeFixa), c.CdFiliCust});
+    return callOf(m_conn, contract::GetRealizado{realizedMonth(c, firstOfDayMonth)});
 }
 
 tk::Variant TCustoServRemote::GetItemReti(const TContextoCusto &c, tk::TDateTime firstOfDayMonth)
 {
-    return call("GetItemReti", {c.CdFilial, c.CdServFili, date(firstOfDayMonth), c.CdTipoCustoReal,
-                                c.IdRefeFixa, date(c.DtRefeFixa), c.CdFiliCust});
+    return callOf(m_conn, contract::GetItemReti{realizedMonth(c, firstOfDayMonth)});
 }
 
 tk::Variant TCustoServRemote::GetProdCustZero(const TContextoCusto &c, tk::TDateTime first, tk::TDateTime last)
 {
-    return call("GetProdCustZero", {c.CdFiliCust, c.CdTipoCusto, date(c.DtRefeFixa), c.CdFilial, c.CdServFili,
-                                    date(first), date(last), c.IdRefeFixa});
+    return callOf(m_conn, contract::GetProdCustZero{.CdFiliCust = c.CdFiliCust,
+                                                    .CdTipoCusto = c.CdTipoCusto,
+                                                    .DtRefeFixa = c.DtRefeFixa,
+                                                    .CdFilial = c.CdFilial,
+                                                    .CdServFili = c.CdServFili,
+                                                    .first = first,
+                                                    .last = last,
+                                                    .IdRefeFixa = c.IdRefeFixa});
 }
 
 tk::Variant TCustoServRemote::GetProdCotDesatu(const TContextoCusto &c, const std::string &chave,
                                                tk::TDateTime first, tk::TDateTime last)
 {
-    return call("GetProdCotDesatu", {chave, c.CdFilial, c.CdFiliCust, c.CdServFili, c.CdTipoCusto, date(first),
-                                     date(last), date(c.DtRefeFixa), c.IdRefeFixa});
+    return callOf(m_conn, contract::GetProdCotDesatu{.ChaveTrabCusto = chave,
+                                                     .CdFilial = c.CdFilial,
+                                                     .CdFiliCust = c.CdFiliCust,
+                                                     .CdServFili = c.CdServFili,
+                                                     .CdTipoCusto = c.CdTipoCusto,
+                                                     .first = first,
+                                                     .last = last,
+                                                     .DtRefeFixa = c.DtRefeFixa,
+                                                     .IdRefeFixa = c.IdRefeFixa});
 }
 
 tk::Variant TCustoServRemote::GetOrigemCusto(const std::string &branch, const std::string &product,
                                              int32_t cdTipoCusto, tk::TDateTime referenceDate)
 {
-    return call("GetOrigemCusto", {branch, product, cdTipoCusto, date(referenceDate)});
+    return callOf(m_conn, contract::GetOrigemCusto{
+                              .branch = branch, .product = product, .CdTipoCusto = cdTipoCusto, .priceDate = referenceDate});
 }
 
 std::string TCustoServRemote::DelConsplan(const std::string &chave, const std::string &cdFilial)
 {
-    const tk::Variant result = call("DelConsplan", {chave, cdFilial});
+    const tk::Variant result = callOf(m_conn, contract::DelConsplan{.ChaveTrabCusto = chave, .CdFilial = cdFilial});
     return result.isNull() ? std::string() : result.asString();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// The one place that knows the application server's methods: their names, argument lists and
-// result shapes. Every window handler calls the server through this class.
+// The window's calls of the application server's methods. Names, argument orders and packet layouts
+// are the contract's (platform/contract/costmethods.h); this class fills the arguments from the
+// analysis context. Every window handler calls the server through it.
 
 #include "costanalysis/module/contextocusto.h"
 #include "platform/toolkit/data/variant.h"
@@ -43,7 +44,6 @@ public:
     std::string DelConsplan(const std::string &chave, const std::string &cdFilial);
 
 private:
-    tk::Variant call(const char *method, tk::VariantArray args);
     tk::TNetConnection &m_conn; // Not owned.
 };
 

@@ -1,9 +1,9 @@
 #include "platform/appserver/costmethods.h"
 
-#include "platform/appserver/args.h"
 #include "platform/appserver/plan.h"
 #include "platform/appserver/pricing.h"
 #include "platform/appserver/workset.h"
+#include "platform/contract/costmethods.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
 
@@ -17,32 +17,8 @@ namespace appsrv {
 
 namespace {
 
-using tk::FieldType;
-
 // Longest range of days one call may ask for: a month, with room for odd calendars.
 constexpr double kMaxRangeDays = 62;
-
-tk::DataPacket makePacket(std::initializer_list<tk::PacketField> fields)
-{
-    return tk::DataPacket(std::vector<tk::PacketField>(fields));
-}
-
-tk::PacketField str(const char *name, int32_t size)
-{
-    return {name, FieldType::String, size, 0};
-}
-tk::PacketField fixed(const char *name, int32_t size)
-{
-    return {name, FieldType::FixedString, size, 0};
-}
-tk::PacketField flt(const char *name)
-{
-    return {name, FieldType::Float, 0, 0};
-}
-tk::PacketField dt(const char *name)
-{
-    return {name, FieldType::DateTime, 0, 0};
-}
 
 // A packet row built in place (a braced list would copy every value once more).
 template<typename... Values>
@@ -69,23 +45,16 @@ double number(const tk::Variant &value)
     return value.isNull() ? 0.0 : value.asDouble();
 }
 
-// The checked-result shape: [success, error text, payload].
-tk::Variant checkedOk(tk::Variant payload)
-{
-    return tk::Variant::array({true, "", std::move(payload)});
-}
-tk::Variant checkedFail(const std::string &error)
-{
-    return tk::Variant::array({false, error, tk::Variant()});
-}
+using contract::checkedFail;
+using contract::checkedOk;
 
-void checkRange(const ArgReader &args, tk::TDateTime first, tk::TDateTime last, size_t lastPosition)
+void checkRange(tk::TDateTime first, tk::TDateTime last, size_t lastPosition)
 {
     if (std::floor(last) < std::floor(first))
-        args.fail(lastPosition, "last", "is before the first day");
+        contract::refuseArgument(lastPosition, "last", "is before the first day");
     if (std::floor(last) - std::floor(first) > kMaxRangeDays)
-        args.fail(lastPosition, "last", "is more than " + std::to_string(static_cast<int>(kMaxRangeDays))
-                                            + " days after the first day");
+        contract::refuseArgument(lastPosition, "last", "is more than " + std::to_string(static_cast<int>(kMaxRangeDays))
+                                                           + " days after the first day");
 }
 
 // IDCOMCUSPERC of the branch ("" when the branch has no parameters).
@@ -350,15 +319,13 @@ int64_t CostService::cleanupStaleWorkSets(tk::TDateTime now)
 // GetParams(CdFilial) -> [qryParamFilial, qryParamPlaneja]
 tk::Variant CostService::getParams(const tk::VariantArray &argv)
 {
-    const ArgReader args("GetParams", argv, 1);
-    const std::string filial = args.code(1, "CdFilial");
+    const std::string filial = contract::fromWire<contract::GetParams>(argv).CdFilial;
     return read([&](db::Connection &c) {
-        tk::DataPacket filialParams = makePacket({str("IDCOMCUSPERC", 1)});
+        tk::DataPacket filialParams = contract::newPacket<contract::GetParams>(0);
         for (const auto &row : c.query("SELECT IDCOMCUSPERC FROM PARAMFILIAL WHERE CDFILIAL = :FILIAL",
                                        {{"FILIAL", filial}}).rows)
             filialParams.addRow({row[0]});
-        tk::DataPacket planning = makePacket({str("IDUTILFATCOR", 1), str("IDUTILFATCOC", 1), str("IDTIPCALCFAT", 1),
-                                              flt("NRCORSAFRA"), flt("NRCORINICSAF"), flt("NRCORENTRSAF")});
+        tk::DataPacket planning = contract::newPacket<contract::GetParams>(1);
         for (const auto &row : c.query("SELECT IDUTILFATCOR, IDUTILFATCOC, IDTIPCALCFAT, NRCORSAFRA, NRCORINICSAF, "
                                        "NRCORENTRSAF FROM PARAMPLANEJA WHERE CDFILIAL = :FILIAL",
                                        {{"FILIAL", filial}}).rows)
@@ -372,19 +339,19 @@ tk::Variant CostService::getParams(const tk::VariantArray &argv)
 // for every day of the range; days without a menu carry zeros.
 tk::Variant CostService::getTrabCusto(const tk::VariantArray &argv)
 {
-    const ArgReader args("GetTrabCusto", argv, 10);
+    const auto args = contract::fromWire<contract::GetTrabCusto>(argv);
     PricingContext context;
-    context.filial = args.code(1, "CdFilial");
-    context.servico = args.code(2, "CdServFili");
-    const tk::TDateTime first = std::floor(args.date(3, "first"));
-    const tk::TDateTime last = std::floor(args.date(4, "last"));
-    context.tipoCusto = args.integer(5, "CdTipoCusto");
-    const std::string operatorName = args.code(6, "operator");
-    context.refeFixa = args.flag(7, "IdRefeFixa");
-    context.dtRefeFixa = args.date(8, "DtRefeFixa");
-    const std::string cdFiliCust = args.code(9, "CdFiliCust");
-    const bool writeSet = args.flag(10, "write");
-    checkRange(args, first, last, 4);
+    context.filial = args.CdFilial;
+    context.servico = args.CdServFili;
+    const tk::TDateTime first = std::floor(args.first);
+    const tk::TDateTime last = std::floor(args.last);
+    context.tipoCusto = args.CdTipoCusto;
+    const std::string &operatorName = args.operador;
+    context.refeFixa = args.IdRefeFixa;
+    context.dtRefeFixa = args.DtRefeFixa;
+    const std::string &cdFiliCust = args.CdFiliCust;
+    const bool writeSet = args.write;
+    checkRange(first, last, 4);
     context.costBranch = effectiveCostBranch(cdFiliCust, context.filial);
 
     struct Computed
@@ -398,11 +365,8 @@ tk::Variant CostService::getTrabCusto(const tk::VariantArray &argv)
         return Computed{planMonth(data, context, book), idComCusPerc(c, context.filial)};
     });
 
-    tk::DataPacket daily = makePacket({dt("DTDATA"), flt("VRCUSTPRODMAT"), flt("VRCUSTOCONS"), flt("VRCUSTORAT"),
-                                       flt("QTCOMESTICAR"), flt("QTCLIESTICAR"), flt("VRCUSTOACU"),
-                                       flt("VRCUSTOCONSACU"), flt("VRCUSTMATACU"), flt("VRCUSTOMEDIO"),
-                                       flt("QTCOMESACU")});
-    tk::DataPacket outdated = makePacket({dt("DTDATA")});
+    tk::DataPacket daily = contract::newPacket<contract::GetTrabCusto>(1);
+    tk::DataPacket outdated = contract::newPacket<contract::GetTrabCusto>(2);
     // Running figures as the client recomputes them when it opens the table.
     double previousCost = 0, previousDiners = 0, materialSum = 0, consumptionSum = 0;
     for (const PlannedDay &day : computed.days) {
@@ -441,12 +405,12 @@ tk::Variant CostService::getTrabCusto(const tk::VariantArray &argv)
 // latest row in force on or before the last day of the month (no row: an empty packet).
 tk::Variant CostService::getCustoPadrao(const tk::VariantArray &argv)
 {
-    const ArgReader args("GetCustoPadrao", argv, 3);
-    const std::string filial = args.code(1, "CdFilial");
-    const std::string servico = args.code(2, "CdServFili");
-    const tk::TDateTime first = args.date(3, "first");
+    const auto args = contract::fromWire<contract::GetCustoPadrao>(argv);
+    const std::string &filial = args.CdFilial;
+    const std::string &servico = args.CdServFili;
+    const tk::TDateTime first = args.first;
     return read([&](db::Connection &c) {
-        tk::DataPacket packet = makePacket({flt("VRCUSTPADR")});
+        tk::DataPacket packet = contract::newPacket<contract::GetCustoPadrao>();
         const tk::DataPacket rows = c.query(
             "SELECT VRCUSTPADR FROM CUSTPADR WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV "
             "AND DTINIVIGPADR <= :FIM ORDER BY DTINIVIGPADR DESC",
@@ -462,10 +426,10 @@ tk::Variant CostService::getCustoPadrao(const tk::VariantArray &argv)
 tk::Variant CostService::getComensPlan(const tk::VariantArray &argv)
 {
     try {
-        const ArgReader args("GetComensPlan", argv, 3);
-        const std::string filial = args.code(1, "CdFilial");
-        const std::string servico = args.code(2, "CdServFili");
-        const tk::TDateTime month = args.date(3, "DtIniMes");
+        const auto args = contract::fromWire<contract::GetComensPlan>(argv);
+        const std::string &filial = args.CdFilial;
+        const std::string &servico = args.CdServFili;
+        const tk::TDateTime month = args.DtIniMes;
         const double diners = read([&](db::Connection &c) {
             const bool clients = idComCusPerc(c, filial) == "C";
             const tk::DataPacket rows = c.query(
@@ -488,10 +452,10 @@ tk::Variant CostService::getComensPlan(const tk::VariantArray &argv)
 // the number of days of the month on which the dish is on a menu.
 tk::Variant CostService::getCardapio(const tk::VariantArray &argv)
 {
-    const ArgReader args("GetCardapio", argv, 3);
-    const std::string filial = args.code(1, "CdFilial");
-    const std::string servico = args.code(2, "CdServFili");
-    const tk::TDateTime month = args.date(3, "first");
+    const auto args = contract::fromWire<contract::GetCardapio>(argv);
+    const std::string &filial = args.CdFilial;
+    const std::string &servico = args.CdServFili;
+    const tk::TDateTime month = args.first;
     const KitchenData data = read([&](db::Connection &c) {
         return KitchenData::load(c, filial, servico, tk::StartOfTheMonth(month), tk::EndOfTheMonth(month),
                                  KitchenData::Menus);
@@ -502,10 +466,7 @@ tk::Variant CostService::getCardapio(const tk::VariantArray &argv)
         if (days.empty() || days.back() != static_cast<int>(line.day))
             days.push_back(static_cast<int>(line.day));
     }
-    tk::DataPacket packet = makePacket({str("NMPRATO", 40), str("CDFILIAL", 4), str("CDPRATO", 10),
-                                        str("CDFILAUXPRAT", 4), str("CDSERVFILI", 5), dt("DTCARDAPIO"),
-                                        str("CDDIETPAD", 4), flt("QTCOMESTICAR"), flt("QTCLIESTICAR"),
-                                        flt("VRPECONSCARD"), flt("CONT"), flt("COMENSPRATO")});
+    tk::DataPacket packet = contract::newPacket<contract::GetCardapio>();
     for (const MenuLine &line : data.lines) {
         std::vector<int> days = daysOfDish[KitchenData::dishKey(line.cdFilAuxPrat, line.cdPrato)];
         std::sort(days.begin(), days.end());
@@ -520,21 +481,15 @@ tk::Variant CostService::getCardapio(const tk::VariantArray &argv)
 // every ingredient of every dish of the day's menus (all diets), priced at the price date.
 tk::Variant CostService::getProduto(const tk::VariantArray &argv)
 {
-    const ArgReader args("GetProduto", argv, 8);
-    const std::string filial = args.code(1, "CdFilial");
-    const std::string servico = args.code(2, "CdServFili");
-    const tk::TDateTime day = std::floor(args.date(3, "day"));
-    const int tipoCusto = args.integer(4, "CdTipoCusto");
-    args.flag(5, "IdRefeFixa");
-    const tk::TDateTime priceDate = args.date(6, "price date");
-    args.date(7, "first");
-    const std::string costBranch = effectiveCostBranch(args.code(8, "CdFiliCust"), filial);
+    const auto args = contract::fromWire<contract::GetProduto>(argv);
+    const std::string &filial = args.CdFilial;
+    const std::string &servico = args.CdServFili;
+    const tk::TDateTime day = std::floor(args.day);
+    const int tipoCusto = args.CdTipoCusto;
+    const tk::TDateTime priceDate = args.priceDate;
+    const std::string costBranch = effectiveCostBranch(args.CdFiliCust, filial);
 
-    tk::DataPacket packet = makePacket({str("NMPRODUTO", 50), str("SGUNIDPROD", 10), str("CDPRATO", 10),
-                                        str("CDPRODUTO", 10), flt("QTPRODUTO"), flt("VRFATCOC"), flt("VRFATCOR"),
-                                        str("SGUNIDADE", 10), str("IDINTESAFR", 12), str("CDDIETPAD", 4),
-                                        flt("QTDERECE"), dt("DTCARDAPIO"), flt("CUSTOPRODANT"), flt("CustoProd"),
-                                        flt("QTDEBRUTA"), str("CDFILAUXPRAT", 4), str("IDCUSTODESATU", 4000)});
+    tk::DataPacket packet = contract::newPacket<contract::GetProduto>();
     read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, filial, servico, day, day, KitchenData::Recipes);
         const PriceBook book = PriceBook::load(c, costBranch, tipoCusto, priceDate, priceDate, productCodes(data));
@@ -569,23 +524,20 @@ tk::Variant CostService::getProduto(const tk::VariantArray &argv)
 // [cdsConsumo, qryConsServ, cdsComens]. A day without a menu has no consumption.
 tk::Variant CostService::getConsServ(const tk::VariantArray &argv)
 {
-    const ArgReader args("GetConsServ", argv, 7);
-    const std::string filial = args.code(1, "CdFilial");
-    const std::string servico = args.code(2, "CdServFili");
-    const tk::TDateTime day = std::floor(args.date(3, "day"));
-    const int tipoCusto = args.integer(4, "CdTipoCusto");
-    const std::string idTipoDia = args.code(5, "day type");
+    const auto args = contract::fromWire<contract::GetConsServ>(argv);
+    const std::string &filial = args.CdFilial;
+    const std::string &servico = args.CdServFili;
+    const tk::TDateTime day = std::floor(args.day);
+    const int tipoCusto = args.CdTipoCusto;
+    const std::string &idTipoDia = args.dayType;
     if (idTipoDia.size() != 1 || idTipoDia[0] < '1' || idTipoDia[0] > '8')
-        args.fail(5, "day type", "must be \"1\" to \"8\", got \"" + idTipoDia + "\"");
-    const tk::TDateTime priceDate = args.date(6, "price date");
-    const std::string costBranch = effectiveCostBranch(args.code(7, "CdFiliCust"), filial);
+        contract::refuseArgument(5, "day type", "must be \"1\" to \"8\", got \"" + idTipoDia + "\"");
+    const tk::TDateTime priceDate = args.priceDate;
+    const std::string costBranch = effectiveCostBranch(args.CdFiliCust, filial);
 
-    tk::DataPacket types = makePacket({fixed("TPCONS", 1), str("CDTPRCONSFIX", 2), str("NMTIPOPRAT", 15),
-                                       flt("VRCUSTPADRTP")});
-    tk::DataPacket items = makePacket({fixed("IDCONSUMO", 1), str("NMPRODUTO", 50), str("SGUNIDADE", 10),
-                                       flt("QTCONSSERV"), flt("CustoUnit"), str("CDPRODUTO", 10),
-                                       str("IDCUSTODESATU", 4000)});
-    tk::DataPacket diners = makePacket({flt("QTCOMESTICAR")});
+    tk::DataPacket types = contract::newPacket<contract::GetConsServ>(0);
+    tk::DataPacket items = contract::newPacket<contract::GetConsServ>(1);
+    tk::DataPacket diners = contract::newPacket<contract::GetConsServ>(2);
     read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, filial, servico, day, day, KitchenData::Consumption);
         const PriceBook book = PriceBook::load(c, costBranch, tipoCusto, priceDate, priceDate, productCodes(data));
@@ -615,17 +567,14 @@ struct RealizedArgs
     std::string costBranch;
 };
 
-RealizedArgs readRealizedArgs(const char *method, const tk::VariantArray &argv)
+RealizedArgs readRealizedArgs(const contract::RealizedMonth &args)
 {
-    const ArgReader args(method, argv, 7);
     RealizedArgs r;
-    r.filial = args.code(1, "CdFilial");
-    r.servico = args.code(2, "CdServFili");
-    r.month = args.date(3, "first");
-    r.tipoCustoReal = args.integer(4, "CdTipoCustoReal");
-    args.flag(5, "IdRefeFixa");
-    args.date(6, "DtRefeFixa");
-    r.costBranch = effectiveCostBranch(args.code(7, "CdFiliCust"), r.filial);
+    r.filial = args.CdFilial;
+    r.servico = args.CdServFili;
+    r.month = args.first;
+    r.tipoCustoReal = args.CdTipoCustoReal;
+    r.costBranch = effectiveCostBranch(args.CdFiliCust, r.filial);
     return r;
 }
 } // namespace
@@ -634,12 +583,11 @@ RealizedArgs readRealizedArgs(const char *method, const tk::VariantArray &argv)
 // qryRealizado: the days of the month with withdrawals, priced at the withdrawal date.
 tk::Variant CostService::getRealizado(const tk::VariantArray &argv)
 {
-    const RealizedArgs r = readRealizedArgs("GetRealizado", argv);
+    const RealizedArgs r = readRealizedArgs(contract::fromWire<contract::GetRealizado>(argv));
     const Realized realized = read([&](db::Connection &c) {
         return loadRealized(c, r.filial, r.servico, r.month, r.tipoCustoReal, r.costBranch);
     });
-    tk::DataPacket packet = makePacket({dt("DTCARDAPIO"), flt("QTCOMEFETCAR"), flt("QTCLIEFETCAR"), flt("QTRETIRADA"),
-                                        flt("CUSTO"), flt("CUSTOACUM"), flt("QTCOMENSACU"), flt("VRCUSTOMEDIO")});
+    tk::DataPacket packet = contract::newPacket<contract::GetRealizado>();
     double costSum = 0, dinerSum = 0;
     for (const RealizedDay &day : realized.days) {
         costSum += day.custo;
@@ -656,16 +604,14 @@ tk::Variant CostService::getRealizado(const tk::VariantArray &argv)
 // GetItemReti(as GetRealizado) -> qryItemReti: the products withdrawn on each day of the month.
 tk::Variant CostService::getItemReti(const tk::VariantArray &argv)
 {
-    const RealizedArgs r = readRealizedArgs("GetItemReti", argv);
+    const RealizedArgs r = readRealizedArgs(contract::fromWire<contract::GetItemReti>(argv));
     const Realized realized = read([&](db::Connection &c) {
         return loadRealized(c, r.filial, r.servico, r.month, r.tipoCustoReal, r.costBranch);
     });
     std::map<int, const RealizedDay *> days;
     for (const RealizedDay &day : realized.days)
         days[static_cast<int>(day.day)] = &day;
-    tk::DataPacket packet = makePacket({str("NMPRODUTO", 50), str("SGUNIDADE", 10), flt("CustoUnit"), flt("QTRETIRADA"),
-                                        flt("QTCOMEFETCAR"), flt("QTCLIEFETCAR"), str("CDPRODUTO", 10),
-                                        dt("DTCARDAPIO")});
+    tk::DataPacket packet = contract::newPacket<contract::GetItemReti>();
     for (const RealizedItem &item : realized.items) {
         const RealizedDay *day = days[static_cast<int>(item.day)];
         packet.addRow({item.nmProduto, item.sgUnidade, item.custoUnit, item.qtRetirada, day->qtComEfetCar,
@@ -678,21 +624,19 @@ tk::Variant CostService::getItemReti(const tk::VariantArray &argv)
 // cdsProdCustZero: per day, the menu products whose unit cost is 0, with the day's gross quantity.
 tk::Variant CostService::getProdCustZero(const tk::VariantArray &argv)
 {
-    const ArgReader args("GetProdCustZero", argv, 8);
+    const auto args = contract::fromWire<contract::GetProdCustZero>(argv);
     PricingContext context;
-    const std::string cdFiliCust = args.code(1, "CdFiliCust");
-    context.tipoCusto = args.integer(2, "CdTipoCusto");
-    context.dtRefeFixa = args.date(3, "DtRefeFixa");
-    context.filial = args.code(4, "CdFilial");
-    context.servico = args.code(5, "CdServFili");
-    const tk::TDateTime first = std::floor(args.date(6, "first"));
-    const tk::TDateTime last = std::floor(args.date(7, "last"));
-    context.refeFixa = args.flag(8, "IdRefeFixa");
-    checkRange(args, first, last, 7);
-    context.costBranch = effectiveCostBranch(cdFiliCust, context.filial);
+    context.tipoCusto = args.CdTipoCusto;
+    context.dtRefeFixa = args.DtRefeFixa;
+    context.filial = args.CdFilial;
+    context.servico = args.CdServFili;
+    const tk::TDateTime first = std::floor(args.first);
+    const tk::TDateTime last = std::floor(args.last);
+    context.refeFixa = args.IdRefeFixa;
+    checkRange(first, last, 7);
+    context.costBranch = effectiveCostBranch(args.CdFiliCust, context.filial);
 
-    tk::DataPacket packet = makePacket({str("CDARVPROD", 20), str("CDPRODUTO", 10), str("NMPRODUTO", 50),
-                                        dt("DTCARDAPIO"), flt("CUSTOPROD"), flt("QTDEBRUTA")});
+    tk::DataPacket packet = contract::newPacket<contract::GetProdCustZero>();
     read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, context.filial, context.servico, first, last);
         const PriceBook book = loadPrices(c, context, first, last, data);
@@ -719,24 +663,17 @@ tk::Variant CostService::getProdCustZero(const tk::VariantArray &argv)
 // IdRefeFixa) -> cdsProdCotDesatu: the work set's products priced from an outdated quote.
 tk::Variant CostService::getProdCotDesatu(const tk::VariantArray &argv)
 {
-    const ArgReader args("GetProdCotDesatu", argv, 9);
-    const std::string key = args.code(1, "ChaveTrabCusto");
-    const std::string filial = args.code(2, "CdFilial");
-    args.code(3, "CdFiliCust");
-    args.code(4, "CdServFili");
-    args.integer(5, "CdTipoCusto");
-    const tk::TDateTime first = std::floor(args.date(6, "first"));
-    const tk::TDateTime last = std::floor(args.date(7, "last"));
-    args.date(8, "DtRefeFixa");
-    args.flag(9, "IdRefeFixa");
-    checkRange(args, first, last, 7);
+    const auto args = contract::fromWire<contract::GetProdCotDesatu>(argv);
+    const std::string &key = args.ChaveTrabCusto;
+    const std::string &filial = args.CdFilial;
+    const tk::TDateTime first = std::floor(args.first);
+    const tk::TDateTime last = std::floor(args.last);
+    checkRange(first, last, 7);
 
     return read([&](db::Connection &c) {
         if (key.size() != kWorkSetKeyLength || !workSetExists(c, key, filial))
             throw UserError("Conjunto de trabalho '" + key + "' não encontrado para a filial '" + filial + "'");
-        tk::DataPacket packet = makePacket({dt("DTCONSPLAN"), str("CDARVPROD", 20), str("CDPRODUTO", 10),
-                                            str("NMPRODUTO", 50), flt("QTCONSPLAN"), flt("CUSTOPROD"),
-                                            dt("DTCUSTOSUP"), dt("DTFINCUSTSUP")});
+        tk::DataPacket packet = contract::newPacket<contract::GetProdCotDesatu>();
         const tk::DataPacket rows = c.query(
             "SELECT C.DTCONSPLAN, P.CDARVPROD, C.CDPRODUTO, P.NMPRODUTO, C.QTCONSPLAN, C.CUSTOPROD, C.DTCUSTOSUP, "
             "C.DTFINCUSTSUP FROM CONSPLAN C JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODUTO "
@@ -754,15 +691,12 @@ tk::Variant CostService::getProdCotDesatu(const tk::VariantArray &argv)
 tk::Variant CostService::getOrigemCusto(const tk::VariantArray &argv)
 {
     try {
-        const ArgReader args("GetOrigemCusto", argv, 4);
-        const std::string branch = args.code(1, "branch");
-        const std::string product = args.code(2, "product");
-        const int tipoCusto = args.integer(3, "CdTipoCusto");
-        const tk::TDateTime priceDate = args.date(4, "price date");
-        tk::DataPacket packet = makePacket({str("CDFORNECED", 21), str("IDTPIJURFORN", 1), str("NRINSJURFORN", 20),
-                                            str("NMRAZSOCFORN", 40), str("CDPRODUTO", 10), str("CDARVPROD", 20),
-                                            str("NMPRODUTO", 50), dt("DTINIVALITM"), dt("DTFINVALITM"),
-                                            str("NMMARCA", 20), str("IDORIGEM", 1)});
+        const auto args = contract::fromWire<contract::GetOrigemCusto>(argv);
+        const std::string &branch = args.branch;
+        const std::string &product = args.product;
+        const int tipoCusto = args.CdTipoCusto;
+        const tk::TDateTime priceDate = args.priceDate;
+        tk::DataPacket packet = contract::newPacket<contract::GetOrigemCusto>();
         read([&](db::Connection &c) {
             const tk::DataPacket info = c.query("SELECT CDARVPROD, NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = :PROD",
                                                 {{"PROD", product}});
@@ -801,9 +735,9 @@ tk::Variant CostService::getOrigemCusto(const tk::VariantArray &argv)
 // first load failed) has nothing to delete.
 tk::Variant CostService::delConsplan(const tk::VariantArray &argv)
 {
-    const ArgReader args("DelConsplan", argv, 2);
-    const std::string key = args.code(1, "ChaveTrabCusto");
-    const std::string filial = args.code(2, "CdFilial");
+    const auto args = contract::fromWire<contract::DelConsplan>(argv);
+    const std::string &key = args.ChaveTrabCusto;
+    const std::string &filial = args.CdFilial;
     if (key.empty())
         return tk::Variant("");
     try {

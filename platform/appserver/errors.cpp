@@ -1,6 +1,6 @@
 #include "platform/appserver/errors.h"
 
-#include "platform/appserver/args.h"
+#include "platform/contract/conversion.h"
 #include "platform/database/sqldb.h"
 
 #include <cstdio>
@@ -20,7 +20,7 @@ std::string ErrorReporter::userText(const std::string &method, const std::except
     if (dynamic_cast<const UserError *>(&error))
         return error.what();
     std::string text;
-    if (const auto *argument = dynamic_cast<const ArgumentError *>(&error))
+    if (const auto *argument = dynamic_cast<const contract::ArgumentError *>(&error))
         text = argument->userText();
     else if (const auto *sql = dynamic_cast<const db::SqlError *>(&error))
         text = sql->kind() == db::SqlError::Kind::Connection ? "Banco de dados indisponível"

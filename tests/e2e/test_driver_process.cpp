@@ -3,6 +3,7 @@
 
 #include "tests/e2e/scenario.h"
 
+#include "platform/contract/costmethods.h"
 #include "tools/driver/jsonvalue.h"
 
 #include <gtest/gtest.h>
@@ -199,6 +200,31 @@ TEST_F(DriverProcessTest, ARecordedSessionReplaysWithoutTheServer)
     replayed.remove("ms");
     EXPECT_TRUE(e2e::JsonContains(QJsonValue(live), QJsonValue(replayed)));
     EXPECT_TRUE(e2e::NoMessages(replay.send("messages")));
+}
+
+// The window's datasets declare, in the same order, the data fields of the packets the contract says
+// fill them (calculated fields may sit between them).
+TEST_F(DriverProcessTest, TheWindowsDatasetsDeclareTheContractsPacketFields)
+{
+    e2e::DriverProcess driver({"--db", s_db});
+    ASSERT_TRUE(e2e::AnswerOk(driver.send(kOpen)));
+    for (const contract::MethodInfo &method : contract::methods()) {
+        for (const contract::PacketLayout &layout : *method.packets) {
+            SCOPED_TRACE(std::string(method.name) + " -> " + layout.dataset);
+            const QJsonObject dump = driver.send(std::string("dump ") + layout.dataset);
+            ASSERT_TRUE(e2e::AnswerOk(dump));
+            const QJsonArray declared = dump.value("fields").toArray();
+            qsizetype at = 0;
+            for (const tk::PacketField &field : layout.fields) {
+                // The realized list has no column for the clients; the packet carries them for the items.
+                if (std::string(layout.dataset) == "qryRealizado" && field.name == "QTCLIEFETCAR")
+                    continue;
+                while (at < declared.size() && declared.at(at).toString() != QString::fromStdString(field.name))
+                    ++at;
+                EXPECT_LT(at, declared.size()) << field.name << " missing or out of order";
+            }
+        }
+    }
 }
 
 TEST_F(DriverProcessTest, AnEmptyReplayShowsEveryMissingAnswerAsTheUserSeesIt)

@@ -1,6 +1,7 @@
 // KPV49700 off screen: the array is read strictly, the server call follows the selector, and the
 // report becomes a valid PDF with one line per product, its header, the count and the page numbers.
 
+#include "platform/contract/costmethods.h"
 #include "platform/siblings/common/moduleargs.h"
 #include "platform/siblings/kpv49700/relatorio.h"
 #include "platform/toolkit/data/datetime.h"
@@ -123,6 +124,24 @@ TEST(RelatorioArgs, CostBranchReachesTheServerCall)
     const kpv49700::ReportRequest zero = kpv49700::ParseArgs(tk::Variant(items));
     EXPECT_EQ(kpv49700::ListingCall(zero).args.at(0), tk::Variant("0002"));
     EXPECT_EQ(kpv49700::ParseArgs(reportArgs("0")).cdFiliCust, "");
+}
+
+// The report's calls are the contract's: the server reads them back, and the fields the report needs
+// are in the packet layout the server builds.
+TEST(RelatorioArgs, ListingCallsAndFieldsAreTheContracts)
+{
+    const kpv49700::ReportRequest zero = kpv49700::ParseArgs(reportArgs("0ABCDE12345"));
+    const kpv49700::ReportRequest quotes = kpv49700::ParseArgs(reportArgs("1ABCDE12345"));
+    EXPECT_EQ(contract::fromWire<contract::GetProdCustZero>(kpv49700::ListingCall(zero).args).CdServFili, "001");
+    EXPECT_EQ(contract::fromWire<contract::GetProdCotDesatu>(kpv49700::ListingCall(quotes).args).ChaveTrabCusto,
+              "ABCDE12345");
+    for (const auto &[listagem, layout] :
+         {std::pair{kpv49700::Listagem::CustoZero, contract::GetProdCustZero::packets().front()},
+          std::pair{kpv49700::Listagem::CotacaoDesatualizada, contract::GetProdCotDesatu::packets().front()}}) {
+        const tk::DataPacket packet(layout.fields);
+        for (const std::string &field : kpv49700::RequiredFields(listagem))
+            EXPECT_GE(packet.fieldIndex(field), 0) << layout.dataset << " " << field;
+    }
 }
 
 // The month sent to the server is the whole month of DtReferencia, leap years included.

@@ -2,6 +2,7 @@
 
 #include "tools/driver/jsonvalue.h"
 
+#include "platform/contract/costmethods.h"
 #include "platform/protocol/rpcserver.h"
 
 #include <QFile>
@@ -17,11 +18,6 @@ namespace {
 constexpr const char *kTransportFailurePrefix = "Falha de comunicação com o servidor ";
 
 } // namespace
-
-bool isCheckedMethod(const std::string &method)
-{
-    return method == "GetComensPlan" || method == "GetOrigemCusto";
-}
 
 ReplayBook ReplayBook::fromJson(const QJsonObject &document)
 {
@@ -62,7 +58,7 @@ ReplayBook ReplayBook::fromJson(const QJsonObject &document)
                 throw JsonFormatError(where + " (" + entry.method + "): the error must be a text");
             entry.error = fromQString(text.toString());
             entry.kind = hasError ? ReplayEntry::Kind::Error : ReplayEntry::Kind::CheckedError;
-            if (entry.kind == ReplayEntry::Kind::CheckedError && !isCheckedMethod(entry.method))
+            if (entry.kind == ReplayEntry::Kind::CheckedError && !contract::isChecked(entry.method))
                 throw JsonFormatError(where + " (" + entry.method
                                       + "): \"checkedError\" is only for checked methods");
         }
@@ -132,8 +128,8 @@ tk::Variant ReplayBook::answer(const std::string &method, const tk::VariantArray
     case ReplayEntry::Kind::CheckedError: return tk::Variant::array({false, entry->error});
     case ReplayEntry::Kind::Result: break;
     }
-    if (isCheckedMethod(method))
-        return tk::Variant::array({true, "", entry->result});
+    if (contract::isChecked(method))
+        return contract::checkedOk(entry->result);
     return entry->result;
 }
 
@@ -179,7 +175,7 @@ void Recorder::record(const std::string &method, const tk::VariantArray &args, c
     if (result) {
         const tk::Variant &r = *result;
         // A checked answer is kept as its payload (or its failure text), as the replay server wraps it.
-        if (isCheckedMethod(method) && r.isArray() && r.size() >= 2 && r[0].type() == tk::VarType::Boolean) {
+        if (contract::isChecked(method) && r.isArray() && r.size() >= 2 && r[0].type() == tk::VarType::Boolean) {
             if (r[0].asBoolean() && r.size() >= 3)
                 call.insert("result", variantToJson(r[2]));
             else if (!r[0].asBoolean())

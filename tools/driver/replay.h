@@ -27,9 +27,6 @@ class RpcServer;
 
 namespace driver {
 
-// Methods whose results the client passes through CheckResultServ.
-bool isCheckedMethod(const std::string &method);
-
 struct ReplayEntry
 {
     enum class Kind { Result, Error, CheckedError };

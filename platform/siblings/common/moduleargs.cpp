@@ -3,7 +3,6 @@
 #include "platform/hostlib/modules.h"
 #include "platform/toolkit/data/dataset.h"
 
-#include <cmath>
 
 namespace siblings {
 
@@ -62,52 +61,44 @@ void ModuleArgs::Fail(size_t index, const char *name, const std::string &what) c
     throw EModuleArgsError(m_module + ": parâmetro " + std::to_string(index) + " (" + name + ") " + what);
 }
 
+// The contract's conversion rules, worded for the module's caller.
+template<typename T>
+T ModuleArgs::Accept(size_t index, const char *name, contract::ArgKind kind, contract::Converted<T> converted) const
+{
+    using Reason = contract::Refusal::Reason;
+    if (!converted.refusal)
+        return std::move(converted.value);
+    static const char *const expected[] = {"um texto", "um inteiro", "uma data", "um valor lógico"};
+    const contract::Refusal &refusal = *converted.refusal;
+    switch (refusal.reason) {
+    case Reason::NotWhole: Fail(index, name, "deve ser um inteiro, recebido um número fracionário");
+    case Reason::NotAFlag:
+        Fail(index, name, "deve ser um valor lógico, recebido o inteiro " + std::to_string(refusal.integer));
+    case Reason::NotACalendarDay: Fail(index, name, "não é uma data válida");
+    case Reason::WrongType: break;
+    }
+    Fail(index, name,
+         std::string("deve ser ") + expected[static_cast<int>(kind)] + ", recebido " + TipoVariant(refusal.got));
+}
+
 std::string ModuleArgs::Text(size_t index, const char *name) const
 {
-    const tk::Variant &v = m_args[index];
-    if (v.type() != tk::VarType::String)
-        Fail(index, name, "deve ser um texto, recebido " + TipoVariant(v.type()));
-    return v.asString();
+    return Accept(index, name, contract::ArgKind::Code, contract::toCode(m_args[index]));
 }
 
 int32_t ModuleArgs::Integer(size_t index, const char *name) const
 {
-    const tk::Variant &v = m_args[index];
-    if (v.type() == tk::VarType::Integer)
-        return v.asInteger();
-    if (v.type() == tk::VarType::Double) {
-        const double d = v.asDouble();
-        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) <= 2147483647.0)
-            return static_cast<int32_t>(d);
-        Fail(index, name, "deve ser um inteiro, recebido um número fracionário");
-    }
-    Fail(index, name, "deve ser um inteiro, recebido " + TipoVariant(v.type()));
+    return Accept(index, name, contract::ArgKind::Integer, contract::toInteger(m_args[index]));
 }
 
 tk::TDateTime ModuleArgs::Date(size_t index, const char *name) const
 {
-    const tk::Variant &v = m_args[index];
-    if (v.type() != tk::VarType::DateTime && v.type() != tk::VarType::Double)
-        Fail(index, name, "deve ser uma data, recebido " + TipoVariant(v.type()));
-    const double value = v.asDouble();
-    // 1 January 1900 to 31 December 9999: the dates the suite can store.
-    if (!std::isfinite(value) || value < 2.0 || value >= 2958466.0)
-        Fail(index, name, "não é uma data válida");
-    return value;
+    return Accept(index, name, contract::ArgKind::Date, contract::toDate(m_args[index]));
 }
 
 bool ModuleArgs::Boolean(size_t index, const char *name) const
 {
-    const tk::Variant &v = m_args[index];
-    if (v.type() == tk::VarType::Boolean)
-        return v.asBoolean();
-    if (v.type() == tk::VarType::Integer) {
-        const int32_t i = v.asInteger();
-        if (i == -1 || i == 0 || i == 1)
-            return i != 0;
-        Fail(index, name, "deve ser um valor lógico, recebido o inteiro " + std::to_string(i));
-    }
-    Fail(index, name, "deve ser um valor lógico, recebido " + TipoVariant(v.type()));
+    return Accept(index, name, contract::ArgKind::Flag, contract::toFlag(m_args[index]));
 }
 
 const tk::DataPacket &ModuleArgs::Packet(size_t index, const char *name) const

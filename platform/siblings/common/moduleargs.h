@@ -4,6 +4,7 @@
 // type and raises EModuleArgsError with a Portuguese text that names the module, the position and
 // what was expected, so a caller that builds a wrong array learns exactly what is wrong.
 
+#include "platform/contract/conversion.h"
 #include "platform/toolkit/data/datapacket.h"
 #include "platform/toolkit/data/variant.h"
 
@@ -36,10 +37,12 @@ public:
     ModuleArgs(std::string module, const tk::Variant &args, size_t minCount, size_t maxCount);
     size_t Count() const;
 
-    std::string Text(size_t index, const char *name) const;          // a string
-    int32_t Integer(size_t index, const char *name) const;           // an Integer or an integral Double
-    tk::TDateTime Date(size_t index, const char *name) const;        // a DateTime or a Double
-    bool Boolean(size_t index, const char *name) const;              // a Boolean, or an Integer -1, 0, 1
+    // Read by the contract's conversion rules (platform/contract/conversion.h), as the server reads
+    // its arguments.
+    std::string Text(size_t index, const char *name) const;
+    int32_t Integer(size_t index, const char *name) const;
+    tk::TDateTime Date(size_t index, const char *name) const;
+    bool Boolean(size_t index, const char *name) const;
     const tk::DataPacket &Packet(size_t index, const char *name) const;
     // The caller's dataset behind a handle (host::DataSetFromHandle); it must be open.
     tk::TClientDataSet &DataSet(size_t index, const char *name) const;
@@ -48,6 +51,9 @@ public:
     [[noreturn]] void Fail(size_t index, const char *name, const std::string &what) const;
 
 private:
+    template<typename T>
+    T Accept(size_t index, const char *name, contract::ArgKind kind, contract::Converted<T> converted) const;
+
     std::string m_module;
     const tk::Variant &m_args; // Not owned.
 };

@@ -1,5 +1,6 @@
 #include "platform/siblings/kpv49700/listagem.h"
 
+#include "platform/contract/costmethods.h"
 #include "platform/hostlib/busyindicator.h"
 #include "platform/hostlib/routines.h"
 #include "platform/hostlib/settings.h"
@@ -35,18 +36,29 @@ ReportRequest ParseArgs(const tk::Variant &args)
 
 RemoteCall ListingCall(const ReportRequest &r)
 {
-    const tk::Variant first = tk::Variant::fromDateTime(host::PriDiaMes(r.dtReferencia));
-    const tk::Variant last = tk::Variant::fromDateTime(host::UltimoDiaMes(r.dtReferencia));
-    const tk::Variant refeFixa = tk::Variant::fromDateTime(r.dtRefeFixa);
+    const tk::TDateTime first = host::PriDiaMes(r.dtReferencia);
+    const tk::TDateTime last = host::UltimoDiaMes(r.dtReferencia);
     if (r.listagem == Listagem::CustoZero) {
-        return {"GetProdCustZero",
-                {tk::Variant(r.cdFiliCust), tk::Variant(r.cdTipoCusto), refeFixa, tk::Variant(r.cdFilial),
-                 tk::Variant(r.cdServFili), first, last, tk::Variant(r.idRefeFixa)}};
+        const contract::GetProdCustZero call{.CdFiliCust = r.cdFiliCust,
+                                             .CdTipoCusto = r.cdTipoCusto,
+                                             .DtRefeFixa = r.dtRefeFixa,
+                                             .CdFilial = r.cdFilial,
+                                             .CdServFili = r.cdServFili,
+                                             .first = first,
+                                             .last = last,
+                                             .IdRefeFixa = r.idRefeFixa};
+        return {call.name, contract::toWire(call)};
     }
-    return {"GetProdCotDesatu",
-            {tk::Variant(r.chaveTrabCusto), tk::Variant(r.cdFilial), tk::Variant(r.cdFiliCust),
-             tk::Variant(r.cdServFili), tk::Variant(r.cdTipoCusto), first, last, refeFixa,
-             tk::Variant(r.idRefeFixa)}};
+    const contract::GetProdCotDesatu call{.ChaveTrabCusto = r.chaveTrabCusto,
+                                          .CdFilial = r.cdFilial,
+                                          .CdFiliCust = r.cdFiliCust,
+                                          .CdServFili = r.cdServFili,
+                                          .CdTipoCusto = r.cdTipoCusto,
+                                          .first = first,
+                                          .last = last,
+                                          .DtRefeFixa = r.dtRefeFixa,
+                                          .IdRefeFixa = r.idRefeFixa};
+    return {call.name, contract::toWire(call)};
 }
 
 const std::vector<std::string> &RequiredFields(Listagem listagem)

@@ -39,11 +39,8 @@ struct ReportRequest
 // Checks the array (size, types, selector); raises siblings::EModuleArgsError.
 ReportRequest ParseArgs(const tk::Variant &args);
 
-// The remote method and its arguments for a request:
-//   zero cost:  GetProdCustZero(CdFiliCust, CdTipoCusto, DtRefeFixa, CdFilial, CdServFili, first, last, IdRefeFixa)
-//   quotes:     GetProdCotDesatu(key, CdFilial, CdFiliCust, CdServFili, CdTipoCusto, first, last, DtRefeFixa,
-//                                IdRefeFixa)
-// first and last are the first and last days of DtReferencia's month. CdFiliCust is the array's
+// The remote method and its arguments for a request: GetProdCustZero for the zero costs,
+// GetProdCotDesatu for the outdated quotes, in the contract's argument order. first and last are the first and last days of DtReferencia's month. CdFiliCust is the array's
 // cost branch when it carries one, and empty otherwise (the server then prices with CdFilial's own
 // costs), so that the report lists what the window's page lists.
 struct RemoteCall
