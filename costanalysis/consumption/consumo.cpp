@@ -4,6 +4,7 @@
 #include "costanalysis/window/frmcustoserv.h"
 
 #include "platform/hostlib/host.h"
+#include "platform/toolkit/data/costrules.h"
 
 namespace kpv40206 {
 
@@ -24,10 +25,10 @@ void TfrmCustoServ::qryConsServCalcFields(tk::TClientDataSet &dataSet)
     const double comens = cdsComens->Active() && !cdsComens->IsEmpty()
                               ? cdsComens->FieldByName("QTCOMESTICAR")->AsFloat()
                               : 0.0;
-    const double factor = host::iif(perCapita, comens, 1.0).asDouble();
-    dataSet.FieldByName("QtdeTotal")->SetAsFloat(RoundDec(dataSet.FieldByName("QTCONSSERV")->AsFloat() * factor, 5));
-    dataSet.FieldByName("CustoTotal")->SetAsFloat(
-        RoundDec(dataSet.FieldByName("CustoUnit")->AsFloat() * dataSet.FieldByName("QtdeTotal")->AsFloat(), 5));
+    const tk::LineCost line = tk::ConsumptionItemCost(dataSet.FieldByName("QTCONSSERV")->AsFloat(),
+                                                      dataSet.FieldByName("CustoUnit")->AsFloat(), perCapita, comens);
+    dataSet.FieldByName("QtdeTotal")->SetAsFloat(line.quantity);
+    dataSet.FieldByName("CustoTotal")->SetAsFloat(line.cost);
 }
 
 void TfrmCustoServ::cdsConsumoCalcFields(tk::TClientDataSet &dataSet)
@@ -54,7 +55,7 @@ void TfrmCustoServ::cdsConsumoCalcFields(tk::TClientDataSet &dataSet)
         sum += itens.FieldByName("CustoTotal")->AsFloat();
         itens.Next();
     }
-    dataSet.FieldByName("CUSTOTOTAL")->SetAsFloat(RoundDec(sum, 5));
+    dataSet.FieldByName("CUSTOTOTAL")->SetAsFloat(tk::CostTotal(sum));
     const double comensais = qryTrabCusto->FieldByName("QTCOMENSAIS")->AsFloat();
     dataSet.FieldByName("CUSTOPERCAP")->SetAsFloat(sum != 0 && comensais != 0 ? RoundDec(sum / comensais, 5) : 0.0);
 }

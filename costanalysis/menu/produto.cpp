@@ -6,6 +6,7 @@
 #include "costanalysis/menu/ingrediente.h"
 
 #include "platform/hostlib/host.h"
+#include "platform/toolkit/data/costrules.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
 
@@ -34,8 +35,9 @@ IngredienteCalc CalculaCustoIngrediente(double qtdeBruta, double custoProd, cons
                                         double comensPrato)
 {
     IngredienteCalc r;
-    r.qtdeTotal = RoundDec(qtdeBruta * comensPrato, 5);
-    r.custoTotal = RoundDec(custoProd * r.qtdeTotal, 5);
+    const tk::LineCost line = tk::IngredientCost(qtdeBruta, custoProd, comensPrato);
+    r.qtdeTotal = line.quantity;
+    r.custoTotal = line.cost;
     r.safra = CodigoSafra(calendario, mes);
     r.custoSafra = custoProd * qtdeBruta;
     r.temSafr2 = !r.safra.isNull() && r.safra.asInteger() == 2;

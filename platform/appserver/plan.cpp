@@ -1,6 +1,7 @@
 #include "platform/appserver/plan.h"
 
 #include "platform/appserver/rounding.h"
+#include "platform/toolkit/data/costrules.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
 
@@ -66,7 +67,7 @@ std::string effectiveCostBranch(const std::string &cdFiliCust, const std::string
 
 double comensPrato(double qtComEstiCar, double vrPeConsCard)
 {
-    return tk::RoundDec(qtComEstiCar * vrPeConsCard / 100.0, 0);
+    return tk::DishDiners(qtComEstiCar, vrPeConsCard);
 }
 
 std::string dayType(tk::TDateTime day, bool holiday)
@@ -306,9 +307,9 @@ ConsumptionDay costConsumption(const KitchenData &data, const PriceBook &book, t
         ConsumptionLine line;
         line.item = &item;
         line.price = prices.get(item.product, priceDate);
-        const double factor = item.idConsumo == "P" ? diners : 1.0;
-        line.qtdeTotal = roundDec(item.qtConsServ * factor, 5);
-        line.custoTotal = roundDec(line.price.cost * line.qtdeTotal, 5);
+        const tk::LineCost cost = tk::ConsumptionItemCost(item.qtConsServ, line.price.cost, item.idConsumo == "P", diners);
+        line.qtdeTotal = cost.quantity;
+        line.custoTotal = cost.cost;
         sums[item.idConsumo] += line.custoTotal;
         result.lines.push_back(line);
     }
@@ -318,11 +319,11 @@ ConsumptionDay costConsumption(const KitchenData &data, const PriceBook &book, t
         if (sum == sums.end())
             continue;
         result.types.push_back(&type);
-        const double typeTotal = roundDec(sum->second, 5);
+        const double typeTotal = tk::CostTotal(sum->second);
         result.typeTotals[type.tpCons] = typeTotal;
         total += typeTotal;
     }
-    result.total = roundDec(total, 5);
+    result.total = tk::CostTotal(total);
     return result;
 }
 
@@ -362,17 +363,17 @@ std::vector<PlannedDay> planMonth(const KitchenData &data, const PricingContext 
             double dish = 0;
             for (const RecipeLine &r : data.recipe(*line)) {
                 const Price &price = prices.get(r.product, priceDate);
-                const double qtdeTotal = roundDec(r.qtdeBruta * line->comensPrato, 5);
-                dish += roundDec(price.cost * qtdeTotal, 5);
+                const tk::LineCost cost = tk::IngredientCost(r.qtdeBruta, price.cost, line->comensPrato);
+                dish += cost.cost;
                 PlannedProduct &p = product(r.product);
-                p.qtMenu += qtdeTotal;
+                p.qtMenu += cost.quantity;
                 p.inMenu = true;
                 p.price = price;
                 planned.outdated = planned.outdated || price.outdated;
             }
             material += dish;
         }
-        planned.vrCustProdMat = roundDec(material, 5);
+        planned.vrCustProdMat = tk::CostTotal(material);
 
         const ConsumptionDay consumption = costConsumption(data, book, day, dayType(day, data.isHoliday(day)),
                                                            menu->qtComEstiCar, priceDate);

@@ -1,14 +1,14 @@
 #pragma once
 
 // The planned side of the kitchen for one service and a range of days: menus, recipes, consumption
-// items and indirect costs, read once and costed in C++ with tk::RoundDec, so that every figure is
-// rounded exactly as the client rounds the packets it receives.
+// items and indirect costs, read once and costed in C++ with the cost rules the window applies too
+// (platform/toolkit/data/costrules.h), so that every figure is rounded exactly as the client rounds
+// the packets it receives.
 //
-// Per ingredient of a menu line: QtdeTotal = RoundDec(QTDEBRUTA x COMENSPRATO, 5) and
-// CustoTotal = RoundDec(CustoProd x QtdeTotal, 5); a dish costs the sum of its ingredients and the
-// day's raw material (VRCUSTPRODMAT) is RoundDec of the sum of its dishes. Consumption items: per-capita
-// items times the day's estimated diners, fixed items once, the same two roundings, a type total
-// RoundDec(sum, 5), and VRCUSTOCONS = RoundDec(sum of the type totals, 5).
+// Per ingredient of a menu line: tk::IngredientCost; a dish costs the sum of its ingredients and the
+// day's raw material (VRCUSTPRODMAT) is tk::CostTotal of the sum of its dishes. Consumption items:
+// tk::ConsumptionItemCost (per-capita items times the day's estimated diners, fixed items once), a type
+// total tk::CostTotal(sum), and VRCUSTOCONS = tk::CostTotal(sum of the type totals).
 
 #include "platform/appserver/pricing.h"
 #include "platform/database/sqldb.h"

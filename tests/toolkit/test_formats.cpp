@@ -1,5 +1,6 @@
 // Display formats, rounding and number text in the Brazilian and US settings.
 
+#include "platform/toolkit/data/costrules.h"
 #include "platform/toolkit/data/formats.h"
 
 #include <gtest/gtest.h>
@@ -129,6 +130,35 @@ TEST(RoundDec, HalfAwayFromZeroOnTheDecimalValue)
     };
     for (const RoundCase &c : cases)
         EXPECT_EQ(RoundDec(c.value, c.places), c.expected) << c.value << " at " << c.places;
+}
+
+// The cost rules the server and the window share: each line's quantity is rounded before its cost,
+// so a cost is never computed from an unrounded quantity.
+TEST(CostRules, LinesAreRoundedQuantityFirst)
+{
+    struct LineCase
+    {
+        tk::LineCost got;
+        double quantity;
+        double cost;
+    };
+    const LineCase cases[] = {
+        {tk::IngredientCost(0.123456, 12.5, 3), 0.37037, 4.62963},   // not 12.5 x 0.370368 = 4.6296
+        {tk::IngredientCost(0.2, 0, 140), 28, 0},
+        {tk::IngredientCost(0.333333, 3, 0), 0, 0},
+        {tk::ConsumptionItemCost(0.05, 3.333333, true, 140), 7, 23.33333},
+        {tk::ConsumptionItemCost(2.5, 1.999995, false, 140), 2.5, 4.99999},
+        {tk::ConsumptionItemCost(0.0123456, 10, true, 0), 0, 0},
+    };
+    for (const LineCase &c : cases) {
+        EXPECT_EQ(c.got.quantity, c.quantity);
+        EXPECT_EQ(c.got.cost, c.cost);
+    }
+    EXPECT_EQ(tk::CostTotal(0.1 + 0.2), 0.3);
+    EXPECT_EQ(tk::CostTotal(4.629625 + 0.000001), 4.62963);
+    EXPECT_EQ(tk::DishDiners(140, 33.3), 47);
+    EXPECT_EQ(tk::DishDiners(125, 50), 63); // 62.5: half away from zero
+    EXPECT_EQ(tk::DishDiners(0, 50), 0);
 }
 
 TEST(RoundDec, AgreesWithFormatFloat)
