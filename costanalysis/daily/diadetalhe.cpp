@@ -10,15 +10,6 @@
 
 namespace kpv40206 {
 
-namespace {
-
-struct BusyHideGuard
-{
-    ~BusyHideGuard() { host::DeactiveShowAvi(); }
-};
-
-} // namespace
-
 void TfrmCustoServ::qryTrabCustoBeforeScroll(tk::TClientDataSet &)
 {
     SomaCustoSafra = 0;
@@ -38,9 +29,9 @@ void TfrmCustoServ::qryTrabCustoAfterScroll(tk::TClientDataSet &)
 
     if (hasDay && pgcPadrao->ActivePage() == tshPlanejado) {
         if (pgcPlanejado->ActivePage() == tshMatPrima) {
-            BusyHideGuard busy;
+            host::ShowAviGuard busy;
             if (!qryProduto->Active() || !qryCardapio->Active())
-                host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando"));
+                busy.Show(this, 6, msgPadrao.Msg("calculando"));
             qryProduto->SetFiltered(false);
             const bool diets = host::ModuloAtiv() == 24;
             tk::Variant ingredients = rdmCustoServ->GetProduto(c, day, priceDate);
@@ -62,8 +53,7 @@ void TfrmCustoServ::qryTrabCustoAfterScroll(tk::TClientDataSet &)
             AplicaFiltro(*qryCardapio, filter);
 
         } else if (pgcPlanejado->ActivePage() == tshConsumoServico) {
-            BusyHideGuard busy;
-            host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando"));
+            const host::ShowAviGuard busy(this, 6, msgPadrao.Msg("calculando"));
             qryFeriFili->Close();
             qryFeriFili->ParamByName("P_CDFILIAL").SetAsString(c.CdFilial);
             qryFeriFili->ParamByName("P_DTFERIFILI").SetAsDate(day);

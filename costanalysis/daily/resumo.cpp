@@ -18,12 +18,6 @@ namespace {
 // Detaches an after-scroll handler and puts it back on every exit path.
 using ScrollGuard = tk::DetachEventGuard<tk::TClientDataSet::TDataSetNotifyEvent>;
 
-// Hides the busy animation on every exit path; the host's hide does nothing when none shows.
-struct BusyHideGuard
-{
-    ~BusyHideGuard() { host::DeactiveShowAvi(); }
-};
-
 } // namespace
 
 void TfrmCustoServ::Atualiza_Custo()
@@ -39,11 +33,11 @@ void TfrmCustoServ::Atualiza_Custo()
         ScrollGuard g1(qryTrabCusto->AfterScroll);
         ScrollGuard g2(qryRealizado->AfterScroll);
         ScrollGuard g3(cdsPlanReal->AfterScroll);
-        BusyHideGuard busy;
+        host::ShowAviGuard busy;
 
         const double diners = host::CheckResultServ(rdmCustoServ->GetComensPlan(c), true, 0).asDouble();
         if (!qryRealizado->Active()) {
-            host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando_real"));
+            busy.Show(this, 6, msgPadrao.Msg("calculando_real"));
             LoadPacket(*qryRealizado, rdmCustoServ->GetRealizado(c, PrimeiroDiaDoMesDoDia()));
         }
 

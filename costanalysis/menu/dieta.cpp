@@ -8,20 +8,6 @@
 
 namespace kpv40206 {
 
-namespace {
-
-struct EnableSourcesGuard
-{
-    std::initializer_list<tk::TDataSource *> sources;
-    ~EnableSourcesGuard()
-    {
-        for (tk::TDataSource *s : sources)
-            s->SetEnabled(true);
-    }
-};
-
-} // namespace
-
 static void ApontaDieta(TfrmCustoServ &w, const std::string &dieta)
 {
     tk::DisableControlsGuard controls(*w.qryCardapio);
@@ -61,10 +47,10 @@ void TfrmCustoServ::CalcCustoDietas()
 {
     if (!cdsDieta->Active() || !qryCardapio->Active())
         return;
-    dtsDieta->SetEnabled(false);
-    dtsCardapio->SetEnabled(false);
-    dtsProduto->SetEnabled(false);
-    EnableSourcesGuard enable{{dtsDieta.get(), dtsCardapio.get(), dtsProduto.get()}};
+    // Each source back as found: the day handler keeps the ingredient grid detached until its end.
+    const tk::DisableSourceGuard dietSource(*dtsDieta);
+    const tk::DisableSourceGuard dishSource(*dtsCardapio);
+    const tk::DisableSourceGuard ingredientSource(*dtsProduto);
     QScopedValueRollback<bool> walking(CalculandoDietas, true);
 
     tk::TClientDataSet &dieta = *cdsDieta;

@@ -21,18 +21,13 @@ void OrigemCusto(TfrmCustoServ &w, tk::TClientDataSet &items)
         return;
     const std::string product = items.FieldByName("CDPRODUTO")->AsString();
     // Over the application's main form, as the host shows its own searches.
-    host::ActiveShowAvi(nullptr, 6, w.msgPadrao.Msg("CUSTO_ORIGEM"));
-    try {
+    {
+        host::ShowAviGuard busy(nullptr, 6, w.msgPadrao.Msg("CUSTO_ORIGEM"));
+        busy.RepaintAfter(&w);
         const std::string branch = c.CdFiliCust.empty() ? c.CdFilial : c.CdFiliCust;
         const tk::Variant result = w.rdmCustoServ->GetOrigemCusto(branch, product, c.CdTipoCusto, referenceDate);
         w.cdsOrigemCusto->SetData(host::CheckResultServ(result, true, 0));
-    } catch (...) {
-        host::DeactiveShowAvi();
-        w.repaint();
-        throw;
     }
-    host::DeactiveShowAvi();
-    w.repaint();
     host::LoadBPL("KPV40212", tk::Variant::array({tk::Variant(w.cdsOrigemCusto->Data()), c.CdFilial, product}));
 }
 

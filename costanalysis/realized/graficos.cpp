@@ -82,7 +82,7 @@ public:
             m_day = m_real.FieldByName("DTCARDAPIO")->AsDateTime();
         m_real.DisableControls();
         m_w.PercorrendoGrafico = true;
-        host::ActiveShowAvi(&w, 6, w.msgPadrao.Msg("calculando_real"));
+        m_busy.Show(&w, 6, w.msgPadrao.Msg("calculando_real"));
         try {
             w.LoadPacket(m_real, w.rdmCustoServ->GetRealizado(
                                      ContextoCusto, w.PrimeiroDiaDoMesDoDia()));
@@ -109,7 +109,7 @@ public:
         m_real.FreeBookmark(m_position);
         m_w.PercorrendoGrafico = false;
         m_real.EnableControls();
-        host::DeactiveShowAvi();
+        // m_busy hides the indicator last.
     }
 
     // After the walk, on the normal path: the realized page follows its list's day once.
@@ -125,6 +125,7 @@ private:
     tk::TBookmark m_position = tk::kInvalidBookmark;
     bool m_hasDay = false;
     tk::TDateTime m_day = 0;
+    host::ShowAviGuard m_busy;
 };
 
 void TfrmCustoServ::sbtPlanRealClick()

@@ -16,24 +16,18 @@ void TfrmCustoServ::pgcPadraoChange(tk::TPageControl &)
         qryTrabCustoAfterScroll(*qryTrabCusto);
         panSafra->setVisible(pgcPlanejado->ActivePage() == tshMatPrima);
     } else if (page == tshRealizado) {
-        struct HideBusy { ~HideBusy() { host::DeactiveShowAvi(); } } busy;
+        host::ShowAviGuard busy;
         if (!qryRealizado->Active()) {
-            host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando_real"));
+            busy.Show(this, 6, msgPadrao.Msg("calculando_real"));
             LoadPacket(*qryRealizado,
                        rdmCustoServ->GetRealizado(c, PrimeiroDiaDoMesDoDia()));
         }
         qryRealizadoAfterScroll(*qryRealizado);
     } else if (page == tshPlanReal) {
         if (cdsPlanReal->IsEmpty()) {
-            host::ActiveShowAvi(this, 6, msgPadrao.Msg("calculando_real"));
-            try {
-                if (!qryRealizado->Active())
-                    LoadPacket(*qryRealizado, rdmCustoServ->GetRealizado(
-                                                  c, PrimeiroDiaDoMesDoDia()));
-            } catch (...) {
-                host::DeactiveShowAvi();
-                throw;
-            }
+            const host::ShowAviGuard busy(this, 6, msgPadrao.Msg("calculando_real"));
+            if (!qryRealizado->Active())
+                LoadPacket(*qryRealizado, rdmCustoServ->GetRealizado(c, PrimeiroDiaDoMesDoDia()));
             MontaPlanReal();
         }
     } else if (page == tshProdCustZero) {

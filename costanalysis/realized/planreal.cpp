@@ -73,7 +73,6 @@ void TfrmCustoServ::RestauraPlanReal(tk::TBookmark position)
         qryTrabCusto->GotoBookmark(position);
     qryTrabCusto->FreeBookmark(position);
     qryTrabCusto->EnableControls();
-    host::DeactiveShowAvi();
 }
 
 void TfrmCustoServ::cdsPlanRealAfterScroll(tk::TClientDataSet &)

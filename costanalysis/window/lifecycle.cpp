@@ -71,14 +71,10 @@ void TfrmCustoServ::FormCreate()
                                                         : qryServico->FieldByName("NMSERVICO")->AsString();
     setWindowTitle(QString::fromStdString(msgPadrao.Msg("CustoServ") + " - " + host::AllTrim(nmServico)));
 
-    host::ActiveShowAvi(host::MainWindow(), 0);
-    try {
+    {
+        const host::ShowAviGuard busy(host::MainWindow(), 0);
         netCustoServ->SetConnected(true);
-    } catch (...) {
-        host::DeactiveShowAvi();
-        throw;
     }
-    host::DeactiveShowAvi();
 
     cdsTotalMes->CreateDataSet();
     cdsGrafCust->CreateDataSet();
@@ -101,42 +97,34 @@ void TfrmCustoServ::FormCreate()
 void TfrmCustoServ::FormActivate()
 {
     const TContextoCusto &c = ContextoCusto;
-    host::ActiveShowAvi(host::MainWindow(), 6);
-    try {
+    {
+        const host::ShowAviGuard busy(host::MainWindow(), 6);
         host::AtualizaLocalCache(tk::Variant::array({"SINASAFRA"}));
-    } catch (...) {
-        host::DeactiveShowAvi();
-        throw;
-    }
-    host::DeactiveShowAvi();
-    repaint();
-
-    if (PrimeiraAtivacao) {
-        PrimeiraAtivacao = false;
-        host::ActiveShowAvi(host::MainWindow(), 6, msgPadrao.Msg("calculando"));
-        try {
-            const tk::Variant params = rdmCustoServ->GetParams(c);
-            LoadPacket(*qryParamFilial, params[0]);
-            LoadPacket(*qryParamPlaneja, params[1]);
-
-            ChaveTrabCusto.clear();
-            const tk::Variant trab = rdmCustoServ->GetTrabCusto(c, host::Operador());
-            ChaveTrabCusto = trab[0].isNull() ? std::string() : trab[0].asString();
-            if (!host::EmptyString(ChaveTrabCusto) && tk::Utf8Length(ChaveTrabCusto) != 10)
-                host::MensErro(ChaveTrabCusto, true);
-            LoadPacket(*qryTrabCusto, trab[1]);
-            LoadPacket(*cdsPreCotDesatu, trab[2]);
-
-            LoadPacket(*cdsCustoPadrao, rdmCustoServ->GetCustoPadrao(c));
-            nedCustoPadrao->SetNumber(cdsCustoPadrao->FieldByName("VRCUSTPADR")->AsFloat());
-        } catch (...) {
-            host::DeactiveShowAvi();
-            repaint();
-            throw;
-        }
-        host::DeactiveShowAvi();
     }
     repaint();
+
+    if (!PrimeiraAtivacao) {
+        repaint();
+        return;
+    }
+    PrimeiraAtivacao = false;
+    host::ShowAviGuard busy(host::MainWindow(), 6, msgPadrao.Msg("calculando"));
+    // Drawn without the indicator once it is hidden, also before the error of a failed load shows.
+    busy.RepaintAfter(this);
+    const tk::Variant params = rdmCustoServ->GetParams(c);
+    LoadPacket(*qryParamFilial, params[0]);
+    LoadPacket(*qryParamPlaneja, params[1]);
+
+    ChaveTrabCusto.clear();
+    const tk::Variant trab = rdmCustoServ->GetTrabCusto(c, host::Operador());
+    ChaveTrabCusto = trab[0].isNull() ? std::string() : trab[0].asString();
+    if (!host::EmptyString(ChaveTrabCusto) && tk::Utf8Length(ChaveTrabCusto) != 10)
+        host::MensErro(ChaveTrabCusto, true);
+    LoadPacket(*qryTrabCusto, trab[1]);
+    LoadPacket(*cdsPreCotDesatu, trab[2]);
+
+    LoadPacket(*cdsCustoPadrao, rdmCustoServ->GetCustoPadrao(c));
+    nedCustoPadrao->SetNumber(cdsCustoPadrao->FieldByName("VRCUSTPADR")->AsFloat());
 }
 
 void TfrmCustoServ::FormClose(host::CloseAction &action)

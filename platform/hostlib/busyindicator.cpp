@@ -164,6 +164,18 @@ void ActiveShowAvi(QWidget *form, int kind, const std::string &text)
         hook(true, kind, shown);
 }
 
+ShowAviGuard::~ShowAviGuard()
+{
+    DeactiveShowAvi();
+    if (m_repaint)
+        m_repaint->repaint();
+}
+
+void ShowAviGuard::RepaintAfter(QWidget *window)
+{
+    m_repaint = window;
+}
+
 void DeactiveShowAvi()
 {
     BusyState &busy = state();

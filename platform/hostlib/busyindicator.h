@@ -3,9 +3,10 @@
 // The busy indicator (ActiveShowAvi / DeactiveShowAvi): an animated overlay with a text over a
 // window while a synchronous load runs.
 
-#include <string>
+#include <QPointer>
+#include <QWidget>
 
-class QWidget;
+#include <string>
 
 namespace tk {
 class TNetConnection;
@@ -40,14 +41,26 @@ void AttachBusyPainting(tk::TNetConnection &connection);
 void SetMainWindow(QWidget *window);
 QWidget *MainWindow();
 
-// Shows the indicator for a scope and hides it on every exit path.
+// The busy indicator of a scope: hidden on every exit path, normal or by an exception. There is one
+// indicator, so the exit hides it whoever showed it (a handler that shows it only when it has
+// something to load, or a load the scope runs that shows it itself). Constructed without a form it
+// shows nothing yet: Show() shows it later, once the scope knows it must wait.
 class ShowAviGuard
 {
 public:
-    ShowAviGuard(QWidget *form, int kind, const std::string &text = {}) { ActiveShowAvi(form, kind, text); }
-    ~ShowAviGuard() { DeactiveShowAvi(); }
+    ShowAviGuard() = default;
+    ShowAviGuard(QWidget *form, int kind, const std::string &text = {}) { Show(form, kind, text); }
+    ~ShowAviGuard();
     ShowAviGuard(const ShowAviGuard &) = delete;
     ShowAviGuard &operator=(const ShowAviGuard &) = delete;
+
+    void Show(QWidget *form, int kind, const std::string &text = {}) { ActiveShowAvi(form, kind, text); }
+    // Repaints window at once after the indicator is hidden, so what it covered is drawn before the
+    // code after the scope (an error dialog, another module) runs. Not owned; may be destroyed first.
+    void RepaintAfter(QWidget *window);
+
+private:
+    QPointer<QWidget> m_repaint;
 };
 
 // Long work under the indicator, step by step, that the user can cancel with Esc. While it lives,

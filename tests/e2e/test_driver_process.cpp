@@ -202,6 +202,26 @@ TEST_F(DriverProcessTest, ARecordedSessionReplaysWithoutTheServer)
     EXPECT_TRUE(e2e::NoMessages(replay.send("messages")));
 }
 
+// Opening "Matéria Prima" loads the day's ingredients and dishes, costs the dishes and, in module 24,
+// the diets: the ingredient grid reads its rows once, whatever the handlers nested inside do.
+TEST_F(DriverProcessTest, OpeningMatPrimaRefreshesTheIngredientGridOnce)
+{
+    for (const char *module : {"0", "24"}) {
+        SCOPED_TRACE(std::string("module ") + module);
+        e2e::DriverProcess driver({"--db", s_db, "--module-ativo", module});
+        ASSERT_TRUE(e2e::AnswerOk(driver.send(kOpen)));
+        const QJsonObject before = driver.send("dump dbgPrato");
+        ASSERT_TRUE(e2e::AnswerOk(driver.send("page tshMatPrima")));
+        const QJsonObject after = driver.send("dump dbgPrato");
+        ASSERT_TRUE(e2e::AnswerOk(after));
+        EXPECT_EQ(after.value("refreshes").toInt() - before.value("refreshes").toInt(), 1);
+        EXPECT_FALSE(after.value("rows").toArray().isEmpty());
+        ASSERT_TRUE(e2e::AnswerOk(driver.send("move qryTrabCusto 5")));
+        EXPECT_EQ(driver.send("dump dbgPrato").value("refreshes").toInt() - after.value("refreshes").toInt(), 1);
+        EXPECT_TRUE(e2e::NoMessages(driver.send("messages")));
+    }
+}
+
 // The window's datasets declare, in the same order, the data fields of the packets the contract says
 // fill them (calculated fields may sit between them).
 TEST_F(DriverProcessTest, TheWindowsDatasetsDeclareTheContractsPacketFields)

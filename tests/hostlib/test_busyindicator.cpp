@@ -184,6 +184,25 @@ TEST_F(BusyIndicator, GuardHidesOnEveryExitPath)
     }
     EXPECT_FALSE(ShowAviActive());
     EXPECT_EQ(events.size(), 2u);
+
+    // Deferred: nothing shows until the scope knows it must wait; the exit hides what shows.
+    {
+        ShowAviGuard busy;
+        EXPECT_FALSE(ShowAviActive());
+        EXPECT_EQ(events.size(), 2u);
+        busy.Show(&form, 6, "Calculando custos realizados...");
+        EXPECT_EQ(ShowAviText(), "Calculando custos realizados...");
+    }
+    EXPECT_FALSE(ShowAviActive());
+    EXPECT_EQ(events.size(), 4u);
+    // A window to repaint that is gone by the end is left alone.
+    {
+        auto window = std::make_unique<QWidget>();
+        ShowAviGuard busy(&form, 6);
+        busy.RepaintAfter(window.get());
+        window.reset();
+    }
+    EXPECT_FALSE(ShowAviActive());
 }
 
 TEST_F(BusyIndicator, AnimatesWhileACallWaits)

@@ -105,6 +105,7 @@ QJsonObject dumpGrid(tk::TDBGrid &grid)
     }
     o.insert("columns", columns);
     o.insert("frozen", grid.FrozenColumns());
+    o.insert("refreshes", grid.RefreshCount());
     const bool showing = grid.Showing();
     o.insert("row", showing ? grid.CurrentRow() + 1 : 0);
     o.insert("col", grid.SelectedIndex());

@@ -230,6 +230,7 @@ void TDBGrid::requestRefresh()
 void TDBGrid::refresh()
 {
     m_refreshPending = false;
+    ++m_refreshCount;
     m_lastReportedError.clear();
     {
         // Rows removed under the view's current index move it: the dataset does not follow.

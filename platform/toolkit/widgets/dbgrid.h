@@ -145,6 +145,10 @@ public:
     // The first `count` visible columns stay in view while the user scrolls right (0: none).
     void SetFrozenColumns(int count);
     int FrozenColumns() const { return m_frozenCount; }
+    // How many times the grid has read its rows again from the dataset (a reload, a filter, its data
+    // source enabled again); the driver reports it, so a handler that refreshes a grid more often
+    // than once per user action shows.
+    int RefreshCount() const { return m_refreshCount; }
     // The view that shows the frozen columns over the grid's left edge; nullptr when none.
     QTableView *FrozenView() const { return m_frozen; }
 
@@ -213,6 +217,7 @@ private:
     std::string m_paintError;        // first draw error of the paint in progress
     std::string m_lastReportedError; // not reported again until the data changes
     int m_frozenCount = 0;
+    int m_refreshCount = 0;
     QTableView *m_frozen = nullptr; // Owned (child widget); shares the model and the selection
 };
 
