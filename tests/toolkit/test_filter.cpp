@@ -218,6 +218,16 @@ TEST(FilterTexts, QuotingHelpers)
     EXPECT_EQ(FilterAnd("A = 1 OR B = 2", "C = 3"), "(A = 1 OR B = 2) AND C = 3");
     EXPECT_EQ(FilterAnd("A = 'x or y'", "C = 3"), "A = 'x or y' AND C = 3");
     EXPECT_EQ(FilterAnd("(A = 1 OR B = 2)", "C = 3"), "(A = 1 OR B = 2) AND C = 3");
+    // OR as the parser reads it: after any blank, before a quote, in any case; not inside a word,
+    // a bracketed name or a text.
+    EXPECT_EQ(FilterAnd("A = 1\nOR B = 2", "C = 3"), "(A = 1\nOR B = 2) AND C = 3");
+    EXPECT_EQ(FilterAnd("A = 1\tor\tB = 2", "C = 3"), "(A = 1\tor\tB = 2) AND C = 3");
+    EXPECT_EQ(FilterAnd("A = 1 OR'x' = B", "C = 3"), "(A = 1 OR'x' = B) AND C = 3");
+    EXPECT_EQ(FilterAnd("[OR] = 1", "ORDEM = 2"), "[OR] = 1 AND ORDEM = 2");
+    EXPECT_EQ(FilterAnd("A = 'it''s OR'", "C = 3"), "A = 'it''s OR' AND C = 3");
+    EXPECT_EQ(FilterAnd("(A = 1) OR (B = 2)", "C = 3"), "((A = 1) OR (B = 2)) AND C = 3");
+    // A text the parser cannot read stays apart, and the combined filter fails as it does.
+    EXPECT_EQ(FilterAnd("A = 'x", "C = 3"), "(A = 'x) AND C = 3");
 }
 
 TEST_F(FilterTest, HelperTextsSelectTheValueTheyQuote)
@@ -227,6 +237,9 @@ TEST_F(FilterTest, HelperTextsSelectTheValueTheyQuote)
     EXPECT_EQ(names(FilterEq("NAME", "x' OR NAME <> '")), Strings{});
     EXPECT_EQ(names(FilterAnd(FilterEqDate("DT", EncodeDate(2024, 3, 5)), FilterEq("NAME", "gamma"))),
               Strings{"gamma"});
+    // A combined filter never changes the meaning of its parts, whatever blank precedes an OR.
+    EXPECT_EQ(names(FilterAnd("QT = 1\nOR QT = 2", "QT = 2")), Strings{"beta"});
+    EXPECT_EQ(names(FilterAnd("QT = 2", "QT = 1\r\nOR QT = 2")), Strings{"beta"});
 }
 
 } // namespace

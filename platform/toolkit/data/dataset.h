@@ -22,6 +22,7 @@
 
 #include "platform/toolkit/data/datapacket.h"
 #include "platform/toolkit/data/field.h"
+#include "platform/toolkit/data/filter.h"
 
 #include <cstdint>
 #include <functional>
@@ -184,14 +185,5 @@ private:
 };
 
 using TDataSet = TClientDataSet;
-
-// Quoting helpers: the one way module code builds filter texts.
-std::string QuotedStr(const std::string &value); // 'it''s'
-// "FIELD = 'value'", value quoted.
-std::string FilterEq(const std::string &field, const std::string &value);
-// "FIELD = 'dd/mm/yyyy'", the date in the short date format.
-std::string FilterEqDate(const std::string &field, TDateTime value);
-// "a AND b"; an empty side is left out.
-std::string FilterAnd(const std::string &a, const std::string &b);
 
 } // namespace tk

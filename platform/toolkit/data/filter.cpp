@@ -69,6 +69,124 @@ bool isTextType(FieldType type)
     return type == FieldType::String || type == FieldType::FixedString;
 }
 
+// The filter language's words, one at a time: the parser reads them, and so does the code that
+// builds filter texts (FilterAnd), so that both see the same words, blanks and quotes.
+class FilterLexer
+{
+public:
+    explicit FilterLexer(const std::string &text) : m_text(text) {}
+
+    // The next token; an End token at the end. EFilterError for an unterminated text or field name
+    // or a character the language does not have.
+    Token next()
+    {
+        Token tok;
+        const std::string &s = m_text;
+        while (m_pos < s.size() && static_cast<unsigned char>(s[m_pos]) <= ' ')
+            ++m_pos;
+        tok.pos = m_pos + 1;
+        if (m_pos >= s.size())
+            return tok;
+        const char c = s[m_pos];
+        if (c == '\'') {
+            std::string value;
+            size_t i = m_pos + 1;
+            for (;;) {
+                if (i >= s.size())
+                    fail("unterminated text", tok.pos);
+                if (s[i] == '\'') {
+                    if (i + 1 < s.size() && s[i + 1] == '\'') {
+                        value.push_back('\'');
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value.push_back(s[i++]);
+            }
+            tok.type = Tok::String;
+            tok.text = std::move(value);
+            m_pos = i;
+            return tok;
+        }
+        if (c == '[') {
+            const size_t close = s.find(']', m_pos + 1);
+            if (close == std::string::npos)
+                fail("unterminated field name", tok.pos);
+            tok.type = Tok::Ident;
+            tok.text = s.substr(m_pos + 1, close - m_pos - 1);
+            m_pos = close + 1;
+            return tok;
+        }
+        if ((c >= '0' && c <= '9') || ((c == '-' || c == '.') && m_pos + 1 < s.size()
+                                       && s[m_pos + 1] >= '0' && s[m_pos + 1] <= '9')) {
+            size_t i = m_pos + 1;
+            while (i < s.size() && ((s[i] >= '0' && s[i] <= '9') || s[i] == '.' || s[i] == 'e' || s[i] == 'E'
+                                    || ((s[i] == '-' || s[i] == '+') && (s[i - 1] == 'e' || s[i - 1] == 'E'))))
+                ++i;
+            tok.type = Tok::Number;
+            tok.text = s.substr(m_pos, i - m_pos);
+            m_pos = i;
+            return tok;
+        }
+        if (isIdentStart(static_cast<unsigned char>(c))) {
+            size_t i = m_pos + 1;
+            while (i < s.size() && isIdentChar(static_cast<unsigned char>(s[i])))
+                ++i;
+            tok.text = s.substr(m_pos, i - m_pos);
+            m_pos = i;
+            if (equalsNoCase(tok.text, "AND"))
+                tok.type = Tok::And;
+            else if (equalsNoCase(tok.text, "OR"))
+                tok.type = Tok::Or;
+            else if (equalsNoCase(tok.text, "NOT"))
+                tok.type = Tok::Not;
+            else if (equalsNoCase(tok.text, "IS"))
+                tok.type = Tok::Is;
+            else if (equalsNoCase(tok.text, "NULL"))
+                tok.type = Tok::Null;
+            else if (equalsNoCase(tok.text, "TRUE"))
+                tok.type = Tok::True;
+            else if (equalsNoCase(tok.text, "FALSE"))
+                tok.type = Tok::False;
+            else
+                tok.type = Tok::Ident;
+            return tok;
+        }
+        if (c == '(' || c == ')') {
+            tok.type = c == '(' ? Tok::LParen : Tok::RParen;
+            tok.text = std::string(1, c);
+            ++m_pos;
+            return tok;
+        }
+        if (c == '=' || c == '<' || c == '>' || c == '!') {
+            std::string op(1, c);
+            if (m_pos + 1 < s.size()) {
+                const char n = s[m_pos + 1];
+                if ((c == '<' && (n == '>' || n == '=')) || (c == '>' && n == '=') || (c == '!' && n == '='))
+                    op.push_back(n);
+            }
+            if (op == "!")
+                fail("unexpected '!'", tok.pos);
+            tok.type = Tok::Op;
+            tok.text = op;
+            m_pos += op.size();
+            return tok;
+        }
+        fail(std::string("unexpected character '") + c + "'", tok.pos);
+        }
+
+private:
+    [[noreturn]] void fail(const std::string &problem, size_t pos) const
+    {
+        throw EFilterError("Invalid filter \"" + m_text + "\": " + problem + " at position " + std::to_string(pos));
+    }
+
+    const std::string &m_text;
+    size_t m_pos = 0;
+};
+
 } // namespace
 
 class FilterParser
@@ -76,7 +194,7 @@ class FilterParser
 public:
     FilterParser(const std::string &text, const FilterFieldResolver &resolve, const TFormatSettings &fs,
                  FilterExpression &out)
-        : m_text(text), m_resolve(resolve), m_fs(fs), m_out(out)
+        : m_text(text), m_lexer(text), m_resolve(resolve), m_fs(fs), m_out(out)
     {
     }
 
@@ -108,104 +226,7 @@ private:
         }
     }
 
-    void advance()
-    {
-        const std::string &s = m_text;
-        while (m_pos < s.size() && static_cast<unsigned char>(s[m_pos]) <= ' ')
-            ++m_pos;
-        m_tok = Token{};
-        m_tok.pos = m_pos + 1;
-        if (m_pos >= s.size())
-            return;
-        const char c = s[m_pos];
-        if (c == '\'') {
-            std::string value;
-            size_t i = m_pos + 1;
-            for (;;) {
-                if (i >= s.size())
-                    fail("unterminated text", m_tok.pos);
-                if (s[i] == '\'') {
-                    if (i + 1 < s.size() && s[i + 1] == '\'') {
-                        value.push_back('\'');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                value.push_back(s[i++]);
-            }
-            m_tok.type = Tok::String;
-            m_tok.text = std::move(value);
-            m_pos = i;
-            return;
-        }
-        if (c == '[') {
-            const size_t close = s.find(']', m_pos + 1);
-            if (close == std::string::npos)
-                fail("unterminated field name", m_tok.pos);
-            m_tok.type = Tok::Ident;
-            m_tok.text = s.substr(m_pos + 1, close - m_pos - 1);
-            m_pos = close + 1;
-            return;
-        }
-        if ((c >= '0' && c <= '9') || ((c == '-' || c == '.') && m_pos + 1 < s.size()
-                                       && s[m_pos + 1] >= '0' && s[m_pos + 1] <= '9')) {
-            size_t i = m_pos + 1;
-            while (i < s.size() && ((s[i] >= '0' && s[i] <= '9') || s[i] == '.' || s[i] == 'e' || s[i] == 'E'
-                                    || ((s[i] == '-' || s[i] == '+') && (s[i - 1] == 'e' || s[i - 1] == 'E'))))
-                ++i;
-            m_tok.type = Tok::Number;
-            m_tok.text = s.substr(m_pos, i - m_pos);
-            m_pos = i;
-            return;
-        }
-        if (isIdentStart(static_cast<unsigned char>(c))) {
-            size_t i = m_pos + 1;
-            while (i < s.size() && isIdentChar(static_cast<unsigned char>(s[i])))
-                ++i;
-            m_tok.text = s.substr(m_pos, i - m_pos);
-            m_pos = i;
-            if (equalsNoCase(m_tok.text, "AND"))
-                m_tok.type = Tok::And;
-            else if (equalsNoCase(m_tok.text, "OR"))
-                m_tok.type = Tok::Or;
-            else if (equalsNoCase(m_tok.text, "NOT"))
-                m_tok.type = Tok::Not;
-            else if (equalsNoCase(m_tok.text, "IS"))
-                m_tok.type = Tok::Is;
-            else if (equalsNoCase(m_tok.text, "NULL"))
-                m_tok.type = Tok::Null;
-            else if (equalsNoCase(m_tok.text, "TRUE"))
-                m_tok.type = Tok::True;
-            else if (equalsNoCase(m_tok.text, "FALSE"))
-                m_tok.type = Tok::False;
-            else
-                m_tok.type = Tok::Ident;
-            return;
-        }
-        if (c == '(' || c == ')') {
-            m_tok.type = c == '(' ? Tok::LParen : Tok::RParen;
-            m_tok.text = std::string(1, c);
-            ++m_pos;
-            return;
-        }
-        if (c == '=' || c == '<' || c == '>' || c == '!') {
-            std::string op(1, c);
-            if (m_pos + 1 < s.size()) {
-                const char n = s[m_pos + 1];
-                if ((c == '<' && (n == '>' || n == '=')) || (c == '>' && n == '=') || (c == '!' && n == '='))
-                    op.push_back(n);
-            }
-            if (op == "!")
-                fail("unexpected '!'", m_tok.pos);
-            m_tok.type = Tok::Op;
-            m_tok.text = op;
-            m_pos += op.size();
-            return;
-        }
-        fail(std::string("unexpected character '") + c + "'", m_tok.pos);
-    }
+    void advance() { m_tok = m_lexer.next(); }
 
     int add(Node node)
     {
@@ -393,10 +414,10 @@ private:
     }
 
     const std::string &m_text;
+    FilterLexer m_lexer;
     const FilterFieldResolver &m_resolve;
     const TFormatSettings &m_fs;
     FilterExpression &m_out;
-    size_t m_pos = 0;
     Token m_tok;
 };
 
@@ -488,6 +509,66 @@ bool FilterExpression::eval(int index, const std::vector<Variant> &values) const
 bool FilterExpression::matches(const std::vector<Variant> &values) const
 {
     return eval(m_root, values);
+}
+
+// --- Filter texts: the one way module code builds them ------------------------------------------
+
+std::string QuotedStr(const std::string &value)
+{
+    std::string out = "'";
+    for (char c : value) {
+        out.push_back(c);
+        if (c == '\'')
+            out.push_back('\'');
+    }
+    out.push_back('\'');
+    return out;
+}
+
+std::string FilterEq(const std::string &field, const std::string &value)
+{
+    return field + " = " + QuotedStr(value);
+}
+
+std::string FilterEqDate(const std::string &field, TDateTime value)
+{
+    return field + " = " + QuotedStr(DateToStr(value));
+}
+
+// True when the text has an OR outside parentheses, as the parser reads it (quotes, blanks and
+// keywords its own way), so that joining it with AND needs parentheses to keep its meaning. A text
+// the parser cannot read is put in parentheses too: the combined filter then fails as the text does.
+static bool hasTopLevelOr(const std::string &text)
+{
+    try {
+        FilterLexer words(text);
+        int depth = 0;
+        for (Token word = words.next(); word.type != Tok::End; word = words.next()) {
+            if (word.type == Tok::LParen)
+                ++depth;
+            else if (word.type == Tok::RParen)
+                --depth;
+            else if (word.type == Tok::Or && depth == 0)
+                return true;
+        }
+        return false;
+    } catch (const EFilterError &) {
+        return true;
+    }
+}
+
+static std::string andOperand(const std::string &text)
+{
+    return hasTopLevelOr(text) ? "(" + text + ")" : text;
+}
+
+std::string FilterAnd(const std::string &a, const std::string &b)
+{
+    if (Trim(a).empty())
+        return b;
+    if (Trim(b).empty())
+        return a;
+    return andOperand(a) + " AND " + andOperand(b);
 }
 
 } // namespace tk

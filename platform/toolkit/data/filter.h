@@ -91,4 +91,15 @@ private:
     friend class FilterParser;
 };
 
+// Building filter texts, the one way module code does: next to the parser, so that a combined
+// filter keeps the meaning of its parts.
+std::string QuotedStr(const std::string &value); // 'it''s'
+// "FIELD = 'value'", value quoted.
+std::string FilterEq(const std::string &field, const std::string &value);
+// "FIELD = 'dd/mm/yyyy'", the date in the short date format.
+std::string FilterEqDate(const std::string &field, TDateTime value);
+// "a AND b"; an empty side is left out; a side with an OR outside parentheses (as the parser reads
+// it) is put in parentheses.
+std::string FilterAnd(const std::string &a, const std::string &b);
+
 } // namespace tk
