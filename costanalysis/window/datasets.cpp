@@ -46,14 +46,19 @@ void AddFields(tk::TClientDataSet &ds, std::initializer_list<FieldDecl> fields)
     }
 }
 
-std::unique_ptr<tk::TClientDataSet> NewDataSet(const char *name)
+// A dataset of the window, registered in its roster as it is made.
+std::unique_ptr<tk::TClientDataSet> NewDataSet(std::vector<tk::TClientDataSet *> &roster, const char *name)
 {
-    return std::make_unique<tk::TClientDataSet>(name);
+    auto ds = std::make_unique<tk::TClientDataSet>(name);
+    roster.push_back(ds.get());
+    return ds;
 }
 
-std::unique_ptr<host::TADOIBQuery> NewQuery(const char *name, std::initializer_list<const char *> lines)
+std::unique_ptr<host::TADOIBQuery> NewQuery(std::vector<tk::TClientDataSet *> &roster, const char *name,
+                                            std::initializer_list<const char *> lines)
 {
     auto q = std::make_unique<host::TADOIBQuery>(name);
+    roster.push_back(q.get());
     for (const char *line : lines)
         q->SQL().Add(line);
     return q;
@@ -66,10 +71,11 @@ constexpr const char *F5L = "#,###,##0.00000";
 
 void TfrmCustoServ::CreateDataSets()
 {
-    qryParamFilial = NewDataSet("qryParamFilial");
+    m_dataSets.clear();
+    qryParamFilial = NewDataSet(m_dataSets, "qryParamFilial");
     AddFields(*qryParamFilial, {{"IDCOMCUSPERC", S, 1, DATA, "", "", true, "DBDRAVINA.PARAMFILIAL.IDCOMCUSPERC"}});
 
-    qryParamPlaneja = NewDataSet("qryParamPlaneja");
+    qryParamPlaneja = NewDataSet(m_dataSets, "qryParamPlaneja");
     AddFields(*qryParamPlaneja, {{"IDUTILFATCOR", S, 1, DATA, "", "", true, "PARAMPLANEJA.IDUTILFATCOR"},
                                  {"IDUTILFATCOC", S, 1, DATA, "", "", true, "PARAMPLANEJA.IDUTILFATCOC"},
                                  {"IDTIPCALCFAT", S, 1, DATA, "", "", true, "PARAMPLANEJA.IDTIPCALCFAT"},
@@ -77,13 +83,13 @@ void TfrmCustoServ::CreateDataSets()
                                  {"NRCORINICSAF", F, 0, DATA, "", "", true, "PARAMPLANEJA.NRCORINICSAF"},
                                  {"NRCORENTRSAF", F, 0, DATA, "", "", true, "PARAMPLANEJA.NRCORENTRSAF"}});
 
-    cdsCustoPadrao = NewDataSet("cdsCustoPadrao");
+    cdsCustoPadrao = NewDataSet(m_dataSets, "cdsCustoPadrao");
     AddFields(*cdsCustoPadrao, {{"VRCUSTPADR", F, 0, DATA, "", "#,##0.00", true, "DBDRAVINA.CUSTPADR.VRCUSTPADR"}});
 
-    qryServico = NewQuery("qryServico", {"SELECT", "   NMSERVICO", "FROM ", "   SERVICO", "WHERE",
+    qryServico = NewQuery(m_dataSets, "qryServico", {"SELECT", "   NMSERVICO", "FROM ", "   SERVICO", "WHERE",
                                          "   CDFILIAL   = :P_CDFILIAL   AND", "   CDSERVFILI = :P_CDSERVFILI", " "});
 
-    qryTrabCusto = NewDataSet("qryTrabCusto");
+    qryTrabCusto = NewDataSet(m_dataSets, "qryTrabCusto");
     AddFields(*qryTrabCusto, {{"DTDATA", D, 0, DATA, "Data"},
                               {"QTCOMENSAIS", F, 0, CALC, "Comensais Estimados", "#,##0"},
                               {"VRCUSTPRODMAT", F, 0, DATA, "Matéria Prima", F5},
@@ -102,19 +108,19 @@ void TfrmCustoServ::CreateDataSets()
     qryTrabCusto->AddIndex("OrdenaData", "DTDATA");
     qryTrabCusto->SetIndexName("OrdenaData");
 
-    cdsTotalMes = NewDataSet("cdsTotalMes");
+    cdsTotalMes = NewDataSet(m_dataSets, "cdsTotalMes");
     AddFields(*cdsTotalMes, {{"VRTOTMATPRIM", F, 0, DATA}, {"VRTOTCONS", F, 0, DATA}});
 
-    cdsPreCotDesatu = NewDataSet("cdsPreCotDesatu");
+    cdsPreCotDesatu = NewDataSet(m_dataSets, "cdsPreCotDesatu");
     AddFields(*cdsPreCotDesatu, {{"DTDATA", D, 0, DATA}});
 
-    cdsComens = NewDataSet("cdsComens");
+    cdsComens = NewDataSet(m_dataSets, "cdsComens");
     AddFields(*cdsComens, {{"QTCOMESTICAR", F, 0, DATA}});
 
-    qryFeriFili = NewQuery("qryFeriFili", {"SELECT ", "   COUNT(*) AS CTFERIFILI", "FROM", "   FERIFILI", "WHERE",
+    qryFeriFili = NewQuery(m_dataSets, "qryFeriFili", {"SELECT ", "   COUNT(*) AS CTFERIFILI", "FROM", "   FERIFILI", "WHERE",
                                            "   CDFILIAL   = :P_CDFILIAL   AND", "   DTFERIFILI = :P_DTFERIFILI"});
 
-    qryCardapio = NewDataSet("qryCardapio");
+    qryCardapio = NewDataSet(m_dataSets, "qryCardapio");
     AddFields(*qryCardapio, {{"NMPRATO", S, 40, DATA, "Nome do Prato"},
                              {"CustoPerc", F, 0, CALC, "Custo Perc.", F5L},
                              {"CustoPrato", F, 0, CALC, "Custo do Prato", F5L},
@@ -141,7 +147,7 @@ void TfrmCustoServ::CreateDataSets()
     // read right after the filter is set.
     qryCardapio->SetCalcWholeView(true);
 
-    qryProduto = NewDataSet("qryProduto");
+    qryProduto = NewDataSet(m_dataSets, "qryProduto");
     AddFields(*qryProduto, {{"NMPRODUTO", S, 50, DATA, "Nome do Produto"},
                             {"SGUNIDPROD", S, 10, DATA, "UN"},
                             {"QtdeTotal", F, 0, CALC, "Qtde Total", F5L},
@@ -168,7 +174,7 @@ void TfrmCustoServ::CreateDataSets()
                             {"percDia", F, 0, CALC, "", F5L},
                             {"custoPercDia", F, 0, CALC, "", F5L}});
 
-    qrySinaSafra = NewQuery("qrySinaSafra", {"SELECT ", "   NMSINASAFRA,", "   NRCORSINSAFR", "FROM ", "   SINASAFRA",
+    qrySinaSafra = NewQuery(m_dataSets, "qrySinaSafra", {"SELECT ", "   NMSINASAFRA,", "   NRCORSINSAFR", "FROM ", "   SINASAFRA",
                                              "WHERE", "   VRLIMINFSAFR <  :P_PERCSAFRA AND",
                                              "   VRLIMSUPSAFR >= :P_PERCSAFRA OR",
                                              "   :P_PERCSAFRA =  0            AND",
@@ -176,7 +182,7 @@ void TfrmCustoServ::CreateDataSets()
                                              // Overlapping bands: the lowest one wins, on every database.
                                              "ORDER BY", "   VRLIMINFSAFR"});
 
-    qryDieta = NewQuery("qryDieta", {"SELECT", "   S.CDDIETPAD,", "   P.DSDIETPAD,", "   -1.0 AS CUSTDIET,",
+    qryDieta = NewQuery(m_dataSets, "qryDieta", {"SELECT", "   S.CDDIETPAD,", "   P.DSDIETPAD,", "   -1.0 AS CUSTDIET,",
                                      "   -1.0 AS NUMCOMEN,", "   -1.0 AS CUSTPERCAPT", "FROM",
                                      "   DIETPADR P, DIETSERV S", "WHERE",
                                      "   S.CDFILIAL   =  :P_CDFILIAL        AND",
@@ -188,14 +194,14 @@ void TfrmCustoServ::CreateDataSets()
                           {"CUSTDIET", F, 0, DATA},
                           {"NUMCOMEN", F, 0, DATA},
                           {"CUSTPERCAPT", F, 0, DATA}});
-    cdsDieta = NewDataSet("cdsDieta");
+    cdsDieta = NewDataSet(m_dataSets, "cdsDieta");
     AddFields(*cdsDieta, {{"CDDIETPAD", S, 4, DATA, "Código"},
                           {"DSDIETPAD", S, 50, DATA, "Descrição"},
                           {"CUSTDIET", F, 0, DATA, "", F5L},
                           {"NUMCOMEN", F, 0, DATA},
                           {"CUSTPERCAPT", F, 0, DATA, "", F5L}});
 
-    qryConsServ = NewDataSet("qryConsServ");
+    qryConsServ = NewDataSet(m_dataSets, "qryConsServ");
     AddFields(*qryConsServ, {{"IDCONSUMO", FS, 1, DATA},
                              {"NMPRODUTO", S, 50, DATA, "Produto"},
                              {"SGUNIDADE", S, 10, DATA, "UN"},
@@ -206,7 +212,7 @@ void TfrmCustoServ::CreateDataSets()
                              {"CDPRODUTO", S, 10, DATA, "", "", false},
                              {"IDCUSTODESATU", S, 4000, DATA, "", "", false}});
 
-    cdsConsumo = NewDataSet("cdsConsumo");
+    cdsConsumo = NewDataSet(m_dataSets, "cdsConsumo");
     AddFields(*cdsConsumo, {{"TPCONS", FS, 1, DATA},
                             {"CDTPRCONSFIX", S, 2, DATA},
                             {"NMTIPOPRAT", S, 15, DATA, "Tipo de Consumo"},
@@ -220,7 +226,7 @@ void TfrmCustoServ::CreateDataSets()
     // before the after-scroll keeps the item grid on the selected type.
     cdsConsumo->SetCalcWholeView(true);
 
-    qryRealizado = NewDataSet("qryRealizado");
+    qryRealizado = NewDataSet(m_dataSets, "qryRealizado");
     AddFields(*qryRealizado, {{"DTCARDAPIO", D, 0, DATA, "Data Retirada"},
                               {"QTCOMEFETCAR", F, 0, DATA, "Comensais", "#,###,##0"},
                               {"QtdePerc", F, 0, CALC, "Percapita", F5L},
@@ -232,7 +238,7 @@ void TfrmCustoServ::CreateDataSets()
     qryRealizado->AddIndex("OrdenaData", "DTCARDAPIO");
     qryRealizado->SetIndexName("OrdenaData");
 
-    qryItemReti = NewDataSet("qryItemReti");
+    qryItemReti = NewDataSet(m_dataSets, "qryItemReti");
     AddFields(*qryItemReti, {{"NMPRODUTO", S, 50, DATA, "Nome do Produto"},
                              {"SGUNIDADE", S, 10, DATA, "UN"},
                              {"QtdePerc", F, 0, CALC, "Percapita", F5L},
@@ -245,7 +251,7 @@ void TfrmCustoServ::CreateDataSets()
                              {"DTCARDAPIO", D, 0, DATA},
                              {"QTCOMECLIE", F, 0, CALC, "", "#,###,##0", false}});
 
-    cdsPlanReal = NewDataSet("cdsPlanReal");
+    cdsPlanReal = NewDataSet(m_dataSets, "cdsPlanReal");
     AddFields(*cdsPlanReal, {{"DTCARDAPIO", D, 0, DATA, "Data"},
                              {"CUSTO", F, 0, DATA, "Custo Total", F5},
                              {"CUSTOACUM", F, 0, DATA, "Custo Acumulado", F5},
@@ -257,16 +263,16 @@ void TfrmCustoServ::CreateDataSets()
     cdsPlanReal->AddIndex("OrdenaData", "DTCARDAPIO");
     cdsPlanReal->SetIndexName("OrdenaData");
 
-    cdsGrafCust = NewDataSet("cdsGrafCust");
+    cdsGrafCust = NewDataSet(m_dataSets, "cdsGrafCust");
     AddFields(*cdsGrafCust, {{"DTCARDAPIO", D, 0, DATA, "", "dd"},
                              {"VrPadrao", F, 0, DATA, "", F5},
                              {"VrCustGraf", F, 0, DATA, "", F5}});
-    cdsGrafPlanReal = NewDataSet("cdsGrafPlanReal");
+    cdsGrafPlanReal = NewDataSet(m_dataSets, "cdsGrafPlanReal");
     AddFields(*cdsGrafPlanReal, {{"DTCARDAPIO", D, 0, DATA, "", "dd"},
                                  {"VrPadrao", F, 0, DATA, "", F5},
                                  {"VRPERCPLAN", F, 0, DATA, "", F5},
                                  {"VRPERCREAL", F, 0, DATA, "", F5}});
-    cdsCustoAcum = NewDataSet("cdsCustoAcum");
+    cdsCustoAcum = NewDataSet(m_dataSets, "cdsCustoAcum");
     AddFields(*cdsCustoAcum, {{"DTCARDAPIO", D, 0, DATA, "", "dd"},
                               {"VrTotPadrao", F, 0, DATA, "", F5},
                               {"VRTOTTACUM", F, 0, DATA, "", F5},
@@ -276,7 +282,7 @@ void TfrmCustoServ::CreateDataSets()
         chart->SetIndexName("indexPadrao");
     }
 
-    cdsProdCustZero = NewDataSet("cdsProdCustZero");
+    cdsProdCustZero = NewDataSet(m_dataSets, "cdsProdCustZero");
     AddFields(*cdsProdCustZero, {{"CDARVPROD", S, 20, DATA, "Código"},
                                  {"CDPRODUTO", S, 10, DATA, "", "", false},
                                  {"NMPRODUTO", S, 50, DATA, "Nome do Produto"},
@@ -287,7 +293,7 @@ void TfrmCustoServ::CreateDataSets()
     // The date shows with " - " and its weekday: sixteen characters, the default column's width.
     cdsProdCustZero->FieldByName("DTCARDAPIO")->SetDisplayWidth(16);
 
-    cdsProdCotDesatu = NewDataSet("cdsProdCotDesatu");
+    cdsProdCotDesatu = NewDataSet(m_dataSets, "cdsProdCotDesatu");
     AddFields(*cdsProdCotDesatu, {{"DTCONSPLAN", D, 0, DATA, "Data"},
                                   {"CDARVPROD", S, 20, DATA, "Código"},
                                   {"CDPRODUTO", S, 10, DATA},
@@ -297,7 +303,7 @@ void TfrmCustoServ::CreateDataSets()
                                   {"DTCUSTOSUP", D, 0, DATA, "Período De"},
                                   {"DTFINCUSTSUP", D, 0, DATA, "Período Até"}});
 
-    cdsOrigemCusto = NewDataSet("cdsOrigemCusto");
+    cdsOrigemCusto = NewDataSet(m_dataSets, "cdsOrigemCusto");
     AddFields(*cdsOrigemCusto, {{"CDFORNECED", S, 21, DATA}, {"IDTPIJURFORN", S, 1, DATA},
                                 {"NRINSJURFORN", S, 20, DATA}, {"NMRAZSOCFORN", S, 40, DATA},
                                 {"CDPRODUTO", S, 10, DATA}, {"CDARVPROD", S, 20, DATA},
@@ -320,15 +326,8 @@ void TfrmCustoServ::CreateDataSets()
 
 tk::TClientDataSet *TfrmCustoServ::DataSetByName(const std::string &name) const
 {
-    for (tk::TClientDataSet *ds :
-         {qryParamFilial.get(), qryParamPlaneja.get(), cdsCustoPadrao.get(), qryTrabCusto.get(), cdsTotalMes.get(),
-          cdsPreCotDesatu.get(), cdsComens.get(), qryCardapio.get(), qryProduto.get(), cdsDieta.get(),
-          qryConsServ.get(), cdsConsumo.get(), qryRealizado.get(), qryItemReti.get(), cdsPlanReal.get(),
-          cdsGrafCust.get(), cdsGrafPlanReal.get(), cdsCustoAcum.get(), cdsProdCustZero.get(),
-          cdsProdCotDesatu.get(), cdsOrigemCusto.get(), static_cast<tk::TClientDataSet *>(qryServico.get()),
-          static_cast<tk::TClientDataSet *>(qryFeriFili.get()), static_cast<tk::TClientDataSet *>(qrySinaSafra.get()),
-          static_cast<tk::TClientDataSet *>(qryDieta.get())}) {
-        if (ds && ds->Name() == name)
+    for (tk::TClientDataSet *ds : m_dataSets) {
+        if (ds->Name() == name)
             return ds;
     }
     return nullptr;

@@ -164,6 +164,7 @@ public:
         qryRealizado, qryItemReti, cdsPlanReal, cdsGrafCust, cdsGrafPlanReal, cdsCustoAcum, cdsProdCustZero,
         cdsProdCotDesatu, cdsOrigemCusto;
     std::unique_ptr<host::TADOIBQuery> qryServico, qryFeriFili, qrySinaSafra, qryDieta;
+    std::vector<tk::TClientDataSet *> m_dataSets; // Not owned: the members above.
     std::unique_ptr<tk::TDataSource> dtsTrabCusto, dtsCardapio, dtsProduto, dtsDieta, dtsConsumo, dtsConsServ,
         dtsRealizado, dtsItemReti, dtsPlanReal, dtsProdCustZero, dtsProdCotDesatu;
 
@@ -198,7 +199,9 @@ public:
                     *nedEstimados = nullptr, *nedEfetivos = nullptr, *nedPuMedioTeor = nullptr,
                     *nedPuMedioReal = nullptr;
 
-    // Every dataset and data source by name (driver dumps and moves).
+    // Every dataset of the window, in creation order: each registers as CreateDataSets makes it.
+    const std::vector<tk::TClientDataSet *> &DataSets() const { return m_dataSets; }
+    // A dataset of DataSets() by name (driver dumps and moves); nullptr when none.
     tk::TClientDataSet *DataSetByName(const std::string &name) const;
 
     void LoadPacket(tk::TClientDataSet &ds, tk::Variant packet);

@@ -245,6 +245,10 @@ TEST_F(DriverProcessTest, TheWindowsDatasetsDeclareTheContractsPacketFields)
             }
         }
     }
+    // The window's roster holds its local queries and its own lists too.
+    for (const char *name : {"qryServico", "qryFeriFili", "qrySinaSafra", "qryDieta", "cdsTotalMes", "cdsPlanReal"})
+        EXPECT_EQ(driver.send(std::string("dump ") + name).value("name").toString(), name);
+    EXPECT_FALSE(e2e::AnswerOk(driver.send("dump qryNenhum")));
 }
 
 TEST_F(DriverProcessTest, AnEmptyReplayShowsEveryMissingAnswerAsTheUserSeesIt)

@@ -75,18 +75,6 @@ QJsonObject captioned(const QWidget &w, const std::string &caption, bool visible
 
 } // namespace
 
-const std::vector<std::string> &windowDataSetNames()
-{
-    static const std::vector<std::string> names = {
-        "qryParamFilial",  "qryParamPlaneja", "cdsCustoPadrao", "qryTrabCusto",    "cdsTotalMes",
-        "cdsPreCotDesatu", "cdsComens",       "qryCardapio",    "qryProduto",      "cdsDieta",
-        "qryConsServ",     "cdsConsumo",      "qryRealizado",   "qryItemReti",     "cdsPlanReal",
-        "cdsGrafCust",     "cdsGrafPlanReal", "cdsCustoAcum",   "cdsProdCustZero", "cdsProdCotDesatu",
-        "cdsOrigemCusto",  "qryServico",      "qryFeriFili",    "qrySinaSafra",    "qryDieta",
-    };
-    return names;
-}
-
 QJsonObject dumpGrid(tk::TDBGrid &grid)
 {
     QJsonObject o = named(grid);

@@ -36,9 +36,6 @@ class TfrmCustoServ;
 
 namespace driver {
 
-// Every dataset of the window, by name (the names DataSetByName knows).
-const std::vector<std::string> &windowDataSetNames();
-
 // The component named `name`: a control of the window, the window itself, or one of its datasets.
 // CommandError for an unknown name.
 QJsonObject dumpComponent(kpv40206::TfrmCustoServ &window, const std::string &name);

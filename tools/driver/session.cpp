@@ -232,11 +232,10 @@ QJsonValue Session::datasetHandleName(double handle) const
 {
     if (!m_window)
         return QJsonValue(QJsonValue::Undefined);
-    for (const std::string &name : windowDataSetNames()) {
-        tk::TClientDataSet *ds = m_window->DataSetByName(name);
-        if (ds && host::DataSetHandle(ds).asDouble() == handle) {
+    for (tk::TClientDataSet *ds : m_window->DataSets()) {
+        if (host::DataSetHandle(ds).asDouble() == handle) {
             QJsonObject o;
-            o.insert("dataset", toQString(name));
+            o.insert("dataset", toQString(ds->Name()));
             return o;
         }
     }
