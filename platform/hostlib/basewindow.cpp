@@ -1,6 +1,7 @@
 #include "platform/hostlib/basewindow.h"
 
 #include "platform/hostlib/busyindicator.h"
+#include "platform/hostlib/usersettings.h"
 #include "platform/toolkit/widgets/buttonflat.h"
 #include "platform/toolkit/widgets/controls.h"
 #include "platform/toolkit/widgets/errors.h"
@@ -109,6 +110,12 @@ void TfrmPadrParam::FormClose(CloseAction &)
 
 void TfrmPadrParam::FormResize() {}
 
+QString TfrmPadrParam::rememberedName() const
+{
+    const std::string code = CodTela();
+    return QString::fromStdString(code.empty() ? objectName().toStdString() : code);
+}
+
 void TfrmPadrParam::ShowHelp()
 {
     QString text = QStringLiteral("Ajuda da tela %1").arg(QString::fromStdString(CodTela()));
@@ -147,6 +154,11 @@ void TfrmPadrParam::showEvent(QShowEvent *event)
     if (!m_created && !tk::CallSafely([this] { CreateForm(); })) {
         // A window whose creation failed does not stay open.
         QMetaObject::invokeMethod(this, [this] { QDialog::done(QDialog::Rejected); }, Qt::QueuedConnection);
+    } else if (m_created && !m_restored) {
+        // The user's size, position and dragged column widths, over what FormCreate laid out.
+        m_restored = true;
+        RestoreWindowGeometry(*this, rememberedName());
+        RestoreGridColumns(*this, rememberedName());
     }
     QDialog::showEvent(event);
 }
@@ -180,6 +192,10 @@ bool TfrmPadrParam::runClose()
     }
     m_closing = true;
     ++m_closeCount;
+    if (m_restored) {
+        SaveWindowGeometry(*this, rememberedName());
+        SaveGridColumns(*this, rememberedName());
+    }
     return true;
 }
 

@@ -96,7 +96,11 @@ private:
     // Runs FormClose unless it already ran for this close; false keeps the window open.
     bool runClose();
 
+    // The key of the window's remembered geometry and column widths: its screen code.
+    QString rememberedName() const;
+
     bool m_created = false;
+    bool m_restored = false;   // the user's geometry and column widths were applied
     bool m_closing = false;    // FormClose accepted the close now under way
     bool m_inActivate = false;
     int m_closeCount = 0;

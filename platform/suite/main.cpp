@@ -5,6 +5,7 @@
 #include "platform/hostlib/hooks.h"
 #include "platform/hostlib/modules.h"
 #include "platform/hostlib/settings.h"
+#include "platform/hostlib/usersettings.h"
 #include "platform/suite/mainwindow.h"
 #include "platform/suite/suiteoptions.h"
 #include "platform/toolkit/data/formats.h"
@@ -50,6 +51,9 @@ int main(int argc, char **argv)
     suite::NameApplication();
     QLocale::setDefault(QLocale(QString::fromStdString(options.settings.locale)));
     host::SetSettings(options.settings);
+    // A run by hand remembers its choices in the user's suite.ini; a batch run leaves it alone.
+    if (!options.batch)
+        host::SetUserSettingsFile(QString::fromStdString(suite::UserIniPath()));
     if (db::Connection::isPostgres(options.settings.dbPath)) {
         try {
             host::CheckSharedDatabase(); // a server database that cannot be used is said at once

@@ -3,11 +3,15 @@
 #include "platform/hostlib/busyindicator.h"
 #include "platform/hostlib/modules.h"
 #include "platform/hostlib/settings.h"
+#include "platform/hostlib/usersettings.h"
+#include "platform/toolkit/data/datetime.h"
 #include "platform/suite/costparamsdialog.h"
+#include "platform/suite/suiteoptions.h"
 #include "platform/toolkit/widgets/errors.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -15,6 +19,29 @@
 #include <QVBoxLayout>
 
 namespace suite {
+
+namespace {
+
+const QString kLastArgsKey = QStringLiteral("Ultimos/AnaliseCustos");
+
+// The entry array as the texts of `--open KPV40206`, so that the remembered choice reads as the
+// command line that opens it.
+QStringList argsToTexts(const tk::Variant &args)
+{
+    QStringList texts;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const tk::Variant &value = args[i];
+        if (i == 4 || i == 5)
+            texts << QString::fromStdString(tk::DateTimeToIso(value.asDouble())).left(10);
+        else if (i == 6)
+            texts << (value.asBoolean() ? QStringLiteral("1") : QStringLiteral("0"));
+        else
+            texts << QString::fromStdString(value.asString());
+    }
+    return texts;
+}
+
+} // namespace
 
 void NameApplication()
 {
@@ -59,9 +86,39 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     host::SetAnsweringServerListener([this](const std::string &server) {
         m_answering->setText(QStringLiteral("Respondendo: %1").arg(QString::fromStdString(server)));
     });
+    m_analysis = new QLabel(this);
+    m_analysis->setObjectName("lblAnalise");
+    statusBar()->addPermanentWidget(m_analysis);
     updateStatus();
 
+    // A remembered choice that no longer reads as parameters is forgotten, not an error.
+    const QStringList last = host::ReadUserValue(kLastArgsKey).toStringList();
+    if (!last.isEmpty()) {
+        try {
+            m_lastArgs = CostAnalysisArgs(last);
+        } catch (const std::exception &) {
+            m_lastArgs = tk::Variant();
+        }
+    }
+    host::RestoreWindowGeometry(*this, objectName());
+
     host::SetMainWindow(this);
+}
+
+void MainWindow::SaveUserSettings() const
+{
+    host::SaveWindowGeometry(*this, objectName());
+    const host::Settings &s = host::GetSettings();
+    QStringList servers{QString::fromStdString(tk::ServerAddress{s.serverHost, s.serverPort}.text())};
+    for (const tk::ServerAddress &alternate : s.alternateServers)
+        servers << QString::fromStdString(alternate.text());
+    host::WriteUserValue(QStringLiteral("Server/Address"), servers.join(','));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    SaveUserSettings();
+    QMainWindow::closeEvent(event);
 }
 
 MainWindow::~MainWindow()
@@ -94,6 +151,9 @@ void MainWindow::OpenCostAnalysis()
     if (dialog.exec() != QDialog::Accepted)
         return;
     m_lastArgs = dialog.Args();
+    host::WriteUserValue(kLastArgsKey, argsToTexts(m_lastArgs));
+    m_analysis->setText(dialog.Summary());
+    m_analysis->setToolTip(QStringLiteral("O que a análise de custos aberta mostra"));
     LaunchModule("KPV40206", m_lastArgs);
 }
 

@@ -25,6 +25,8 @@ void NameApplication();
 class MainWindow : public QMainWindow
 {
 public:
+    // Offers the last parameters and takes the geometry that the user's settings file remembers
+    // (host::UserSettingsFile()).
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -36,16 +38,23 @@ public:
     // Runs with the dialog before it executes (tests and the driver fill it in and close it).
     std::function<void(CostParamsDialog &)> OnParamsDialog;
 
-    // The last parameters accepted, offered again the next time.
+    // The last parameters accepted, offered again the next time, in this run and the next.
     const tk::Variant &LastArgs() const { return m_lastArgs; }
+
+    // Writes what the next run starts from: the window geometry and the server list.
+    void SaveUserSettings() const;
 
     QAction *actAnaliseCustos = nullptr;    // Owned (Qt parent).
     QPushButton *btnAnaliseCustos = nullptr; // Owned (Qt parent).
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void updateStatus();
 
     QLabel *m_status = nullptr;    // Owned (Qt parent).
+    QLabel *m_analysis = nullptr;  // Owned (Qt parent): what the open cost analysis shows.
     QLabel *m_answering = nullptr; // Owned (Qt parent): the server the last connection opened to.
     tk::Variant m_lastArgs;
 };

@@ -21,7 +21,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
-#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -182,36 +181,116 @@ TEST(SuiteOpen, BadCostAnalysisArgumentsNameTheProblem)
 
 // --- Parameter dialog ---------------------------------------------------------------------------
 
-TEST(SuiteParamsDialog, ListsComeFromTheDatabase)
+// The suite schema itself in a temporary file, with a few branches, services, cost types and one
+// planned day, installed as the host's shared database.
+class DialogDb
 {
-    hosttest::TempSuiteDb suiteDb;
+public:
+    DialogDb()
+    {
+        path = dir.filePath("suite.db").toStdString();
+        conn = db::Connection::open(path);
+        db::createSchema(*conn);
+        conn->exec(R"SQL(
+INSERT INTO FILIAL VALUES ('0001', 'Cozinha Central', '2026-03-16');
+INSERT INTO FILIAL VALUES ('0002', 'Filial de Custos', '2024-02-29');
+INSERT INTO FILIAL VALUES ('0003', 'Filial Sem Processo', NULL);
+INSERT INTO SERVICO VALUES ('0001', '001', '  Almoço  ');
+INSERT INTO SERVICO VALUES ('0001', '002', 'Jantar');
+INSERT INTO TIPOCUSTO VALUES (44, 'Cotação média');
+INSERT INTO TIPOCUSTO VALUES (6, 'Cotação vencedora');
+INSERT INTO TIPOCUSTO VALUES (10, 'Custo padrão');
+INSERT INTO DIETPADR VALUES ('0001', 'NORMAL', 'N');
+INSERT INTO CARDAPIO VALUES ('0001', '001', '2026-03-02', '0001', 100, 100);
+)SQL");
+        host::Settings settings = host::GetSettings();
+        settings.dbPath = path;
+        host::SetSettings(settings);
+    }
+    ~DialogDb()
+    {
+        host::Settings settings = host::GetSettings();
+        settings.dbPath.clear();
+        host::SetSettings(settings);
+    }
+    QTemporaryDir dir;
+    std::string path;
+    std::unique_ptr<db::Connection> conn;
+};
+
+TEST(SuiteParamsDialog, ListsComeFromTheDatabaseByName)
+{
+    DialogDb suiteDb;
     CostParamsDialog dialog;
     ASSERT_EQ(dialog.cbxFilial->count(), 3);
     EXPECT_EQ(dialog.cbxFilial->itemText(0), "0001 - Cozinha Central");
     EXPECT_EQ(dialog.cbxFiliCust->count(), 4) << "'(nenhuma)' and the branches";
     ASSERT_EQ(dialog.cbxServico->count(), 2);
     EXPECT_EQ(dialog.cbxServico->itemText(0), "001 - Almoço");
+    ASSERT_EQ(dialog.cbxTipoCusto->count(), 3);
+    EXPECT_EQ(dialog.cbxTipoCusto->itemText(0), "6 - Cotação vencedora") << "in code order";
+    EXPECT_EQ(dialog.cbxTipoCusto->currentText(), "6 - Cotação vencedora") << "the usual basis first";
+    EXPECT_EQ(dialog.cbxTipoCustoReal->itemText(2), "44 - Cotação média");
     dialog.cbxFilial->setCurrentIndex(1);
     EXPECT_EQ(dialog.cbxServico->count(), 0) << "branch 0002 has no services";
     EXPECT_EQ(dialog.Validate(), "Selecione o serviço da filial.");
     EXPECT_EQ(dialog.dteReferencia->displayFormat(), "dd/MM/yyyy");
+    for (QWidget *field : std::initializer_list<QWidget *>{dialog.cbxFilial, dialog.cbxServico, dialog.cbxTipoCusto,
+                                                           dialog.cbxTipoCustoReal, dialog.dteReferencia,
+                                                           dialog.chkRefeFixa, dialog.dteRefeFixa, dialog.cbxFiliCust})
+        EXPECT_FALSE(field->toolTip().isEmpty()) << field->objectName().toStdString();
+}
+
+TEST(SuiteParamsDialog, TheReferenceDayIsTheBranchsProcessingDate)
+{
+    DialogDb suiteDb;
+    CostParamsDialog dialog;
+    EXPECT_EQ(dialog.dteReferencia->date(), QDate(2026, 3, 16));
+    dialog.cbxFilial->setCurrentIndex(1);
+    EXPECT_EQ(dialog.dteReferencia->date(), QDate(2024, 2, 29));
+    EXPECT_EQ(dialog.dteRefeFixa->date(), QDate(2024, 2, 29));
+    dialog.cbxFilial->setCurrentIndex(2);
+    EXPECT_EQ(dialog.dteReferencia->date(), QDate::currentDate()) << "a branch never processed: today";
+}
+
+TEST(SuiteParamsDialog, AMonthWithoutMenuIsSaidBeforeOpening)
+{
+    DialogDb suiteDb;
+    CostParamsDialog dialog;
+    EXPECT_EQ(dialog.EmptyMonthMessage(), "") << "March has a planned day";
+    dialog.show();
+    dialog.dteReferencia->setDate(QDate(2026, 4, 10));
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.Message().startsWith(
+        "Não há cardápio planejado para 04/2026 (filial 0001 - Cozinha Central, serviço 001 - Almoço)."))
+        << dialog.Message().toStdString();
+    dialog.cbxServico->setCurrentIndex(1);
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible()) << "another choice is checked again";
+    EXPECT_TRUE(dialog.Message().contains("serviço 002 - Jantar"));
+    dialog.accept();
+    EXPECT_FALSE(dialog.isVisible()) << "OK again on the same choice opens it all the same";
+    EXPECT_EQ(dialog.Summary(), "Filial 0001 - Cozinha Central | Serviço 002 - Jantar | Mês 04/2026 | "
+                                "Custo 6 - Cotação vencedora | Realizado 6 - Cotação vencedora | "
+                                "Filial de custo (nenhuma)");
 }
 
 TEST(SuiteParamsDialog, ValidationMessages)
 {
-    hosttest::TempSuiteDb suiteDb;
+    DialogDb suiteDb;
     CostParamsDialog dialog;
     EXPECT_EQ(dialog.Validate(), "");
-    dialog.spnTipoCusto->setValue(0);
+    dialog.cbxTipoCusto->setCurrentIndex(-1);
     EXPECT_EQ(dialog.Validate(), "Informe o tipo de custo planejado.");
-    dialog.spnTipoCusto->setValue(6);
-    dialog.spnTipoCustoReal->setValue(0);
+    CostParamsDialog::SetCostType(dialog.cbxTipoCusto, 6);
+    dialog.cbxTipoCustoReal->setCurrentIndex(-1);
     EXPECT_EQ(dialog.Validate(), "Informe o tipo de custo realizado.");
     dialog.show();
     dialog.accept();
     EXPECT_TRUE(dialog.isVisible()) << "invalid inputs keep the dialog open";
     EXPECT_EQ(dialog.Message(), "Informe o tipo de custo realizado.");
-    dialog.spnTipoCustoReal->setValue(6);
+    CostParamsDialog::SetCostType(dialog.cbxTipoCustoReal, 6);
     dialog.accept();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
@@ -219,11 +298,11 @@ TEST(SuiteParamsDialog, ValidationMessages)
 
 TEST(SuiteParamsDialog, ArgsHaveTheEntryTypesAndRoundTrip)
 {
-    hosttest::TempSuiteDb suiteDb;
+    DialogDb suiteDb;
     CostParamsDialog dialog;
     dialog.cbxServico->setCurrentIndex(1);
-    dialog.spnTipoCusto->setValue(44);
-    dialog.spnTipoCustoReal->setValue(10);
+    CostParamsDialog::SetCostType(dialog.cbxTipoCusto, 44);
+    CostParamsDialog::SetCostType(dialog.cbxTipoCustoReal, 10);
     dialog.dteReferencia->setDate(QDate(2026, 3, 31));
     dialog.dteRefeFixa->setDate(QDate(2026, 3, 5));
     EXPECT_FALSE(dialog.dteRefeFixa->isEnabled()) << "the fixed date follows its flag";
@@ -238,6 +317,13 @@ TEST(SuiteParamsDialog, ArgsHaveTheEntryTypesAndRoundTrip)
     CostParamsDialog again;
     again.SetArgs(expected);
     EXPECT_EQ(again.Args(), expected);
+
+    const tk::Variant unnamed = tk::Variant::array({ // 48: no such row in TIPOCUSTO, kept as its bare code
+        "0001", "002", 48, 10, tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 31)),
+        tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 5)), true, "0002"});
+    again.SetArgs(unnamed);
+    EXPECT_EQ(again.cbxTipoCusto->currentText(), "48");
+    EXPECT_EQ(again.Args(), unnamed);
 }
 
 TEST(SuiteParamsDialog, WithoutADatabaseItSaysSo)
@@ -251,7 +337,7 @@ TEST(SuiteParamsDialog, WithoutADatabaseItSaysSo)
 
 TEST(SuiteMainWindow, OpensTheCostAnalysisWithTheDialogsParameters)
 {
-    hosttest::TempSuiteDb suiteDb;
+    DialogDb suiteDb;
     std::vector<std::pair<std::string, tk::Variant>> launched;
     host::Hooks hooks;
     hooks.launcher = [&](const std::string &code, const tk::Variant &a) { launched.emplace_back(code, a); };
@@ -261,7 +347,7 @@ TEST(SuiteMainWindow, OpensTheCostAnalysisWithTheDialogsParameters)
     EXPECT_EQ(window.windowTitle(), "Suite de Gestão de Refeições");
     EXPECT_EQ(window.actAnaliseCustos->text(), "Análise de Custos...");
     window.OnParamsDialog = [](CostParamsDialog &dialog) {
-        dialog.spnTipoCusto->setValue(48);
+        CostParamsDialog::SetCostType(dialog.cbxTipoCusto, 44);
         dialog.dteReferencia->setDate(QDate(2026, 3, 18));
         QTimer::singleShot(0, &dialog, [&dialog] { dialog.accept(); });
         QTimer::singleShot(5000, &dialog, [&dialog] { dialog.reject(); });
@@ -270,12 +356,16 @@ TEST(SuiteMainWindow, OpensTheCostAnalysisWithTheDialogsParameters)
     ASSERT_EQ(launched.size(), 1u);
     EXPECT_EQ(launched[0].first, "KPV40206");
     EXPECT_EQ(launched[0].second[0], tk::Variant("0001"));
-    EXPECT_EQ(launched[0].second[2], tk::Variant(48));
+    EXPECT_EQ(launched[0].second[2], tk::Variant(44));
+    EXPECT_EQ(window.findChild<QLabel *>("lblAnalise")->text().toStdString(),
+              "Filial 0001 - Cozinha Central | Serviço 001 - Almoço | Mês 03/2026 | Custo 44 - Cotação média | "
+              "Realizado 6 - Cotação vencedora | Filial de custo (nenhuma)")
+        << "what is analysed stays in view beside the server";
     EXPECT_EQ(launched[0].second[4], tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 18)));
 
     // Cancel launches nothing; the dialog offers the last choice again.
     window.OnParamsDialog = [](CostParamsDialog &dialog) {
-        EXPECT_EQ(dialog.spnTipoCusto->value(), 48);
+        EXPECT_EQ(CostParamsDialog::CostType(dialog.cbxTipoCusto), 44);
         QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
     };
     window.actAnaliseCustos->trigger();
