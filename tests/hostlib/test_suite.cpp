@@ -4,6 +4,7 @@
 #include "platform/hostlib/hooks.h"
 #include "platform/hostlib/routines.h"
 #include "platform/hostlib/settings.h"
+#include "platform/hostlib/usersettings.h"
 #include "platform/protocol/rpcserver.h"
 #include "platform/suite/costparamsdialog.h"
 #include "platform/suite/mainwindow.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -370,6 +372,61 @@ TEST(SuiteMainWindow, OpensTheCostAnalysisWithTheDialogsParameters)
     };
     window.actAnaliseCustos->trigger();
     EXPECT_EQ(launched.size(), 1u);
+}
+
+// What one run of the suite remembers in the user's suite.ini, the next run starts from.
+TEST(SuiteMainWindow, LastParametersServersAndGeometrySurviveARestart)
+{
+    DialogDb suiteDb;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("suite.ini");
+    host::SetUserSettingsFile(file);
+    const host::Settings saved = host::GetSettings();
+    host::Settings settings = saved;
+    settings.serverHost = "10.1.1.1";
+    settings.serverPort = 8300;
+    settings.alternateServers = {{"::1", 8301}};
+    host::SetSettings(settings);
+    host::Hooks hooks;
+    hooks.launcher = [](const std::string &, const tk::Variant &) {};
+    host::HooksGuard guard(std::move(hooks));
+    tk::Variant chosen;
+    {
+        MainWindow first;
+        first.show();
+        first.resize(777, 444);
+        first.OnParamsDialog = [](CostParamsDialog &dialog) {
+            CostParamsDialog::SetCostType(dialog.cbxTipoCusto, 44);
+            dialog.chkRefeFixa->setChecked(true);
+            dialog.cbxFiliCust->setCurrentIndex(dialog.cbxFiliCust->findData("0002"));
+            QTimer::singleShot(0, &dialog, [&dialog] { dialog.accept(); });
+            QTimer::singleShot(5000, &dialog, [&dialog] { dialog.reject(); });
+        };
+        first.OpenCostAnalysis();
+        chosen = first.LastArgs();
+        first.close();
+    }
+    host::SetSettings(saved);
+    ASSERT_FALSE(chosen.isNull());
+
+    host::Settings restarted;
+    ReadIniFile(file.toStdString(), restarted);
+    EXPECT_EQ(restarted.serverHost, "10.1.1.1");
+    EXPECT_EQ(restarted.serverPort, 8300);
+    EXPECT_EQ(restarted.alternateServers, (std::vector<tk::ServerAddress>{{"::1", 8301}}));
+    MainWindow second;
+    EXPECT_EQ(second.LastArgs(), chosen);
+    EXPECT_EQ(second.size(), QSize(777, 444));
+    second.OnParamsDialog = [&chosen](CostParamsDialog &dialog) {
+        EXPECT_EQ(dialog.Args(), chosen) << "the dialog offers the last choice of the previous run";
+        QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+    };
+    second.OpenCostAnalysis();
+
+    QSettings(file, QSettings::IniFormat).setValue("Ultimos/AnaliseCustos", "lixo");
+    MainWindow damaged;
+    EXPECT_TRUE(damaged.LastArgs().isNull()) << "a damaged entry is forgotten, not an error";
+    host::SetUserSettingsFile({});
 }
 
 TEST(SuiteMainWindow, AModuleErrorIsShownAndTheSuiteKeepsRunning)
