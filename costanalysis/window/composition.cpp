@@ -92,10 +92,13 @@ tk::TNumberEdit *NewSummaryEdit(QWidget *parent, const char *name)
     return ned;
 }
 
-tk::TButtonFlat *NewButton(QWidget *parent, const char *name, const char *hint, QStyle::StandardPixmap glyph)
+// key: the button's keyboard shortcut, shown in its tooltip.
+tk::TButtonFlat *NewButton(QWidget *parent, const char *name, const char *hint, QStyle::StandardPixmap glyph,
+                           const QKeySequence &key)
 {
     auto *button = new tk::TButtonFlat(parent, name);
     button->SetHint(hint);
+    button->SetShortcutKey(key);
     button->SetShowHint(true);
     button->SetGlyph(QApplication::style()->standardIcon(glyph));
     button->setIconSize(QSize(16, 16));
@@ -141,15 +144,17 @@ void TfrmCustoServ::CreateComponents()
     rdmCustoServ = std::make_unique<TCustoServRemote>(*netCustoServ);
 
     // Right-hand buttons.
-    sbtCustos = NewButton(panBotoes, "sbtCustos", "Visualizar Acompanhamento de Custos", QStyle::SP_FileDialogDetailedView);
+    sbtCustos = NewButton(panBotoes, "sbtCustos", "Visualizar Acompanhamento de Custos", QStyle::SP_FileDialogDetailedView,
+                          QKeySequence(Qt::CTRL | Qt::Key_R));
     sbtCustos->SetGroupIndex(9);
     sbtCustos->SetAllowAllUp(true);
-    sbtCustZero = NewButton(panBotoes, "sbtCustZero", "Imprimir", QStyle::SP_DialogSaveButton);
+    sbtCustZero = NewButton(panBotoes, "sbtCustZero", "Imprimir", QStyle::SP_DialogSaveButton,
+                            QKeySequence(Qt::CTRL | Qt::Key_P));
     sbtCustZero->SetDisabledGlyph(QApplication::style()->standardIcon(QStyle::SP_DialogSaveButton).pixmap(16, 16,
                                                                                                            QIcon::Disabled));
     sbtCustZero->setEnabled(false);
     sbtCustUnitAnt = NewButton(panBotoes, "sbtCustUnitAnt", "Visualizar Custo Unitario Anterior",
-                               QStyle::SP_FileDialogBack);
+                               QStyle::SP_FileDialogBack, QKeySequence(Qt::CTRL | Qt::Key_U));
     sbtCustUnitAnt->SetGroupIndex(9);
     sbtCustUnitAnt->SetAllowAllUp(true);
     const int buttonLeft = sbtSair->x();
@@ -474,10 +479,12 @@ void TfrmCustoServ::CreateComponents()
     {
         grbGraficos = new tk::TGroupBox(subPanCusto, "grbGraficos", "Gráficos");
         grbGraficos->setFixedWidth(110);
-        sbtGrafCust = NewButton(grbGraficos, "sbtGrafCust", "Custo Percapita", QStyle::SP_FileDialogInfoView);
-        sbtPlanReal = NewButton(grbGraficos, "sbtPlanReal", "Comparação do Percapita", QStyle::SP_FileDialogListView);
+        sbtGrafCust = NewButton(grbGraficos, "sbtGrafCust", "Custo Percapita", QStyle::SP_FileDialogInfoView,
+                                QKeySequence(Qt::CTRL | Qt::Key_1));
+        sbtPlanReal = NewButton(grbGraficos, "sbtPlanReal", "Comparação do Percapita", QStyle::SP_FileDialogListView,
+                                QKeySequence(Qt::CTRL | Qt::Key_2));
         sbtCustoAcum = NewButton(grbGraficos, "sbtCustoAcum", "Variação do Custo Acumulado",
-                                 QStyle::SP_FileDialogContentsView);
+                                 QStyle::SP_FileDialogContentsView, QKeySequence(Qt::CTRL | Qt::Key_3));
         sbtGrafCust->setGeometry(18, 20, 25, 25);
         sbtPlanReal->setGeometry(46, 20, 25, 25);
         sbtCustoAcum->setGeometry(74, 20, 25, 25);

@@ -50,6 +50,7 @@ TfrmPadrParam::TfrmPadrParam(QWidget *owner, const std::string &name) : QDialog(
     sbtSair = new tk::TButtonFlat(panBotoes, "sbtSair");
     sbtSair->setGeometry(buttonLeft, 7, kButtonSize, kButtonSize);
     sbtSair->SetHint("Sair");
+    sbtSair->SetShortcutKey(QKeySequence(Qt::Key_Escape), false); // the dialog's own Esc
     sbtSair->SetGlyph(style()->standardIcon(QStyle::SP_DialogCloseButton));
     sbtSair->OnClick = [this](tk::TButtonFlat &) { close(); };
 
@@ -60,6 +61,7 @@ TfrmPadrParam::TfrmPadrParam(QWidget *owner, const std::string &name) : QDialog(
     sbtHelp = new tk::TButtonFlat(panHelp, "sbtHelp");
     sbtHelp->setGeometry(buttonLeft, 4, kButtonSize, kButtonSize);
     sbtHelp->SetHint("Ajuda");
+    sbtHelp->SetShortcutKey(QKeySequence(Qt::Key_F1));
     sbtHelp->SetGlyph(style()->standardIcon(QStyle::SP_DialogHelpButton));
     sbtHelp->OnClick = [this](tk::TButtonFlat &) { ShowHelp(); };
 

@@ -175,6 +175,51 @@ struct Pages
     }
 };
 
+// Each side button's key clicks it from anywhere in its window and shows in its tooltip; a
+// disabled or hidden button leaves its key to the focused widget.
+TEST(ButtonFlat, ShortcutKeysClickFromTheWindowAndShowInTheTooltip)
+{
+    ButtonWindow w;
+    auto *editor = new QLineEdit(&w.window);
+    w.custos->SetHint("Visualizar Acompanhamento de Custos");
+    w.custos->SetShortcutKey(QKeySequence(Qt::CTRL | Qt::Key_R));
+    w.imprimir->SetHint("Imprimir");
+    w.imprimir->SetShortcutKey(QKeySequence(Qt::CTRL | Qt::Key_P));
+    w.custUnitAnt->SetHint("Sair");
+    w.custUnitAnt->SetShortcutKey(QKeySequence(Qt::Key_Escape), false);
+    EXPECT_EQ(w.imprimir->toolTip(), "Imprimir (Ctrl+P)");
+    EXPECT_EQ(w.custUnitAnt->toolTip(), "Sair (Esc)");
+    EXPECT_EQ(w.imprimir->Hint(), "Imprimir") << "the hint itself is unchanged";
+    w.window.show();
+    QApplication::setActiveWindow(&w.window);
+    editor->setFocus();
+
+    struct Step { QKeyCombination key; bool enabled; bool visible; const char *button; int clicks; bool down; };
+    const Step steps[] = {
+        {Qt::CTRL | Qt::Key_P, true, true, "sbtCustZero", 1, false},
+        {Qt::CTRL | Qt::Key_R, true, true, "sbtCustos", 1, true}, // the group rule, as a click
+        {Qt::CTRL | Qt::Key_R, true, true, "sbtCustos", 2, false},
+        {Qt::CTRL | Qt::Key_P, false, true, "sbtCustZero", 1, false},
+        {Qt::CTRL | Qt::Key_P, true, false, "sbtCustZero", 1, false},
+        {Qt::Key_Escape, true, true, "sbtCustUnitAnt", 0, false}, // shown, not taken
+    };
+    int typed = 0;
+    for (const Step &s : steps) {
+        TButtonFlat *button = w.window.findChild<TButtonFlat *>(s.button);
+        button->setEnabled(s.enabled);
+        button->setVisible(s.visible);
+        const QString before = editor->text();
+        QTest::keyClick(editor, s.key.key(), s.key.keyboardModifiers());
+        EXPECT_EQ(w.clicks[s.button], s.clicks) << s.button;
+        EXPECT_EQ(button->Down(), s.down) << s.button;
+        button->setEnabled(true);
+        button->setVisible(true);
+        typed += editor->text() != before;
+    }
+    EXPECT_EQ(typed, 0);
+    EXPECT_EQ(w.custos->focusPolicy(), Qt::TabFocus) << "reached with Tab, not taken by a click";
+}
+
 TEST(PageControl, OnChangeRunsForUserSelectionOnly)
 {
     Pages p;

@@ -198,6 +198,7 @@ QJsonObject dumpWidget(QWidget &w)
         o.insert("enabled", ownEnabled(w));
         o.insert("visible", ownVisible(w));
         o.insert("hint", toQString(button->Hint()));
+        o.insert("tooltip", button->toolTip());
         return o;
     }
     if (auto *pages = qobject_cast<tk::TPageControl *>(&w)) {
