@@ -1,6 +1,7 @@
 #include "platform/hostlib/basewindow.h"
 
 #include "platform/hostlib/busyindicator.h"
+#include "platform/hostlib/helpbrowser.h"
 #include "platform/hostlib/usersettings.h"
 #include "platform/toolkit/widgets/buttonflat.h"
 #include "platform/toolkit/widgets/controls.h"
@@ -9,7 +10,6 @@
 
 #include <QCloseEvent>
 #include <QEvent>
-#include <QMessageBox>
 #include <QStyle>
 #include <QTimer>
 
@@ -120,15 +120,15 @@ QString TfrmPadrParam::rememberedName() const
 
 void TfrmPadrParam::ShowHelp()
 {
-    QString text = QStringLiteral("Ajuda da tela %1").arg(QString::fromStdString(CodTela()));
-    if (!HelpFile.empty())
-        text += QStringLiteral("\nArquivo: %1, contexto %2")
-                    .arg(QString::fromStdString(HelpFile))
-                    .arg(HelpContext);
-    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Ajuda"), text,
-                                QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    // The page opens at the part about the page in front: the innermost active page of pgcPadrao,
+    // whose name is the anchor in the help page.
+    std::string anchor;
+    for (tk::TPageControl *pages = pgcPadrao; pages && pages->ActivePage();) {
+        tk::TTabSheet *page = pages->ActivePage();
+        anchor = page->Name();
+        pages = page->findChild<tk::TPageControl *>();
+    }
+    ShowHelpContext(this, HelpFile, HelpContext, CodTela(), anchor);
 }
 
 void TfrmPadrParam::LayoutBase()

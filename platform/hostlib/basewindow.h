@@ -78,7 +78,8 @@ protected:
     virtual void FormActivate();
     virtual void FormClose(CloseAction &action);
     virtual void FormResize();
-    // sbtHelp: shows the window's help reference.
+    // sbtHelp (F1): opens the page of HelpFile and HelpContext in the help browser (host's help
+    // service), or says that the window has none.
     virtual void ShowHelp();
 
     // Places the right-hand column at the right edge and stretches pgcPadrao to meet it.

@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -256,6 +257,22 @@ TEST(BaseWindow, ClosingHidesABusyIndicatorLeftOverTheWindow)
     ActiveShowAvi(&form, 6, "Calculando custos do cardápio...");
     form.close();
     EXPECT_FALSE(ShowAviActive());
+}
+
+// F1 is the help button's key; a reference that no module carries a page for says so.
+TEST(BaseWindow, HelpWithoutAPageNamesTheReference)
+{
+    frmTeste form;
+    form.HelpFile = "Semajuda.hlp";
+    form.HelpContext = 777;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    EXPECT_EQ(form.sbtHelp->toolTip(), "Ajuda (F1)");
+    QTest::keyClick(&form, Qt::Key_F1);
+    auto *box = form.findChild<QMessageBox *>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Não há ajuda para a tela KPV40206 (Semajuda.hlp, contexto 777).");
+    box->close();
 }
 
 // A window with a grid, as a module makes it: the design widths are set in FormCreate.

@@ -4,6 +4,7 @@
 #include "tools/driver/jsonvalue.h"
 
 #include "costanalysis/window/frmcustoserv.h"
+#include "platform/hostlib/helpbrowser.h"
 #include "platform/toolkit/widgets/buttonflat.h"
 #include "platform/toolkit/widgets/controls.h"
 #include "platform/toolkit/widgets/datasettablemodel.h"
@@ -190,6 +191,13 @@ QJsonObject dumpWidget(QWidget &w)
         insertGeometry(o, w);
         // The height the box needs to show its number whole.
         o.insert("neededHeight", ned->minimumSizeHint().height());
+        return o;
+    }
+    if (auto *help = dynamic_cast<host::THelpBrowser *>(&w)) {
+        QJsonObject o = named(w);
+        o.insert("title", help->windowTitle());
+        o.insert("pageTitle", help->PageTitle());
+        o.insert("source", help->Source().toString());
         return o;
     }
     if (auto *button = qobject_cast<tk::TButtonFlat *>(&w)) {
