@@ -1,6 +1,7 @@
 #include "platform/suite/mainwindow.h"
 
 #include "platform/hostlib/busyindicator.h"
+#include "platform/hostlib/helpbrowser.h"
 #include "platform/hostlib/modules.h"
 #include "platform/hostlib/settings.h"
 #include "platform/hostlib/usersettings.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -57,11 +59,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     actAnaliseCustos = new QAction(QStringLiteral("Análise de Custos..."), this);
     actAnaliseCustos->setObjectName("actAnaliseCustos");
+    actAnaliseCustos->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    actAnaliseCustos->setToolTip(QStringLiteral("Escolhe filial, serviço, mês e tipos de custo e abre a análise"));
     connect(actAnaliseCustos, &QAction::triggered, this, [this] { OpenCostAnalysis(); });
     QMenu *menuCustos = menuBar()->addMenu(QStringLiteral("&Custos"));
     menuCustos->addAction(actAnaliseCustos);
     QMenu *menuSuite = menuBar()->addMenu(QStringLiteral("&Suite"));
-    menuSuite->addAction(QStringLiteral("Sair"), this, &QWidget::close);
+    menuSuite->addAction(QStringLiteral("Sair"), QKeySequence(Qt::CTRL | Qt::Key_Q), this, &QWidget::close);
+    QMenu *menuAjuda = menuBar()->addMenu(QStringLiteral("A&juda"));
+    actAjuda = menuAjuda->addAction(QStringLiteral("Ajuda da suíte"), QKeySequence(Qt::Key_F1), this,
+                                    [this] { host::ShowHelpContext(this, "suite.hlp", 1, "Suite"); });
+    actAjuda->setObjectName("actAjuda");
+    actSobre = menuAjuda->addAction(QStringLiteral("Sobre a Análise de Custos..."), this, [this] { ShowAbout(); });
+    actSobre->setObjectName("actSobre");
 
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
@@ -103,6 +113,24 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     host::RestoreWindowGeometry(*this, objectName());
 
     host::SetMainWindow(this);
+}
+
+QString MainWindow::AboutText()
+{
+    return QStringLiteral(
+               "<h3>Análise de Custos</h3>"
+               "<p>Versão %1</p>"
+               "<p>O custo planejado e realizado das refeições de um serviço de uma filial, dia a dia, "
+               "no mês: matéria-prima, consumo, custos indiretos e comensais, contra o custo padrão.</p>"
+               "<p>Suíte de Gestão de Refeições: a suíte, o módulo KPV40206, os gráficos, a origem do custo, "
+               "o relatório de produtos com problema e o servidor de aplicação.</p>"
+               "<p>Feito com Qt %2, SQLite e PostgreSQL.</p>")
+        .arg(QStringLiteral(COSTANALYSIS_VERSION), QString::fromLatin1(qVersion()));
+}
+
+void MainWindow::ShowAbout()
+{
+    QMessageBox::about(this, QStringLiteral("Sobre - Análise de Custos"), AboutText());
 }
 
 void MainWindow::SaveUserSettings() const

@@ -44,7 +44,14 @@ public:
     // Writes what the next run starts from: the window geometry and the server list.
     void SaveUserSettings() const;
 
+    // "Sobre a Análise de Custos...": the program, its version and what it is made with.
+    void ShowAbout();
+    // The text of the "Sobre" box.
+    static QString AboutText();
+
     QAction *actAnaliseCustos = nullptr;    // Owned (Qt parent).
+    QAction *actAjuda = nullptr;            // Owned (Qt parent): the suite's help page (F1).
+    QAction *actSobre = nullptr;            // Owned (Qt parent).
     QPushButton *btnAnaliseCustos = nullptr; // Owned (Qt parent).
 
 protected:

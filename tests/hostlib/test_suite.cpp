@@ -1,6 +1,7 @@
 // The suite: options from the INI file and the command line, the parameter dialog over a real
 // suite database, the main window's launch path, and the executable itself run as a process.
 
+#include "platform/hostlib/helpbrowser.h"
 #include "platform/hostlib/hooks.h"
 #include "platform/hostlib/routines.h"
 #include "platform/hostlib/settings.h"
@@ -471,6 +472,34 @@ TEST(SuiteMainWindow, TheStatusBarShowsTheServerThatAnswers)
     EXPECT_EQ(label->text().toStdString(), "Respondendo: 127.0.0.1:" + std::to_string(port));
     EXPECT_EQ(host::AnsweringServer(), "127.0.0.1:" + std::to_string(port));
     host::SetSettings(saved);
+}
+
+TEST(SuiteMainWindow, HelpPageAndAboutBox)
+{
+    MainWindow window;
+    window.show();
+    EXPECT_EQ(window.actAjuda->shortcut(), QKeySequence(Qt::Key_F1));
+    window.actAjuda->trigger();
+    auto *browser = window.findChild<host::THelpBrowser *>();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(browser->Source().toString(), "qrc:/help/suite/1.html");
+    EXPECT_EQ(browser->PageTitle(), "Suíte de Gestão de Refeições");
+    EXPECT_TRUE(browser->isVisible());
+    window.actAjuda->trigger();
+    EXPECT_EQ(window.findChildren<host::THelpBrowser *>().size(), 1) << "one browser, brought forward again";
+
+    QString title, text;
+    QTimer::singleShot(0, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            box->accept();
+        }
+    });
+    window.actSobre->trigger();
+    EXPECT_EQ(title, "Sobre - Análise de Custos");
+    EXPECT_TRUE(text.contains("Versão " COSTANALYSIS_TEST_VERSION)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromLatin1(qVersion())));
 }
 
 TEST(SuiteNames, ErrorDialogsNameTheProgram)
