@@ -2,6 +2,7 @@
 
 #include "platform/database/sqldb.h"
 #include "platform/hostlib/settings.h"
+#include "platform/hostlib/usererrors.h"
 #include "platform/toolkit/data/datetime.h"
 
 #include <QCheckBox>
@@ -49,7 +50,11 @@ QComboBox *makeCostType(QWidget *parent, const char *name)
 
 void showDatabaseError(QLabel *label, const std::exception &e)
 {
-    label->setText(QStringLiteral("Banco de dados indisponível: %1").arg(QString::fromUtf8(e.what())));
+    // A database failure in the user's words (host::UserErrorText); anything else that kept the
+    // lists from loading (no database configured) means the same to the user.
+    label->setText(dynamic_cast<const db::SqlError *>(&e)
+                       ? QString::fromStdString(host::UserErrorText(e))
+                       : QStringLiteral("Banco de dados indisponível: %1").arg(QString::fromUtf8(e.what())));
 }
 
 void selectData(QComboBox *combo, const QString &data)

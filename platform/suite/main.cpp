@@ -5,6 +5,7 @@
 #include "platform/hostlib/hooks.h"
 #include "platform/hostlib/modules.h"
 #include "platform/hostlib/settings.h"
+#include "platform/hostlib/usererrors.h"
 #include "platform/hostlib/usersettings.h"
 #include "platform/suite/mainwindow.h"
 #include "platform/suite/suiteoptions.h"
@@ -58,7 +59,7 @@ int main(int argc, char **argv)
         try {
             host::CheckSharedDatabase(); // a server database that cannot be used is said at once
         } catch (const std::exception &e) {
-            std::cerr << "suite: " << e.what() << std::endl;
+            std::cerr << "suite: " << host::UserErrorText(e) << std::endl;
             return 2;
         }
     }
@@ -77,7 +78,7 @@ int main(int argc, char **argv)
             host::LoadBPL(options.open->code, options.open->args);
         } catch (const std::exception &e) {
             if (!options.batch)
-                std::cerr << "suite: " << e.what() << std::endl;
+                std::cerr << "suite: " << host::UserErrorText(e) << std::endl;
             tk::ShowException(e);
             status = 1;
         }

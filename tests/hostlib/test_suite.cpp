@@ -517,6 +517,16 @@ TEST(SuiteNames, ErrorDialogsNameTheProgram)
     tk::ShowException(std::runtime_error("Banco de dados indisponível"));
     tk::SetExceptionHandler(previous);
     EXPECT_EQ(title, QStringLiteral("Análise de Custos"));
+
+    title.clear();
+    QTimer::singleShot(0, [&title] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            box->reject();
+        }
+    });
+    host::MensErro("Chave de trabalho inválida", false);
+    EXPECT_EQ(title, QStringLiteral("Análise de Custos")) << "MensErro names the program too";
 }
 
 // --- The executable -----------------------------------------------------------------------------
