@@ -6,6 +6,7 @@
 #include "platform/toolkit/widgets/buttonflat.h"
 #include "platform/toolkit/widgets/controls.h"
 #include "platform/toolkit/widgets/errors.h"
+#include "platform/toolkit/widgets/icons.h"
 #include "platform/toolkit/widgets/pagecontrol.h"
 
 #include <QCloseEvent>
@@ -51,7 +52,7 @@ TfrmPadrParam::TfrmPadrParam(QWidget *owner, const std::string &name) : QDialog(
     sbtSair->setGeometry(buttonLeft, 7, kButtonSize, kButtonSize);
     sbtSair->SetHint("Sair");
     sbtSair->SetShortcutKey(QKeySequence(Qt::Key_Escape), false); // the dialog's own Esc
-    sbtSair->SetGlyph(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    sbtSair->SetGlyph(tk::ThemeIcon("application-exit"));
     sbtSair->OnClick = [this](tk::TButtonFlat &) { close(); };
 
     panHelp = new tk::TPanel(panMenu, "panHelp");
@@ -62,7 +63,7 @@ TfrmPadrParam::TfrmPadrParam(QWidget *owner, const std::string &name) : QDialog(
     sbtHelp->setGeometry(buttonLeft, 4, kButtonSize, kButtonSize);
     sbtHelp->SetHint("Ajuda");
     sbtHelp->SetShortcutKey(QKeySequence(Qt::Key_F1));
-    sbtHelp->SetGlyph(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    sbtHelp->SetGlyph(tk::ThemeIcon("help-contents"));
     sbtHelp->OnClick = [this](tk::TButtonFlat &) { ShowHelp(); };
 
     lblCodTela = new tk::TLabel(this, "lblCodTela");

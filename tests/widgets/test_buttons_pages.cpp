@@ -2,11 +2,13 @@
 
 #include "platform/toolkit/widgets/buttonflat.h"
 #include "platform/toolkit/widgets/errors.h"
+#include "platform/toolkit/widgets/icons.h"
 #include "platform/toolkit/widgets/pagecontrol.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QImage>
 #include <QPixmap>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -218,6 +220,28 @@ TEST(ButtonFlat, ShortcutKeysClickFromTheWindowAndShowInTheTooltip)
     }
     EXPECT_EQ(typed, 0);
     EXPECT_EQ(w.custos->focusPolicy(), Qt::TabFocus) << "reached with Tab, not taken by a click";
+}
+
+// Without a desktop theme every action icon is the toolkit's own drawing; with a theme, the theme's.
+TEST(ButtonFlat, ActionIconsFromTheThemeOrTheBundledDrawings)
+{
+    const QString theme = QIcon::themeName();
+    QIcon::setThemeName(QString());
+    for (const char *name : {"application-exit", "help-contents", "document-print", "office-chart-bar",
+                             "office-chart-line", "office-chart-area", "view-list-details", "view-history"}) {
+        const QIcon icon = ThemeIcon(name);
+        const QImage drawn = icon.pixmap(16, 16).toImage();
+        ASSERT_FALSE(drawn.isNull()) << name;
+        const QImage bundled = QIcon(QStringLiteral(":/icons/%1.svg").arg(name)).pixmap(16, 16).toImage();
+        EXPECT_EQ(drawn, bundled) << name;
+        int painted = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                painted += qAlpha(drawn.pixel(x, y)) > 0;
+        EXPECT_GT(painted, 40) << name << ": an empty picture";
+    }
+    EXPECT_TRUE(ThemeIcon("no-such-icon-anywhere").isNull());
+    QIcon::setThemeName(theme);
 }
 
 TEST(PageControl, OnChangeRunsForUserSelectionOnly)
