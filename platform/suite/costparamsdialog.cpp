@@ -323,6 +323,21 @@ QString CostParamsDialog::Summary() const
     return text;
 }
 
+QString CostParamsDialog::ShortSummary() const
+{
+    QString text = QStringLiteral("%1 | %2 | %3 | custo %4/%5")
+                       .arg(cbxFilial->currentData().toString(), itemText(cbxServico),
+                            dteReferencia->date().toString(QStringLiteral("MM/yyyy")))
+                       .arg(CostType(cbxTipoCusto))
+                       .arg(CostType(cbxTipoCustoReal));
+    if (chkRefeFixa->isChecked())
+        text += QStringLiteral(" | data fixa %1").arg(dteRefeFixa->date().toString(QStringLiteral("dd/MM/yyyy")));
+    const QString costBranch = cbxFiliCust->currentData().toString();
+    if (!costBranch.isEmpty())
+        text += QStringLiteral(" | filial de custo %1").arg(costBranch);
+    return text;
+}
+
 void CostParamsDialog::accept()
 {
     const std::string problem = Validate();

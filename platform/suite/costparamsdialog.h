@@ -42,6 +42,9 @@ public:
     // What is analysed, in words, for the suite's status bar: "Filial 0001 - ... | Serviço ... |
     // Mês 03/2026 | Custo 6 - ... | Realizado 6 - ... | Filial de custo ...".
     QString Summary() const;
+    // The same in a few characters, for the status bar beside the server: "0001 | 001 - Almoço |
+    // 03/2026 | custo 6/6 | filial de custo 0002".
+    QString ShortSummary() const;
 
     // The cost type chosen in a cost-type list (0: none).
     static int CostType(const QComboBox *combo);

@@ -55,7 +55,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName("frmSuite");
     setWindowTitle(QStringLiteral("Suite de Gestão de Refeições"));
-    resize(720, 420);
+    resize(900, 420);
 
     actAnaliseCustos = new QAction(QStringLiteral("Análise de Custos..."), this);
     actAnaliseCustos->setObjectName("actAnaliseCustos");
@@ -85,6 +85,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     connect(btnAnaliseCustos, &QPushButton::clicked, this, [this] { OpenCostAnalysis(); });
     layout->addWidget(title);
     layout->addWidget(btnAnaliseCustos, 0, Qt::AlignLeft);
+    m_lastAnalysis = new QLabel(central);
+    m_lastAnalysis->setObjectName("lblUltimaAnalise");
+    m_lastAnalysis->setWordWrap(true);
+    layout->addWidget(m_lastAnalysis);
     layout->addStretch();
     setCentralWidget(central);
 
@@ -180,8 +184,9 @@ void MainWindow::OpenCostAnalysis()
         return;
     m_lastArgs = dialog.Args();
     host::WriteUserValue(kLastArgsKey, argsToTexts(m_lastArgs));
-    m_analysis->setText(dialog.Summary());
-    m_analysis->setToolTip(QStringLiteral("O que a análise de custos aberta mostra"));
+    m_analysis->setText(dialog.ShortSummary());
+    m_analysis->setToolTip(dialog.Summary());
+    m_lastAnalysis->setText(QStringLiteral("Em análise: %1").arg(dialog.Summary()));
     LaunchModule("KPV40206", m_lastArgs);
 }
 

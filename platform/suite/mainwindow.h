@@ -61,7 +61,8 @@ private:
     void updateStatus();
 
     QLabel *m_status = nullptr;    // Owned (Qt parent).
-    QLabel *m_analysis = nullptr;  // Owned (Qt parent): what the open cost analysis shows.
+    QLabel *m_analysis = nullptr;  // Owned (Qt parent): what the open cost analysis shows, in short.
+    QLabel *m_lastAnalysis = nullptr; // Owned (Qt parent): the same in full, under the title.
     QLabel *m_answering = nullptr; // Owned (Qt parent): the server the last connection opened to.
     tk::Variant m_lastArgs;
 };

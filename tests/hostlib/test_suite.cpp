@@ -360,10 +360,13 @@ TEST(SuiteMainWindow, OpensTheCostAnalysisWithTheDialogsParameters)
     EXPECT_EQ(launched[0].first, "KPV40206");
     EXPECT_EQ(launched[0].second[0], tk::Variant("0001"));
     EXPECT_EQ(launched[0].second[2], tk::Variant(44));
-    EXPECT_EQ(window.findChild<QLabel *>("lblAnalise")->text().toStdString(),
-              "Filial 0001 - Cozinha Central | Serviço 001 - Almoço | Mês 03/2026 | Custo 44 - Cotação média | "
-              "Realizado 6 - Cotação vencedora | Filial de custo (nenhuma)")
+    const std::string full = "Filial 0001 - Cozinha Central | Serviço 001 - Almoço | Mês 03/2026 | "
+                             "Custo 44 - Cotação média | Realizado 6 - Cotação vencedora | Filial de custo (nenhuma)";
+    auto *status = window.findChild<QLabel *>("lblAnalise");
+    EXPECT_EQ(status->text().toStdString(), "0001 | 001 - Almoço | 03/2026 | custo 44/6")
         << "what is analysed stays in view beside the server";
+    EXPECT_EQ(status->toolTip().toStdString(), full);
+    EXPECT_EQ(window.findChild<QLabel *>("lblUltimaAnalise")->text().toStdString(), "Em análise: " + full);
     EXPECT_EQ(launched[0].second[4], tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 18)));
 
     // Cancel launches nothing; the dialog offers the last choice again.

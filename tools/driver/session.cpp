@@ -595,10 +595,14 @@ void Session::cmdSplitter(const std::vector<std::string> &args, QJsonObject &ans
 
 void Session::cmdGrab(const std::vector<std::string> &args, QJsonObject &answer)
 {
-    expectArgs(args, 1, "grab FILE.png");
+    if (args.empty() || args.size() > 2)
+        throw CommandError("usage: grab FILE.png [WIDGET]");
     kpv40206::TfrmCustoServ &win = window();
+    QWidget *target = &win;
+    if (args.size() == 2 && !(target = findControl(win, args[1])))
+        throw CommandError("unknown component '" + args[1] + "'");
     settle();
-    const QPixmap image = win.grab();
+    const QPixmap image = target->grab();
     if (!image.save(toQString(args[0]), "PNG"))
         throw CommandError("cannot write '" + args[0] + "'");
     answer.insert("width", image.width());
