@@ -7,7 +7,7 @@ packages=(
     libsqlite3-dev sqlite3 libpq-dev postgresql
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth poppler-utils
-    libxlsxwriter-dev qt6-svg-dev python3-openpyxl
+    libxlsxwriter-dev qt6-svg-dev libqt6svg6 python3-openpyxl
     fonts-liberation
 )
 missing=()

@@ -5,6 +5,7 @@
 
 #include "platform/hostlib/host.h"
 #include "platform/toolkit/widgets/fonts.h"
+#include "platform/toolkit/widgets/icons.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -92,12 +93,16 @@ tk::TNumberEdit *NewSummaryEdit(QWidget *parent, const char *name)
     return ned;
 }
 
-tk::TButtonFlat *NewButton(QWidget *parent, const char *name, const char *hint, QStyle::StandardPixmap glyph)
+// key: the button's keyboard shortcut, shown in its tooltip.
+// glyph: the icon's freedesktop name (tk::ThemeIcon).
+tk::TButtonFlat *NewButton(QWidget *parent, const char *name, const char *hint, const char *glyph,
+                           const QKeySequence &key)
 {
     auto *button = new tk::TButtonFlat(parent, name);
     button->SetHint(hint);
+    button->SetShortcutKey(key);
     button->SetShowHint(true);
-    button->SetGlyph(QApplication::style()->standardIcon(glyph));
+    button->SetGlyph(tk::ThemeIcon(glyph));
     button->setIconSize(QSize(16, 16));
     return button;
 }
@@ -141,15 +146,16 @@ void TfrmCustoServ::CreateComponents()
     rdmCustoServ = std::make_unique<TCustoServRemote>(*netCustoServ);
 
     // Right-hand buttons.
-    sbtCustos = NewButton(panBotoes, "sbtCustos", "Visualizar Acompanhamento de Custos", QStyle::SP_FileDialogDetailedView);
+    sbtCustos = NewButton(panBotoes, "sbtCustos", "Visualizar Acompanhamento de Custos", "view-list-details",
+                          QKeySequence(Qt::CTRL | Qt::Key_R));
     sbtCustos->SetGroupIndex(9);
     sbtCustos->SetAllowAllUp(true);
-    sbtCustZero = NewButton(panBotoes, "sbtCustZero", "Imprimir", QStyle::SP_DialogSaveButton);
-    sbtCustZero->SetDisabledGlyph(QApplication::style()->standardIcon(QStyle::SP_DialogSaveButton).pixmap(16, 16,
-                                                                                                           QIcon::Disabled));
+    sbtCustZero = NewButton(panBotoes, "sbtCustZero", "Imprimir", "document-print",
+                            QKeySequence(Qt::CTRL | Qt::Key_P));
+    sbtCustZero->SetDisabledGlyph(tk::ThemeIcon("document-print").pixmap(16, 16, QIcon::Disabled));
     sbtCustZero->setEnabled(false);
     sbtCustUnitAnt = NewButton(panBotoes, "sbtCustUnitAnt", "Visualizar Custo Unitario Anterior",
-                               QStyle::SP_FileDialogBack);
+                               "view-history", QKeySequence(Qt::CTRL | Qt::Key_U));
     sbtCustUnitAnt->SetGroupIndex(9);
     sbtCustUnitAnt->SetAllowAllUp(true);
     const int buttonLeft = sbtSair->x();
@@ -474,10 +480,12 @@ void TfrmCustoServ::CreateComponents()
     {
         grbGraficos = new tk::TGroupBox(subPanCusto, "grbGraficos", "Gráficos");
         grbGraficos->setFixedWidth(110);
-        sbtGrafCust = NewButton(grbGraficos, "sbtGrafCust", "Custo Percapita", QStyle::SP_FileDialogInfoView);
-        sbtPlanReal = NewButton(grbGraficos, "sbtPlanReal", "Comparação do Percapita", QStyle::SP_FileDialogListView);
+        sbtGrafCust = NewButton(grbGraficos, "sbtGrafCust", "Custo Percapita", "office-chart-bar",
+                                QKeySequence(Qt::CTRL | Qt::Key_1));
+        sbtPlanReal = NewButton(grbGraficos, "sbtPlanReal", "Comparação do Percapita", "office-chart-line",
+                                QKeySequence(Qt::CTRL | Qt::Key_2));
         sbtCustoAcum = NewButton(grbGraficos, "sbtCustoAcum", "Variação do Custo Acumulado",
-                                 QStyle::SP_FileDialogContentsView);
+                                 "office-chart-area", QKeySequence(Qt::CTRL | Qt::Key_3));
         sbtGrafCust->setGeometry(18, 20, 25, 25);
         sbtPlanReal->setGeometry(46, 20, 25, 25);
         sbtCustoAcum->setGeometry(74, 20, 25, 25);

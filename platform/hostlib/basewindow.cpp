@@ -1,14 +1,16 @@
 #include "platform/hostlib/basewindow.h"
 
 #include "platform/hostlib/busyindicator.h"
+#include "platform/hostlib/helpbrowser.h"
+#include "platform/hostlib/usersettings.h"
 #include "platform/toolkit/widgets/buttonflat.h"
 #include "platform/toolkit/widgets/controls.h"
 #include "platform/toolkit/widgets/errors.h"
+#include "platform/toolkit/widgets/icons.h"
 #include "platform/toolkit/widgets/pagecontrol.h"
 
 #include <QCloseEvent>
 #include <QEvent>
-#include <QMessageBox>
 #include <QStyle>
 #include <QTimer>
 
@@ -49,7 +51,8 @@ TfrmPadrParam::TfrmPadrParam(QWidget *owner, const std::string &name) : QDialog(
     sbtSair = new tk::TButtonFlat(panBotoes, "sbtSair");
     sbtSair->setGeometry(buttonLeft, 7, kButtonSize, kButtonSize);
     sbtSair->SetHint("Sair");
-    sbtSair->SetGlyph(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    sbtSair->SetShortcutKey(QKeySequence(Qt::Key_Escape), false); // the dialog's own Esc
+    sbtSair->SetGlyph(tk::ThemeIcon("application-exit"));
     sbtSair->OnClick = [this](tk::TButtonFlat &) { close(); };
 
     panHelp = new tk::TPanel(panMenu, "panHelp");
@@ -59,7 +62,8 @@ TfrmPadrParam::TfrmPadrParam(QWidget *owner, const std::string &name) : QDialog(
     sbtHelp = new tk::TButtonFlat(panHelp, "sbtHelp");
     sbtHelp->setGeometry(buttonLeft, 4, kButtonSize, kButtonSize);
     sbtHelp->SetHint("Ajuda");
-    sbtHelp->SetGlyph(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    sbtHelp->SetShortcutKey(QKeySequence(Qt::Key_F1));
+    sbtHelp->SetGlyph(tk::ThemeIcon("help-contents"));
     sbtHelp->OnClick = [this](tk::TButtonFlat &) { ShowHelp(); };
 
     lblCodTela = new tk::TLabel(this, "lblCodTela");
@@ -109,17 +113,23 @@ void TfrmPadrParam::FormClose(CloseAction &)
 
 void TfrmPadrParam::FormResize() {}
 
+QString TfrmPadrParam::rememberedName() const
+{
+    const std::string code = CodTela();
+    return QString::fromStdString(code.empty() ? objectName().toStdString() : code);
+}
+
 void TfrmPadrParam::ShowHelp()
 {
-    QString text = QStringLiteral("Ajuda da tela %1").arg(QString::fromStdString(CodTela()));
-    if (!HelpFile.empty())
-        text += QStringLiteral("\nArquivo: %1, contexto %2")
-                    .arg(QString::fromStdString(HelpFile))
-                    .arg(HelpContext);
-    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Ajuda"), text,
-                                QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    // The page opens at the part about the page in front: the innermost active page of pgcPadrao,
+    // whose name is the anchor in the help page.
+    std::string anchor;
+    for (tk::TPageControl *pages = pgcPadrao; pages && pages->ActivePage();) {
+        tk::TTabSheet *page = pages->ActivePage();
+        anchor = page->Name();
+        pages = page->findChild<tk::TPageControl *>();
+    }
+    ShowHelpContext(this, HelpFile, HelpContext, CodTela(), anchor);
 }
 
 void TfrmPadrParam::LayoutBase()
@@ -147,6 +157,11 @@ void TfrmPadrParam::showEvent(QShowEvent *event)
     if (!m_created && !tk::CallSafely([this] { CreateForm(); })) {
         // A window whose creation failed does not stay open.
         QMetaObject::invokeMethod(this, [this] { QDialog::done(QDialog::Rejected); }, Qt::QueuedConnection);
+    } else if (m_created && !m_restored) {
+        // The user's size, position and dragged column widths, over what FormCreate laid out.
+        m_restored = true;
+        RestoreWindowGeometry(*this, rememberedName());
+        RestoreGridColumns(*this, rememberedName());
     }
     QDialog::showEvent(event);
 }
@@ -180,6 +195,10 @@ bool TfrmPadrParam::runClose()
     }
     m_closing = true;
     ++m_closeCount;
+    if (m_restored) {
+        SaveWindowGeometry(*this, rememberedName());
+        SaveGridColumns(*this, rememberedName());
+    }
     return true;
 }
 

@@ -78,7 +78,8 @@ protected:
     virtual void FormActivate();
     virtual void FormClose(CloseAction &action);
     virtual void FormResize();
-    // sbtHelp: shows the window's help reference.
+    // sbtHelp (F1): opens the page of HelpFile and HelpContext in the help browser (host's help
+    // service), or says that the window has none.
     virtual void ShowHelp();
 
     // Places the right-hand column at the right edge and stretches pgcPadrao to meet it.
@@ -96,7 +97,11 @@ private:
     // Runs FormClose unless it already ran for this close; false keeps the window open.
     bool runClose();
 
+    // The key of the window's remembered geometry and column widths: its screen code.
+    QString rememberedName() const;
+
     bool m_created = false;
+    bool m_restored = false;   // the user's geometry and column widths were applied
     bool m_closing = false;    // FormClose accepted the close now under way
     bool m_inActivate = false;
     int m_closeCount = 0;

@@ -75,7 +75,11 @@ void MensErro(const std::string &text, bool alert)
     }
     if (alert)
         QApplication::beep();
-    QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Erro"), QString::fromStdString(text));
+    // Titled with the program's name, as the toolkit's error dialog is.
+    QString title = QApplication::applicationDisplayName();
+    if (title.isEmpty())
+        title = QStringLiteral("Erro");
+    QMessageBox::critical(QApplication::activeWindow(), title, QString::fromStdString(text));
 }
 
 Variant CheckResultServ(const Variant &result, bool showError, int index)

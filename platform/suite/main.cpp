@@ -5,6 +5,8 @@
 #include "platform/hostlib/hooks.h"
 #include "platform/hostlib/modules.h"
 #include "platform/hostlib/settings.h"
+#include "platform/hostlib/usererrors.h"
+#include "platform/hostlib/usersettings.h"
 #include "platform/suite/mainwindow.h"
 #include "platform/suite/suiteoptions.h"
 #include "platform/toolkit/data/formats.h"
@@ -50,11 +52,14 @@ int main(int argc, char **argv)
     suite::NameApplication();
     QLocale::setDefault(QLocale(QString::fromStdString(options.settings.locale)));
     host::SetSettings(options.settings);
+    // A run by hand remembers its choices in the user's suite.ini; a batch run leaves it alone.
+    if (!options.batch)
+        host::SetUserSettingsFile(QString::fromStdString(suite::UserIniPath()));
     if (db::Connection::isPostgres(options.settings.dbPath)) {
         try {
             host::CheckSharedDatabase(); // a server database that cannot be used is said at once
         } catch (const std::exception &e) {
-            std::cerr << "suite: " << e.what() << std::endl;
+            std::cerr << "suite: " << host::UserErrorText(e) << std::endl;
             return 2;
         }
     }
@@ -73,7 +78,7 @@ int main(int argc, char **argv)
             host::LoadBPL(options.open->code, options.open->args);
         } catch (const std::exception &e) {
             if (!options.batch)
-                std::cerr << "suite: " << e.what() << std::endl;
+                std::cerr << "suite: " << host::UserErrorText(e) << std::endl;
             tk::ShowException(e);
             status = 1;
         }

@@ -25,6 +25,8 @@ void NameApplication();
 class MainWindow : public QMainWindow
 {
 public:
+    // Offers the last parameters and takes the geometry that the user's settings file remembers
+    // (host::UserSettingsFile()).
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -36,16 +38,31 @@ public:
     // Runs with the dialog before it executes (tests and the driver fill it in and close it).
     std::function<void(CostParamsDialog &)> OnParamsDialog;
 
-    // The last parameters accepted, offered again the next time.
+    // The last parameters accepted, offered again the next time, in this run and the next.
     const tk::Variant &LastArgs() const { return m_lastArgs; }
 
+    // Writes what the next run starts from: the window geometry and the server list.
+    void SaveUserSettings() const;
+
+    // "Sobre a Análise de Custos...": the program, its version and what it is made with.
+    void ShowAbout();
+    // The text of the "Sobre" box.
+    static QString AboutText();
+
     QAction *actAnaliseCustos = nullptr;    // Owned (Qt parent).
+    QAction *actAjuda = nullptr;            // Owned (Qt parent): the suite's help page (F1).
+    QAction *actSobre = nullptr;            // Owned (Qt parent).
     QPushButton *btnAnaliseCustos = nullptr; // Owned (Qt parent).
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void updateStatus();
 
     QLabel *m_status = nullptr;    // Owned (Qt parent).
+    QLabel *m_analysis = nullptr;  // Owned (Qt parent): what the open cost analysis shows, in short.
+    QLabel *m_lastAnalysis = nullptr; // Owned (Qt parent): the same in full, under the title.
     QLabel *m_answering = nullptr; // Owned (Qt parent): the server the last connection opened to.
     tk::Variant m_lastArgs;
 };

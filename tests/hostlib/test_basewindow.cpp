@@ -4,6 +4,8 @@
 
 #include "platform/hostlib/basewindow.h"
 #include "platform/hostlib/busyindicator.h"
+#include "platform/hostlib/usersettings.h"
+#include "platform/toolkit/widgets/dbgrid.h"
 #include "platform/toolkit/widgets/buttonflat.h"
 #include "platform/toolkit/widgets/controls.h"
 #include "platform/toolkit/widgets/errors.h"
@@ -12,6 +14,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -251,6 +257,70 @@ TEST(BaseWindow, ClosingHidesABusyIndicatorLeftOverTheWindow)
     ActiveShowAvi(&form, 6, "Calculando custos do cardápio...");
     form.close();
     EXPECT_FALSE(ShowAviActive());
+}
+
+// F1 is the help button's key; a reference that no module carries a page for says so.
+TEST(BaseWindow, HelpWithoutAPageNamesTheReference)
+{
+    frmTeste form;
+    form.HelpFile = "Semajuda.hlp";
+    form.HelpContext = 777;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    EXPECT_EQ(form.sbtHelp->toolTip(), "Ajuda (F1)");
+    QTest::keyClick(&form, Qt::Key_F1);
+    auto *box = form.findChild<QMessageBox *>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Não há ajuda para a tela KPV40206 (Semajuda.hlp, contexto 777).");
+    box->close();
+}
+
+// A window with a grid, as a module makes it: the design widths are set in FormCreate.
+class frmComGrade : public frmTeste
+{
+public:
+    tk::TDBGrid *dbgProduto = nullptr;
+
+protected:
+    void FormCreate() override
+    {
+        frmTeste::FormCreate();
+        dbgProduto = new tk::TDBGrid(pgcPadrao, "dbgProduto");
+        dbgProduto->AddColumn("CDPRODUTO", "Produto", 80);
+        dbgProduto->AddColumn("NMPRODUTO", "Nome", 200);
+    }
+};
+
+TEST(BaseWindow, GeometryAndDraggedColumnWidthsSurviveARestart)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("suite.ini");
+    SetUserSettingsFile(file);
+    {
+        frmComGrade form;
+        form.show();
+        EXPECT_EQ(form.dbgProduto->ColumnWidth(0), 80);
+        form.resize(990, 610);
+        form.dbgProduto->horizontalHeader()->resizeSection(0, 133); // what a drag of the divider does
+        form.close();
+    }
+    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Colunas/KPV40206.dbgProduto.CDPRODUTO").toInt(), 133);
+    EXPECT_FALSE(QSettings(file, QSettings::IniFormat).contains("Colunas/KPV40206.dbgProduto.NMPRODUTO"))
+        << "an undragged column keeps following its design width";
+    {
+        frmComGrade again;
+        again.show();
+        EXPECT_EQ(again.size(), QSize(990, 610));
+        EXPECT_EQ(again.dbgProduto->ColumnWidth(0), 133);
+        EXPECT_EQ(again.dbgProduto->ColumnWidth(1), 200);
+        again.dbgProduto->horizontalHeader()->resizeSection(0, 80); // dragged back to the design width
+        again.close();
+    }
+    EXPECT_FALSE(QSettings(file, QSettings::IniFormat).contains("Colunas/KPV40206.dbgProduto.CDPRODUTO"));
+    SetUserSettingsFile({});
+    frmComGrade forgetful;
+    forgetful.show();
+    EXPECT_EQ(forgetful.size(), QSize(875, 257)) << "without a settings file nothing is remembered";
 }
 
 } // namespace

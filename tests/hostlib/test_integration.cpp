@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <QComboBox>
+#include <QDateEdit>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -98,6 +101,11 @@ TEST_F(DemoDatabase, ParameterDialogOffersTheDemoBranchesAndServices)
     dialog.cbxFilial->setCurrentIndex(dialog.cbxFilial->findData("0001"));
     EXPECT_GE(dialog.cbxServico->findData("001"), 0);
     EXPECT_EQ(dialog.Validate(), "");
+    EXPECT_EQ(dialog.cbxTipoCusto->itemText(dialog.cbxTipoCusto->findData(44)), "44 - Cotação média");
+    EXPECT_EQ(dialog.dteReferencia->date(), QDate(2026, 3, 16)) << "the demo branch's processing date";
+    EXPECT_EQ(dialog.EmptyMonthMessage(), "") << "the demo month has its menus";
+    dialog.dteReferencia->setDate(QDate(2026, 6, 1));
+    EXPECT_NE(dialog.EmptyMonthMessage().find("Não há cardápio planejado para 06/2026"), std::string::npos);
 }
 
 TEST(BusyPainting, TheIndicatorAnimatesWhileARemoteCallWaits)

@@ -5,6 +5,8 @@
 #include "platform/hostlib/messages.h"
 #include "platform/hostlib/routines.h"
 #include "platform/hostlib/settings.h"
+#include "platform/hostlib/usererrors.h"
+#include "platform/toolkit/widgets/errors.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
 #include "tests/hostlib/testdb.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 using namespace host;
 
@@ -283,6 +286,52 @@ TEST(HostLocalCache, UnknownOrUnsafeTableNamesAreClearErrors)
     // Tables before the failing name are refreshed.
     EXPECT_THROW(AtualizaLocalCache(Variant::array({"SINASAFRA", "NAOEXISTE"})), EHostError);
     EXPECT_NE(LocalCacheTable("SINASAFRA"), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Database and system failures in the user's words, the technical text after them.
+TEST(HostUserErrors, DatabaseAndSystemFailuresInPortugueseWithTheDetail)
+{
+    struct Case { std::string detail; db::SqlError::Kind kind; std::string expected; };
+    const std::string missing = "Cannot open database '/x/suite.db': file not found";
+    const std::string locked = "SQL error: database is locked [UPDATE TRABCUSTO SET ...]";
+    const std::string noTable = "SQL error: no such table: FERIFILI [SELECT ...]";
+    const Case cases[] = {
+        {missing, db::SqlError::Kind::Connection, "Banco de dados indisponível: arquivo não encontrado (" + missing + ")"},
+        {locked, db::SqlError::Kind::Conflict,
+         "Banco de dados ocupado, tente de novo: o banco está em uso por outro programa (" + locked + ")"},
+        {noTable, db::SqlError::Kind::Statement, "Falha no banco de dados (" + noTable + ")"},
+        {"Database 'x.db' holds no suite schema", db::SqlError::Kind::Statement,
+         "Falha no banco de dados: o banco não tem as tabelas da suíte (Database 'x.db' holds no suite schema)"},
+    };
+    for (const Case &c : cases) {
+        const db::SqlError error(c.detail, c.kind);
+        EXPECT_EQ(UserErrorText(error), c.expected);
+        EXPECT_EQ(tk::DescribeError(error), c.expected) << "the toolkit's dialogs use the same words";
+    }
+    const std::filesystem::filesystem_error noFile(
+        "cannot copy file", "/x/a.db", std::make_error_code(std::errc::no_such_file_or_directory));
+    EXPECT_EQ(UserErrorText(noFile).rfind("Falha do sistema: arquivo ou pasta não encontrado (", 0), 0u)
+        << UserErrorText(noFile);
+    const tk::Exception own("Falha de comunicação com o servidor 127.0.0.1:9 ao conectar: connection refused");
+    EXPECT_EQ(UserErrorText(own), own.what()) << "texts already meant for the user stay as they are";
+
+    // The real failure: a configured database file that is not there.
+    Settings settings = GetSettings();
+    const Settings saved = settings;
+    settings.dbPath = "/nao/existe/suite.db";
+    SetSettings(settings);
+    try {
+        SharedDatabase();
+        ADD_FAILURE() << "no error";
+    } catch (const std::exception &e) {
+        EXPECT_EQ(UserErrorText(e).rfind("Banco de dados indisponível: arquivo não encontrado (", 0), 0u)
+            << UserErrorText(e);
+    }
+    SetSettings(saved);
 }
 
 } // namespace

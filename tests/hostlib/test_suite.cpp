@@ -1,9 +1,11 @@
 // The suite: options from the INI file and the command line, the parameter dialog over a real
 // suite database, the main window's launch path, and the executable itself run as a process.
 
+#include "platform/hostlib/helpbrowser.h"
 #include "platform/hostlib/hooks.h"
 #include "platform/hostlib/routines.h"
 #include "platform/hostlib/settings.h"
+#include "platform/hostlib/usersettings.h"
 #include "platform/protocol/rpcserver.h"
 #include "platform/suite/costparamsdialog.h"
 #include "platform/suite/mainwindow.h"
@@ -21,7 +23,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
-#include <QSpinBox>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -182,36 +184,116 @@ TEST(SuiteOpen, BadCostAnalysisArgumentsNameTheProblem)
 
 // --- Parameter dialog ---------------------------------------------------------------------------
 
-TEST(SuiteParamsDialog, ListsComeFromTheDatabase)
+// The suite schema itself in a temporary file, with a few branches, services, cost types and one
+// planned day, installed as the host's shared database.
+class DialogDb
 {
-    hosttest::TempSuiteDb suiteDb;
+public:
+    DialogDb()
+    {
+        path = dir.filePath("suite.db").toStdString();
+        conn = db::Connection::open(path);
+        db::createSchema(*conn);
+        conn->exec(R"SQL(
+INSERT INTO FILIAL VALUES ('0001', 'Cozinha Central', '2026-03-16');
+INSERT INTO FILIAL VALUES ('0002', 'Filial de Custos', '2024-02-29');
+INSERT INTO FILIAL VALUES ('0003', 'Filial Sem Processo', NULL);
+INSERT INTO SERVICO VALUES ('0001', '001', '  Almoço  ');
+INSERT INTO SERVICO VALUES ('0001', '002', 'Jantar');
+INSERT INTO TIPOCUSTO VALUES (44, 'Cotação média');
+INSERT INTO TIPOCUSTO VALUES (6, 'Cotação vencedora');
+INSERT INTO TIPOCUSTO VALUES (10, 'Custo padrão');
+INSERT INTO DIETPADR VALUES ('0001', 'NORMAL', 'N');
+INSERT INTO CARDAPIO VALUES ('0001', '001', '2026-03-02', '0001', 100, 100);
+)SQL");
+        host::Settings settings = host::GetSettings();
+        settings.dbPath = path;
+        host::SetSettings(settings);
+    }
+    ~DialogDb()
+    {
+        host::Settings settings = host::GetSettings();
+        settings.dbPath.clear();
+        host::SetSettings(settings);
+    }
+    QTemporaryDir dir;
+    std::string path;
+    std::unique_ptr<db::Connection> conn;
+};
+
+TEST(SuiteParamsDialog, ListsComeFromTheDatabaseByName)
+{
+    DialogDb suiteDb;
     CostParamsDialog dialog;
     ASSERT_EQ(dialog.cbxFilial->count(), 3);
     EXPECT_EQ(dialog.cbxFilial->itemText(0), "0001 - Cozinha Central");
     EXPECT_EQ(dialog.cbxFiliCust->count(), 4) << "'(nenhuma)' and the branches";
     ASSERT_EQ(dialog.cbxServico->count(), 2);
     EXPECT_EQ(dialog.cbxServico->itemText(0), "001 - Almoço");
+    ASSERT_EQ(dialog.cbxTipoCusto->count(), 3);
+    EXPECT_EQ(dialog.cbxTipoCusto->itemText(0), "6 - Cotação vencedora") << "in code order";
+    EXPECT_EQ(dialog.cbxTipoCusto->currentText(), "6 - Cotação vencedora") << "the usual basis first";
+    EXPECT_EQ(dialog.cbxTipoCustoReal->itemText(2), "44 - Cotação média");
     dialog.cbxFilial->setCurrentIndex(1);
     EXPECT_EQ(dialog.cbxServico->count(), 0) << "branch 0002 has no services";
     EXPECT_EQ(dialog.Validate(), "Selecione o serviço da filial.");
     EXPECT_EQ(dialog.dteReferencia->displayFormat(), "dd/MM/yyyy");
+    for (QWidget *field : std::initializer_list<QWidget *>{dialog.cbxFilial, dialog.cbxServico, dialog.cbxTipoCusto,
+                                                           dialog.cbxTipoCustoReal, dialog.dteReferencia,
+                                                           dialog.chkRefeFixa, dialog.dteRefeFixa, dialog.cbxFiliCust})
+        EXPECT_FALSE(field->toolTip().isEmpty()) << field->objectName().toStdString();
+}
+
+TEST(SuiteParamsDialog, TheReferenceDayIsTheBranchsProcessingDate)
+{
+    DialogDb suiteDb;
+    CostParamsDialog dialog;
+    EXPECT_EQ(dialog.dteReferencia->date(), QDate(2026, 3, 16));
+    dialog.cbxFilial->setCurrentIndex(1);
+    EXPECT_EQ(dialog.dteReferencia->date(), QDate(2024, 2, 29));
+    EXPECT_EQ(dialog.dteRefeFixa->date(), QDate(2024, 2, 29));
+    dialog.cbxFilial->setCurrentIndex(2);
+    EXPECT_EQ(dialog.dteReferencia->date(), QDate::currentDate()) << "a branch never processed: today";
+}
+
+TEST(SuiteParamsDialog, AMonthWithoutMenuIsSaidBeforeOpening)
+{
+    DialogDb suiteDb;
+    CostParamsDialog dialog;
+    EXPECT_EQ(dialog.EmptyMonthMessage(), "") << "March has a planned day";
+    dialog.show();
+    dialog.dteReferencia->setDate(QDate(2026, 4, 10));
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.Message().startsWith(
+        "Não há cardápio planejado para 04/2026 (filial 0001 - Cozinha Central, serviço 001 - Almoço)."))
+        << dialog.Message().toStdString();
+    dialog.cbxServico->setCurrentIndex(1);
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible()) << "another choice is checked again";
+    EXPECT_TRUE(dialog.Message().contains("serviço 002 - Jantar"));
+    dialog.accept();
+    EXPECT_FALSE(dialog.isVisible()) << "OK again on the same choice opens it all the same";
+    EXPECT_EQ(dialog.Summary(), "Filial 0001 - Cozinha Central | Serviço 002 - Jantar | Mês 04/2026 | "
+                                "Custo 6 - Cotação vencedora | Realizado 6 - Cotação vencedora | "
+                                "Filial de custo (nenhuma)");
 }
 
 TEST(SuiteParamsDialog, ValidationMessages)
 {
-    hosttest::TempSuiteDb suiteDb;
+    DialogDb suiteDb;
     CostParamsDialog dialog;
     EXPECT_EQ(dialog.Validate(), "");
-    dialog.spnTipoCusto->setValue(0);
+    dialog.cbxTipoCusto->setCurrentIndex(-1);
     EXPECT_EQ(dialog.Validate(), "Informe o tipo de custo planejado.");
-    dialog.spnTipoCusto->setValue(6);
-    dialog.spnTipoCustoReal->setValue(0);
+    CostParamsDialog::SetCostType(dialog.cbxTipoCusto, 6);
+    dialog.cbxTipoCustoReal->setCurrentIndex(-1);
     EXPECT_EQ(dialog.Validate(), "Informe o tipo de custo realizado.");
     dialog.show();
     dialog.accept();
     EXPECT_TRUE(dialog.isVisible()) << "invalid inputs keep the dialog open";
     EXPECT_EQ(dialog.Message(), "Informe o tipo de custo realizado.");
-    dialog.spnTipoCustoReal->setValue(6);
+    CostParamsDialog::SetCostType(dialog.cbxTipoCustoReal, 6);
     dialog.accept();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
@@ -219,11 +301,11 @@ TEST(SuiteParamsDialog, ValidationMessages)
 
 TEST(SuiteParamsDialog, ArgsHaveTheEntryTypesAndRoundTrip)
 {
-    hosttest::TempSuiteDb suiteDb;
+    DialogDb suiteDb;
     CostParamsDialog dialog;
     dialog.cbxServico->setCurrentIndex(1);
-    dialog.spnTipoCusto->setValue(44);
-    dialog.spnTipoCustoReal->setValue(10);
+    CostParamsDialog::SetCostType(dialog.cbxTipoCusto, 44);
+    CostParamsDialog::SetCostType(dialog.cbxTipoCustoReal, 10);
     dialog.dteReferencia->setDate(QDate(2026, 3, 31));
     dialog.dteRefeFixa->setDate(QDate(2026, 3, 5));
     EXPECT_FALSE(dialog.dteRefeFixa->isEnabled()) << "the fixed date follows its flag";
@@ -238,6 +320,13 @@ TEST(SuiteParamsDialog, ArgsHaveTheEntryTypesAndRoundTrip)
     CostParamsDialog again;
     again.SetArgs(expected);
     EXPECT_EQ(again.Args(), expected);
+
+    const tk::Variant unnamed = tk::Variant::array({ // 48: no such row in TIPOCUSTO, kept as its bare code
+        "0001", "002", 48, 10, tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 31)),
+        tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 5)), true, "0002"});
+    again.SetArgs(unnamed);
+    EXPECT_EQ(again.cbxTipoCusto->currentText(), "48");
+    EXPECT_EQ(again.Args(), unnamed);
 }
 
 TEST(SuiteParamsDialog, WithoutADatabaseItSaysSo)
@@ -251,7 +340,7 @@ TEST(SuiteParamsDialog, WithoutADatabaseItSaysSo)
 
 TEST(SuiteMainWindow, OpensTheCostAnalysisWithTheDialogsParameters)
 {
-    hosttest::TempSuiteDb suiteDb;
+    DialogDb suiteDb;
     std::vector<std::pair<std::string, tk::Variant>> launched;
     host::Hooks hooks;
     hooks.launcher = [&](const std::string &code, const tk::Variant &a) { launched.emplace_back(code, a); };
@@ -261,7 +350,7 @@ TEST(SuiteMainWindow, OpensTheCostAnalysisWithTheDialogsParameters)
     EXPECT_EQ(window.windowTitle(), "Suite de Gestão de Refeições");
     EXPECT_EQ(window.actAnaliseCustos->text(), "Análise de Custos...");
     window.OnParamsDialog = [](CostParamsDialog &dialog) {
-        dialog.spnTipoCusto->setValue(48);
+        CostParamsDialog::SetCostType(dialog.cbxTipoCusto, 44);
         dialog.dteReferencia->setDate(QDate(2026, 3, 18));
         QTimer::singleShot(0, &dialog, [&dialog] { dialog.accept(); });
         QTimer::singleShot(5000, &dialog, [&dialog] { dialog.reject(); });
@@ -270,16 +359,78 @@ TEST(SuiteMainWindow, OpensTheCostAnalysisWithTheDialogsParameters)
     ASSERT_EQ(launched.size(), 1u);
     EXPECT_EQ(launched[0].first, "KPV40206");
     EXPECT_EQ(launched[0].second[0], tk::Variant("0001"));
-    EXPECT_EQ(launched[0].second[2], tk::Variant(48));
+    EXPECT_EQ(launched[0].second[2], tk::Variant(44));
+    const std::string full = "Filial 0001 - Cozinha Central | Serviço 001 - Almoço | Mês 03/2026 | "
+                             "Custo 44 - Cotação média | Realizado 6 - Cotação vencedora | Filial de custo (nenhuma)";
+    auto *status = window.findChild<QLabel *>("lblAnalise");
+    EXPECT_EQ(status->text().toStdString(), "0001 | 001 - Almoço | 03/2026 | custo 44/6")
+        << "what is analysed stays in view beside the server";
+    EXPECT_EQ(status->toolTip().toStdString(), full);
+    EXPECT_EQ(window.findChild<QLabel *>("lblUltimaAnalise")->text().toStdString(), "Em análise: " + full);
     EXPECT_EQ(launched[0].second[4], tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 18)));
 
     // Cancel launches nothing; the dialog offers the last choice again.
     window.OnParamsDialog = [](CostParamsDialog &dialog) {
-        EXPECT_EQ(dialog.spnTipoCusto->value(), 48);
+        EXPECT_EQ(CostParamsDialog::CostType(dialog.cbxTipoCusto), 44);
         QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
     };
     window.actAnaliseCustos->trigger();
     EXPECT_EQ(launched.size(), 1u);
+}
+
+// What one run of the suite remembers in the user's suite.ini, the next run starts from.
+TEST(SuiteMainWindow, LastParametersServersAndGeometrySurviveARestart)
+{
+    DialogDb suiteDb;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("suite.ini");
+    host::SetUserSettingsFile(file);
+    const host::Settings saved = host::GetSettings();
+    host::Settings settings = saved;
+    settings.serverHost = "10.1.1.1";
+    settings.serverPort = 8300;
+    settings.alternateServers = {{"::1", 8301}};
+    host::SetSettings(settings);
+    host::Hooks hooks;
+    hooks.launcher = [](const std::string &, const tk::Variant &) {};
+    host::HooksGuard guard(std::move(hooks));
+    tk::Variant chosen;
+    {
+        MainWindow first;
+        first.show();
+        first.resize(777, 444);
+        first.OnParamsDialog = [](CostParamsDialog &dialog) {
+            CostParamsDialog::SetCostType(dialog.cbxTipoCusto, 44);
+            dialog.chkRefeFixa->setChecked(true);
+            dialog.cbxFiliCust->setCurrentIndex(dialog.cbxFiliCust->findData("0002"));
+            QTimer::singleShot(0, &dialog, [&dialog] { dialog.accept(); });
+            QTimer::singleShot(5000, &dialog, [&dialog] { dialog.reject(); });
+        };
+        first.OpenCostAnalysis();
+        chosen = first.LastArgs();
+        first.close();
+    }
+    host::SetSettings(saved);
+    ASSERT_FALSE(chosen.isNull());
+
+    host::Settings restarted;
+    ReadIniFile(file.toStdString(), restarted);
+    EXPECT_EQ(restarted.serverHost, "10.1.1.1");
+    EXPECT_EQ(restarted.serverPort, 8300);
+    EXPECT_EQ(restarted.alternateServers, (std::vector<tk::ServerAddress>{{"::1", 8301}}));
+    MainWindow second;
+    EXPECT_EQ(second.LastArgs(), chosen);
+    EXPECT_EQ(second.size(), QSize(777, 444));
+    second.OnParamsDialog = [&chosen](CostParamsDialog &dialog) {
+        EXPECT_EQ(dialog.Args(), chosen) << "the dialog offers the last choice of the previous run";
+        QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+    };
+    second.OpenCostAnalysis();
+
+    QSettings(file, QSettings::IniFormat).setValue("Ultimos/AnaliseCustos", "lixo");
+    MainWindow damaged;
+    EXPECT_TRUE(damaged.LastArgs().isNull()) << "a damaged entry is forgotten, not an error";
+    host::SetUserSettingsFile({});
 }
 
 TEST(SuiteMainWindow, AModuleErrorIsShownAndTheSuiteKeepsRunning)
@@ -326,6 +477,34 @@ TEST(SuiteMainWindow, TheStatusBarShowsTheServerThatAnswers)
     host::SetSettings(saved);
 }
 
+TEST(SuiteMainWindow, HelpPageAndAboutBox)
+{
+    MainWindow window;
+    window.show();
+    EXPECT_EQ(window.actAjuda->shortcut(), QKeySequence(Qt::Key_F1));
+    window.actAjuda->trigger();
+    auto *browser = window.findChild<host::THelpBrowser *>();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(browser->Source().toString(), "qrc:/help/suite/1.html");
+    EXPECT_EQ(browser->PageTitle(), "Suíte de Gestão de Refeições");
+    EXPECT_TRUE(browser->isVisible());
+    window.actAjuda->trigger();
+    EXPECT_EQ(window.findChildren<host::THelpBrowser *>().size(), 1) << "one browser, brought forward again";
+
+    QString title, text;
+    QTimer::singleShot(0, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            box->accept();
+        }
+    });
+    window.actSobre->trigger();
+    EXPECT_EQ(title, "Sobre - Análise de Custos");
+    EXPECT_TRUE(text.contains("Versão " COSTANALYSIS_TEST_VERSION)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromLatin1(qVersion())));
+}
+
 TEST(SuiteNames, ErrorDialogsNameTheProgram)
 {
     NameApplication();
@@ -341,6 +520,16 @@ TEST(SuiteNames, ErrorDialogsNameTheProgram)
     tk::ShowException(std::runtime_error("Banco de dados indisponível"));
     tk::SetExceptionHandler(previous);
     EXPECT_EQ(title, QStringLiteral("Análise de Custos"));
+
+    title.clear();
+    QTimer::singleShot(0, [&title] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            box->reject();
+        }
+    });
+    host::MensErro("Chave de trabalho inválida", false);
+    EXPECT_EQ(title, QStringLiteral("Análise de Custos")) << "MensErro names the program too";
 }
 
 // --- The executable -----------------------------------------------------------------------------

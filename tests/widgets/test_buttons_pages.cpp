@@ -2,11 +2,13 @@
 
 #include "platform/toolkit/widgets/buttonflat.h"
 #include "platform/toolkit/widgets/errors.h"
+#include "platform/toolkit/widgets/icons.h"
 #include "platform/toolkit/widgets/pagecontrol.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QImage>
 #include <QPixmap>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -174,6 +176,73 @@ struct Pages
         cotDesatu->SetEnabled(false);
     }
 };
+
+// Each side button's key clicks it from anywhere in its window and shows in its tooltip; a
+// disabled or hidden button leaves its key to the focused widget.
+TEST(ButtonFlat, ShortcutKeysClickFromTheWindowAndShowInTheTooltip)
+{
+    ButtonWindow w;
+    auto *editor = new QLineEdit(&w.window);
+    w.custos->SetHint("Visualizar Acompanhamento de Custos");
+    w.custos->SetShortcutKey(QKeySequence(Qt::CTRL | Qt::Key_R));
+    w.imprimir->SetHint("Imprimir");
+    w.imprimir->SetShortcutKey(QKeySequence(Qt::CTRL | Qt::Key_P));
+    w.custUnitAnt->SetHint("Sair");
+    w.custUnitAnt->SetShortcutKey(QKeySequence(Qt::Key_Escape), false);
+    EXPECT_EQ(w.imprimir->toolTip(), "Imprimir (Ctrl+P)");
+    EXPECT_EQ(w.custUnitAnt->toolTip(), "Sair (Esc)");
+    EXPECT_EQ(w.imprimir->Hint(), "Imprimir") << "the hint itself is unchanged";
+    w.window.show();
+    QApplication::setActiveWindow(&w.window);
+    editor->setFocus();
+
+    struct Step { QKeyCombination key; bool enabled; bool visible; const char *button; int clicks; bool down; };
+    const Step steps[] = {
+        {Qt::CTRL | Qt::Key_P, true, true, "sbtCustZero", 1, false},
+        {Qt::CTRL | Qt::Key_R, true, true, "sbtCustos", 1, true}, // the group rule, as a click
+        {Qt::CTRL | Qt::Key_R, true, true, "sbtCustos", 2, false},
+        {Qt::CTRL | Qt::Key_P, false, true, "sbtCustZero", 1, false},
+        {Qt::CTRL | Qt::Key_P, true, false, "sbtCustZero", 1, false},
+        {Qt::Key_Escape, true, true, "sbtCustUnitAnt", 0, false}, // shown, not taken
+    };
+    int typed = 0;
+    for (const Step &s : steps) {
+        TButtonFlat *button = w.window.findChild<TButtonFlat *>(s.button);
+        button->setEnabled(s.enabled);
+        button->setVisible(s.visible);
+        const QString before = editor->text();
+        QTest::keyClick(editor, s.key.key(), s.key.keyboardModifiers());
+        EXPECT_EQ(w.clicks[s.button], s.clicks) << s.button;
+        EXPECT_EQ(button->Down(), s.down) << s.button;
+        button->setEnabled(true);
+        button->setVisible(true);
+        typed += editor->text() != before;
+    }
+    EXPECT_EQ(typed, 0);
+    EXPECT_EQ(w.custos->focusPolicy(), Qt::TabFocus) << "reached with Tab, not taken by a click";
+}
+
+// Without a desktop theme every action icon is the toolkit's own drawing; with a theme, the theme's.
+TEST(ButtonFlat, ActionIconsFromTheThemeOrTheBundledDrawings)
+{
+    const QString theme = QIcon::themeName();
+    QIcon::setThemeName(QString());
+    for (const char *name : {"application-exit", "help-contents", "document-print", "office-chart-bar",
+                             "office-chart-line", "office-chart-area", "view-list-details", "view-history"}) {
+        const QIcon icon = ThemeIcon(name);
+        const QImage drawn = icon.pixmap(16, 16).toImage();
+        ASSERT_FALSE(drawn.isNull()) << name;
+        const QImage bundled = QIcon(QStringLiteral(":/icons/%1.svg").arg(name)).pixmap(16, 16).toImage();
+        EXPECT_EQ(drawn, bundled) << name;
+        int painted = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                painted += qAlpha(drawn.pixel(x, y)) > 0;
+        EXPECT_GT(painted, 40) << name << ": an empty picture";
+    }
+    EXPECT_TRUE(ThemeIcon("no-such-icon-anywhere").isNull());
+    QIcon::setThemeName(theme);
+}
 
 TEST(PageControl, OnChangeRunsForUserSelectionOnly)
 {

@@ -592,6 +592,15 @@ TEST(DBGridMouse, DoubleClickRunsAfterTheRowMoved)
     QTest::mouseDClick(f.grid->viewport(), Qt::LeftButton, {}, cellCentre(*f.grid, 2, 0));
     EXPECT_EQ(opened, std::vector<std::string>{"Frango grelhado"});
 
+    // Enter on the current row is the keyboard's double click; with a modifier it is not.
+    f.grid->PressKey(Qt::Key_Down, Qt::NoModifier);
+    f.grid->PressKey(Qt::Key_Return, Qt::NoModifier);
+    f.grid->PressKey(Qt::Key_Enter, Qt::KeypadModifier);
+    f.grid->PressKey(Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_EQ(opened[1], opened[2]) << "the same row, by Return and by the keypad's Enter";
+    EXPECT_NE(opened[1], opened[0]);
+
     f.grid->OnDblClick = [](TDBGrid &) { throw std::runtime_error("Buscando origem do custo..."); };
     f.grid->DblClick();
     EXPECT_EQ(recorder.Messages(), std::vector<std::string>{"Buscando origem do custo..."});

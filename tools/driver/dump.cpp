@@ -4,6 +4,7 @@
 #include "tools/driver/jsonvalue.h"
 
 #include "costanalysis/window/frmcustoserv.h"
+#include "platform/hostlib/helpbrowser.h"
 #include "platform/toolkit/widgets/buttonflat.h"
 #include "platform/toolkit/widgets/controls.h"
 #include "platform/toolkit/widgets/datasettablemodel.h"
@@ -181,12 +182,20 @@ QJsonObject dumpWidget(QWidget &w)
         o.insert("neededHeight", ned->minimumSizeHint().height());
         return o;
     }
+    if (auto *help = dynamic_cast<host::THelpBrowser *>(&w)) {
+        QJsonObject o = named(w);
+        o.insert("title", help->windowTitle());
+        o.insert("pageTitle", help->PageTitle());
+        o.insert("source", help->Source().toString());
+        return o;
+    }
     if (auto *button = qobject_cast<tk::TButtonFlat *>(&w)) {
         QJsonObject o = named(w);
         o.insert("down", button->Down());
         o.insert("enabled", ownEnabled(w));
         o.insert("visible", ownVisible(w));
         o.insert("hint", toQString(button->Hint()));
+        o.insert("tooltip", button->toolTip());
         return o;
     }
     if (auto *pages = qobject_cast<tk::TPageControl *>(&w)) {

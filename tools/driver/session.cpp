@@ -34,6 +34,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QTest>
 #include <QTimer>
 
 #include <chrono>
@@ -295,7 +296,7 @@ QJsonObject Session::execute(const std::string &line)
         {"rowclick", &Session::cmdRowClick}, {"select", &Session::cmdSelect},
         {"copy", &Session::cmdCopy},         {"export", &Session::cmdExport},
         {"print", &Session::cmdPrint},       {"exportmonth", &Session::cmdExportMonth},
-        {"grabnext", &Session::cmdGrabNext},
+        {"grabnext", &Session::cmdGrabNext}, {"type", &Session::cmdType},
     };
     const auto started = std::chrono::steady_clock::now();
     QJsonObject answer;
@@ -481,6 +482,31 @@ void Session::cmdKey(const std::vector<std::string> &args, QJsonObject &answer)
     answer.insert("deleted", recordsBefore - recordsAfter);
 }
 
+void Session::cmdType(const std::vector<std::string> &args, QJsonObject &answer)
+{
+    if (args.empty() || args.size() > 2)
+        throw CommandError("usage: type KEYS [WIDGET]");
+    const KeyChord chord = parseKeyChord(args[0]);
+    kpv40206::TfrmCustoServ &win = window();
+    QWidget *target = nullptr;
+    if (args.size() == 2) {
+        target = findControl(win, args[1]);
+        if (!target)
+            throw CommandError("unknown component '" + args[1] + "'");
+        target->setFocus(Qt::OtherFocusReason);
+    }
+    // As the user types it into the active window: the window's shortcuts come first, then the
+    // focused widget. The driver's window never runs FormActivate on its own, so activating it
+    // here changes nothing but where the keys go.
+    QApplication::setActiveWindow(&win);
+    QWidget *focus = QApplication::focusWidget();
+    QWidget *receiver = target ? target : (focus && win.isAncestorOf(focus) ? focus : &win);
+    QTest::keyClick(receiver, Qt::Key(chord.key), chord.modifiers);
+    settle();
+    focus = QApplication::focusWidget();
+    answer.insert("focus", focus ? focus->objectName() : QString());
+}
+
 void Session::cmdResize(const std::vector<std::string> &args, QJsonObject &answer)
 {
     expectArgs(args, 2, "resize W H");
@@ -568,10 +594,14 @@ void Session::cmdSplitter(const std::vector<std::string> &args, QJsonObject &ans
 
 void Session::cmdGrab(const std::vector<std::string> &args, QJsonObject &answer)
 {
-    expectArgs(args, 1, "grab FILE.png");
+    if (args.empty() || args.size() > 2)
+        throw CommandError("usage: grab FILE.png [WIDGET]");
     kpv40206::TfrmCustoServ &win = window();
+    QWidget *target = &win;
+    if (args.size() == 2 && !(target = findControl(win, args[1])))
+        throw CommandError("unknown component '" + args[1] + "'");
     settle();
-    const QPixmap image = win.grab();
+    const QPixmap image = target->grab();
     if (!image.save(toQString(args[0]), "PNG"))
         throw CommandError("cannot write '" + args[0] + "'");
     answer.insert("width", image.width());

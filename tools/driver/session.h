@@ -61,6 +61,7 @@ private:
     void cmdClick(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdDblClick(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdKey(const std::vector<std::string> &args, QJsonObject &answer);
+    void cmdType(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdResize(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdMaximize(const std::vector<std::string> &args, QJsonObject &answer);
     void cmdRestore(const std::vector<std::string> &args, QJsonObject &answer);

@@ -3,6 +3,7 @@
 #include "platform/toolkit/widgets/errors.h"
 
 #include <QEvent>
+#include <QShortcut>
 
 namespace tk {
 
@@ -12,7 +13,9 @@ TButtonFlat::TButtonFlat(QWidget *parent, const std::string &name) : QToolButton
         setObjectName(QString::fromStdString(name));
     setAutoRaise(true);
     setIconSize(QSize(16, 16));
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab (Space presses it), never focused by a mouse click, so that clicking a
+    // button leaves the focus in the grid the user works in.
+    setFocusPolicy(Qt::TabFocus);
     connect(this, &QToolButton::clicked, this, [this] { Click(); });
 }
 
@@ -104,9 +107,26 @@ void TButtonFlat::SetShowHint(bool value)
     updateToolTip();
 }
 
+void TButtonFlat::SetShortcutKey(const QKeySequence &key, bool own)
+{
+    m_key = key;
+    delete m_shortcut;
+    m_shortcut = nullptr;
+    if (own && !key.isEmpty()) {
+        // The window's key, whatever widget inside it has the focus. Qt leaves the key alone while
+        // the button is hidden or disabled, so it then reaches the focused widget (a grid's Ctrl+P
+        // prints the grid where the window's print is off).
+        m_shortcut = new QShortcut(key, this, this, [this] { Click(); }, Qt::WindowShortcut);
+    }
+    updateToolTip();
+}
+
 void TButtonFlat::updateToolTip()
 {
-    setToolTip(m_showHint ? QString::fromStdString(m_hint) : QString());
+    QString tip = m_showHint ? QString::fromStdString(m_hint) : QString();
+    if (!tip.isEmpty() && !m_key.isEmpty())
+        tip += QStringLiteral(" (%1)").arg(m_key.toString(QKeySequence::NativeText));
+    setToolTip(tip);
 }
 
 std::string TButtonFlat::Caption() const

@@ -10,6 +10,8 @@
 // without any OnClick.
 
 #include <QIcon>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QToolButton>
 
 #include <functional>
@@ -41,6 +43,13 @@ public:
     void SetHint(const std::string &hint);
     bool ShowHint() const { return m_showHint; }
     void SetShowHint(bool value);
+
+    // A key that clicks the button from anywhere in its window, as Click() does; while the button
+    // is hidden or disabled the key is not taken and reaches the focused widget. The tooltip
+    // shows it after the hint: "Imprimir (Ctrl+P)". A key the window already owns (Esc closes a
+    // dialog) is only shown: pass own = false.
+    void SetShortcutKey(const QKeySequence &key, bool own = true);
+    const QKeySequence &ShortcutKey() const { return m_key; }
 
     std::string Caption() const;
     void SetCaption(const std::string &caption);
@@ -76,6 +85,8 @@ private:
     std::string m_hint;
     QIcon m_glyph;
     QIcon m_disabledGlyph;
+    QKeySequence m_key;
+    QShortcut *m_shortcut = nullptr; // Owned (Qt child); null without an own key
 };
 
 } // namespace tk

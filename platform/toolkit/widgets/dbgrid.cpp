@@ -732,6 +732,14 @@ void TDBGrid::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // Enter on a row does what a double click on it does (the keyboard's way into a drill-down);
+    // a grid without a double-click handler leaves Enter to the window.
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && shift == Qt::NoModifier && OnDblClick
+        && state() != QAbstractItemView::EditingState) {
+        DblClick();
+        event->accept();
+        return;
+    }
     // Copy and select-all are the actions' (the view's own copy of one cell never runs).
     if (m_actions->HandleKey(key, shift)) {
         event->accept();

@@ -104,6 +104,7 @@ public:
         OnDrawColumnCell;
     // Set key to 0 to swallow the key.
     std::function<void(TDBGrid &grid, int &key, Qt::KeyboardModifiers shift)> OnKeyDown;
+    // A double click, and Enter (without modifiers, outside cell editing) on the grid.
     std::function<void(TDBGrid &grid)> OnDblClick;
     // Asked before Ctrl+Delete deletes a record with dgConfirmDelete; the default asks the user.
     std::function<bool(TDBGrid &grid)> ConfirmDelete;

@@ -19,6 +19,12 @@ ExceptionHandler &installedHandler()
     return handler;
 }
 
+ErrorDescriber &installedDescriber()
+{
+    static ErrorDescriber describer;
+    return describer;
+}
+
 void showDialog(const std::string &message)
 {
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
@@ -55,9 +61,29 @@ void ShowExceptionMessage(const std::string &message)
     showDialog(message);
 }
 
+ErrorDescriber SetErrorDescriber(ErrorDescriber describer)
+{
+    ErrorDescriber previous = std::move(installedDescriber());
+    installedDescriber() = std::move(describer);
+    return previous;
+}
+
+std::string DescribeError(const std::exception &e)
+{
+    const ErrorDescriber describer = installedDescriber();
+    if (describer) {
+        try {
+            return describer(e);
+        } catch (...) {
+            // A describer that fails must not hide the error itself.
+        }
+    }
+    return e.what();
+}
+
 void ShowException(const std::exception &e)
 {
-    ShowExceptionMessage(e.what());
+    ShowExceptionMessage(DescribeError(e));
 }
 
 void ShowExceptionLater(const std::string &message)

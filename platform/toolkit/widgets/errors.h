@@ -21,8 +21,16 @@ using ExceptionHandler = std::function<void(const std::string &message)>;
 // dialog.
 ExceptionHandler SetExceptionHandler(ExceptionHandler handler);
 
-// Shows the error: the installed handler, else a critical message box with the text (on
-// standard error when no application object exists).
+// The text the user reads for an exception: e.what(), unless a describer was installed (the host
+// library installs one that puts database and system failures into Portuguese words, with the
+// technical text after them). SetErrorDescriber returns the previous describer; nullptr restores
+// e.what().
+using ErrorDescriber = std::function<std::string(const std::exception &e)>;
+ErrorDescriber SetErrorDescriber(ErrorDescriber describer);
+std::string DescribeError(const std::exception &e);
+
+// Shows the error, in the words of DescribeError: the installed handler, else a critical message
+// box with the text (on standard error when no application object exists).
 void ShowException(const std::exception &e);
 void ShowExceptionMessage(const std::string &message);
 // The same, from the event loop once control returns to it. For errors found where a dialog
