@@ -4,6 +4,7 @@
 #include "fixture.h"
 
 #include "platform/appserver/costmethods.h"
+#include "platform/appserver/insightmethods.h"
 #include "platform/appserver/workset.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
@@ -292,6 +293,68 @@ TEST_P(TinyKitchen, ZeroCostProductsOfTheMenus)
     // At the branch itself nothing has a price: every menu product of both days.
     EXPECT_EQ(call("GetProdCustZero", {"", 44, D(2026, 3, 1), "0001", "001", D(2026, 3, 1), D(2026, 3, 31), false})
                   .packet().rows.size(), 5u);
+}
+
+// Cost confidence: on 2 March the chicken (108 of the day's raw material) comes from a February quote;
+// the parsley has a March quote of 0, so it counts at its February price of 3.00 (1 bunch on the 2nd,
+// 0.4 on the 3rd) and the shares are of the raw material with that estimate added.
+TEST_P(TinyKitchen, CostConfidenceFromOutdatedAndEstimatedIngredients)
+{
+    auto c = db::Connection::open(file.path());
+    c->exec("INSERT INTO COTACAO VALUES ('0002', 44, 'P3', 'S1', '2026-02-01', '2026-02-28', 3.00, NULL);"
+            "INSERT INTO COTACAO VALUES ('0002', 44, 'P3', 'S1', '2026-03-01', '2026-03-31', 0.00, NULL);");
+    appsrv::addInsightMethods(*service);
+    const tk::Variant result = call("GetConfiancaCusto", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, false,
+                                                         D(2026, 3, 1), "0002"});
+    ASSERT_EQ(result.size(), 3u);
+    const tk::DataPacket &days = result[0].packet();
+    ASSERT_EQ(days.rows.size(), 31u);
+    struct Row { int day; double mat, desatu, estim, qtDesatu, qtSemCusto, pcDesatu, pcSemCusto, confianca; };
+    for (const Row &r : {Row{2, 148, 108, 3, 1, 1, 71.52, 1.99, 26.49}, Row{3, 16, 0, 1.2, 0, 1, 0, 6.98, 93.02}}) {
+        SCOPED_TRACE(r.day);
+        const size_t i = static_cast<size_t>(r.day - 1);
+        EXPECT_EQ(cell(days, i, "DTDATA"), D(2026, 3, r.day));
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTPRODMAT"), r.mat);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTDESATU"), r.desatu);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTESTIM"), r.estim);
+        EXPECT_DOUBLE_EQ(num(days, i, "QTPRODDESATU"), r.qtDesatu);
+        EXPECT_DOUBLE_EQ(num(days, i, "QTPRODSEMCUSTO"), r.qtSemCusto);
+        EXPECT_DOUBLE_EQ(num(days, i, "PCDESATU"), r.pcDesatu);
+        EXPECT_DOUBLE_EQ(num(days, i, "PCSEMCUSTO"), r.pcSemCusto);
+        EXPECT_DOUBLE_EQ(num(days, i, "PCCONFIANCA"), r.confianca);
+    }
+    // A day without a menu rests on nothing: no confidence at all rather than a made-up 100.
+    EXPECT_TRUE(cell(days, 0, "PCCONFIANCA").isNull());
+
+    // The ingredients behind the shares, heaviest first within the day.
+    const tk::DataPacket &products = result[1].packet();
+    ASSERT_EQ(products.rows.size(), 3u);
+    EXPECT_EQ(str(products, 0, "NMPRODUTO"), "Frango");
+    EXPECT_EQ(str(products, 0, "IDMOTIVO"), "D");
+    EXPECT_DOUBLE_EQ(num(products, 0, "PCCUSTO"), 71.52);
+    EXPECT_EQ(str(products, 1, "NMPRODUTO"), "Salsa");
+    EXPECT_EQ(str(products, 1, "IDMOTIVO"), "E");
+    EXPECT_DOUBLE_EQ(num(products, 1, "VRCUSTO"), 3);
+    EXPECT_EQ(cell(products, 2, "DTDATA"), D(2026, 3, 3));
+
+    // The month: 108 outdated and 4.2 estimated of 164 + 4.2.
+    const tk::DataPacket &month = result[2].packet();
+    ASSERT_EQ(month.rows.size(), 1u);
+    EXPECT_DOUBLE_EQ(num(month, 0, "VRCUSTPRODMAT"), 164);
+    EXPECT_DOUBLE_EQ(num(month, 0, "PCDESATU"), 64.21);
+    EXPECT_DOUBLE_EQ(num(month, 0, "PCSEMCUSTO"), 2.5);
+    EXPECT_DOUBLE_EQ(num(month, 0, "PCCONFIANCA"), 33.29);
+    EXPECT_DOUBLE_EQ(num(month, 0, "QTPRODDESATU"), 1);
+    EXPECT_DOUBLE_EQ(num(month, 0, "QTPRODSEMCUSTO"), 1);
+
+    // The daily table it sits beside costs the same raw material.
+    const tk::DataPacket daily = call("GetTrabCusto", trabCustoArgs())[1].packet();
+    for (size_t i = 0; i < daily.rows.size(); ++i)
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTPRODMAT"), num(daily, i, "VRCUSTPRODMAT")) << i;
+
+    EXPECT_THROW(call("GetConfiancaCusto", {"0001", "001", D(2026, 3, 31), D(2026, 3, 1), 44, false, D(2026, 3, 1),
+                                            "0002"}),
+                 appsrv::UserError);
 }
 
 TEST_P(TinyKitchen, StandardCostAndPlannedDiners)

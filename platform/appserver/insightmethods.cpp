@@ -1,0 +1,199 @@
+#include "platform/appserver/insightmethods.h"
+
+#include "platform/appserver/args.h"
+#include "platform/appserver/costmethods.h"
+#include "platform/appserver/rounding.h"
+#include "platform/toolkit/data/datetime.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <unordered_map>
+
+namespace appsrv {
+
+namespace {
+
+using tk::FieldType;
+
+constexpr double kMaxRangeDays = 62; // as the daily table: a month, with room for odd calendars
+
+tk::PacketField str(const char *name, int32_t size)
+{
+    return {name, FieldType::String, size, 0};
+}
+tk::PacketField flt(const char *name)
+{
+    return {name, FieldType::Float, 0, 0};
+}
+tk::PacketField dt(const char *name)
+{
+    return {name, FieldType::DateTime, 0, 0};
+}
+
+tk::Variant date(tk::TDateTime value)
+{
+    return tk::Variant::fromDateTime(value);
+}
+
+// The pricing context of a planned range, read from the arguments shared by the insight methods:
+// CdFilial, CdServFili, first, last, CdTipoCusto, IdRefeFixa, DtRefeFixa, CdFiliCust.
+struct PlanArgs
+{
+    PricingContext context;
+    tk::TDateTime first = 0;
+    tk::TDateTime last = 0;
+};
+
+PlanArgs readPlanArgs(const char *method, const tk::VariantArray &argv)
+{
+    const ArgReader args(method, argv, 8);
+    PlanArgs a;
+    a.context.filial = args.code(1, "CdFilial");
+    a.context.servico = args.code(2, "CdServFili");
+    a.first = std::floor(args.date(3, "first"));
+    a.last = std::floor(args.date(4, "last"));
+    a.context.tipoCusto = args.integer(5, "CdTipoCusto");
+    a.context.refeFixa = args.flag(6, "IdRefeFixa");
+    a.context.dtRefeFixa = args.date(7, "DtRefeFixa");
+    a.context.costBranch = effectiveCostBranch(args.code(8, "CdFiliCust"), a.context.filial);
+    if (a.last < a.first)
+        args.fail(4, "last", "is before the first day");
+    if (a.last - a.first > kMaxRangeDays)
+        args.fail(4, "last", "is more than 62 days after the first day");
+    return a;
+}
+
+tk::Variant percentOrNull(bool known, double value)
+{
+    return known ? tk::Variant(value) : tk::Variant();
+}
+
+} // namespace
+
+double sharePercent(double part, double base)
+{
+    return base > 0 ? roundDec(100.0 * part / base, 2) : 0.0;
+}
+
+double confidencePercent(double outdated, double estimated, double base, bool anyBad)
+{
+    if (base <= 0)
+        return anyBad ? 0.0 : 100.0;
+    return roundDec(100.0 - 100.0 * (outdated + estimated) / base, 2);
+}
+
+std::vector<DayConfidence> costConfidence(const std::vector<PlannedDay> &days, const KitchenData &data,
+                                          const PriceBook &book, const PricingContext &context)
+{
+    std::unordered_map<std::string, const ProductInfo *> names;
+    for (const ProductInfo &product : data.products)
+        names.emplace(product.cdProduto, &product);
+
+    std::vector<DayConfidence> result;
+    result.reserve(days.size());
+    for (const PlannedDay &day : days) {
+        DayConfidence c;
+        c.day = day.day;
+        c.material = day.vrCustProdMat;
+        double outdated = 0, estimated = 0;
+        for (const auto &[code, planned] : day.products) {
+            if (!planned.inMenu)
+                continue;
+            c.hasIngredients = true;
+            BadIngredient bad;
+            if (planned.price.cost == 0) {
+                // A product without cost: the menus' quantity at the last price it had.
+                bad.estimated = true;
+                bad.cost = roundDec(book.lastKnownCost(code, context.priceDate(day.day)) * planned.qtMenu, 5);
+                estimated += bad.cost;
+                ++c.noCostCount;
+            } else if (planned.price.outdated) {
+                bad.cost = roundDec(planned.costMenu, 5);
+                outdated += bad.cost;
+                ++c.outdatedCount;
+            } else {
+                continue;
+            }
+            bad.cdProduto = code;
+            const auto info = names.find(code);
+            bad.nmProduto = info != names.end() ? info->second->nmProduto : code;
+            c.ingredients.push_back(std::move(bad));
+        }
+        c.outdatedCost = roundDec(outdated, 5);
+        c.estimatedCost = roundDec(estimated, 5);
+        std::sort(c.ingredients.begin(), c.ingredients.end(), [](const BadIngredient &a, const BadIngredient &b) {
+            if (a.cost != b.cost)
+                return a.cost > b.cost;
+            return a.nmProduto != b.nmProduto ? a.nmProduto < b.nmProduto : a.cdProduto < b.cdProduto;
+        });
+        result.push_back(std::move(c));
+    }
+    return result;
+}
+
+namespace {
+
+tk::Variant getConfiancaCusto(CostService &service, const tk::VariantArray &argv)
+{
+    const PlanArgs a = readPlanArgs("GetConfiancaCusto", argv);
+    std::vector<DayConfidence> days;
+    service.readTransaction([&](db::Connection &c) {
+        const KitchenData data = KitchenData::load(c, a.context.filial, a.context.servico, a.first, a.last,
+                                                   KitchenData::Everything);
+        const PriceBook book = loadPlanPrices(c, a.context, a.first, a.last, data);
+        days = costConfidence(planMonth(data, a.context, book), data, book, a.context);
+    });
+
+    tk::DataPacket daily(std::vector<tk::PacketField>{
+        dt("DTDATA"), flt("VRCUSTPRODMAT"), flt("VRCUSTDESATU"), flt("VRCUSTESTIM"), flt("QTPRODDESATU"),
+        flt("QTPRODSEMCUSTO"), flt("PCDESATU"), flt("PCSEMCUSTO"), flt("PCCONFIANCA")});
+    tk::DataPacket ingredients(std::vector<tk::PacketField>{dt("DTDATA"), str("CDPRODUTO", 10),
+                                                            str("NMPRODUTO", 50), str("IDMOTIVO", 1),
+                                                            flt("VRCUSTO"), flt("PCCUSTO")});
+    double material = 0, outdated = 0, estimated = 0;
+    bool anyIngredient = false, anyBad = false;
+    std::set<std::string> outdatedProducts, noCostProducts;
+    for (const DayConfidence &c : days) {
+        const double base = c.base();
+        const bool bad = !c.ingredients.empty();
+        daily.addRow({date(c.day), c.material, c.outdatedCost, c.estimatedCost, static_cast<double>(c.outdatedCount),
+                      static_cast<double>(c.noCostCount), percentOrNull(c.hasIngredients, sharePercent(c.outdatedCost, base)),
+                      percentOrNull(c.hasIngredients, sharePercent(c.estimatedCost, base)),
+                      percentOrNull(c.hasIngredients, confidencePercent(c.outdatedCost, c.estimatedCost, base, bad))});
+        for (const BadIngredient &i : c.ingredients) {
+            ingredients.addRow({date(c.day), i.cdProduto, i.nmProduto, i.estimated ? "E" : "D", i.cost,
+                                sharePercent(i.cost, base)});
+            (i.estimated ? noCostProducts : outdatedProducts).insert(i.cdProduto);
+        }
+        material += c.material;
+        outdated += c.outdatedCost;
+        estimated += c.estimatedCost;
+        anyIngredient = anyIngredient || c.hasIngredients;
+        anyBad = anyBad || bad;
+    }
+    material = roundDec(material, 5);
+    outdated = roundDec(outdated, 5);
+    estimated = roundDec(estimated, 5);
+    tk::DataPacket month(std::vector<tk::PacketField>{flt("VRCUSTPRODMAT"), flt("VRCUSTDESATU"), flt("VRCUSTESTIM"),
+                                                      flt("QTPRODDESATU"), flt("QTPRODSEMCUSTO"), flt("PCDESATU"),
+                                                      flt("PCSEMCUSTO"), flt("PCCONFIANCA")});
+    const double base = material + estimated;
+    month.addRow({material, outdated, estimated, static_cast<double>(outdatedProducts.size()),
+                  static_cast<double>(noCostProducts.size()), percentOrNull(anyIngredient, sharePercent(outdated, base)),
+                  percentOrNull(anyIngredient, sharePercent(estimated, base)),
+                  percentOrNull(anyIngredient, confidencePercent(outdated, estimated, base, anyBad))});
+    return tk::Variant::array(
+        {tk::Variant(std::move(daily)), tk::Variant(std::move(ingredients)), tk::Variant(std::move(month))});
+}
+
+} // namespace
+
+void addInsightMethods(CostService &service)
+{
+    service.addMethod("GetConfiancaCusto", [&service](const tk::VariantArray &args) {
+        return getConfiancaCusto(service, args);
+    });
+}
+
+} // namespace appsrv
