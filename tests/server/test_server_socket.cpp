@@ -317,6 +317,79 @@ TEST_P(DemoServer, DailyTableAgreesWithDishesAndConsumptionOfEveryDay)
     EXPECT_EQ(seenOutdated, outdatedDays);
 }
 
+// Cost confidence against a direct SQL pricing of every menu line of the demo month: the quote covering
+// the day (latest started, cheapest), else the one that ended last (outdated), else none.
+TEST_P(DemoServer, CostConfidenceAgreesWithADirectSqlPricingOfEveryDay)
+{
+    if (GetParam() != Backend::Sqlite)
+        GTEST_SKIP() << "the reference query rounds with SQLite's ROUND";
+    const tk::Variant result = call("GetConfiancaCusto", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, false,
+                                                         D(2026, 3, 1), "0002"});
+    const tk::DataPacket &days = result[0].packet();
+    const std::string quote = "FROM COTACAO Q WHERE Q.CDFILIAL = '0002' AND Q.CDTIPOCUSTO = 44 AND Q.CDPRODUTO = L.PROD ";
+    const std::string sql =
+        "WITH L AS (SELECT I.DTCARDAPIO AS DAY, R.CDPRODUTO AS PROD, "
+        "  ROUND(ROUND(R.QTDERECE * R.VRFATCOR, 6) * ROUND(C.QTCOMESTICAR * I.VRPECONSCARD / 100.0, 0), 5) AS QTDE "
+        "  FROM ITCARDAPIO I JOIN CARDAPIO C ON C.CDFILIAL = I.CDFILIAL AND C.CDSERVFILI = I.CDSERVFILI "
+        "   AND C.DTCARDAPIO = I.DTCARDAPIO AND C.CDDIETPAD = I.CDDIETPAD "
+        "  JOIN PRATOPROD R ON R.CDFILAUXPRAT = I.CDFILAUXPRAT AND R.CDPRATO = I.CDPRATO "
+        "  JOIN PRODUTO P ON P.CDPRODUTO = R.CDPRODUTO "
+        "  WHERE I.CDFILIAL = '0001' AND I.CDSERVFILI = '001' AND I.DTCARDAPIO BETWEEN '2026-03-01' AND '2026-03-31'), "
+        "Q AS (SELECT L.DAY, L.PROD, L.QTDE, "
+        "  (SELECT Q.VRCOTACAO " + quote + "AND Q.DTINIVALITM <= L.DAY AND Q.DTFINVALITM >= L.DAY "
+        "   ORDER BY Q.DTINIVALITM DESC, Q.VRCOTACAO, Q.CDFORNECED LIMIT 1) AS CUR, "
+        "  (SELECT Q.VRCOTACAO " + quote + "AND Q.DTFINVALITM < L.DAY "
+        "   ORDER BY Q.DTFINVALITM DESC, Q.DTINIVALITM DESC, Q.VRCOTACAO, Q.CDFORNECED LIMIT 1) AS OLD, "
+        "  (SELECT Q.VRCOTACAO " + quote + "AND Q.DTINIVALITM <= L.DAY AND Q.VRCOTACAO <> 0 "
+        "   ORDER BY Q.DTINIVALITM DESC, Q.VRCOTACAO DESC, Q.CDFORNECED DESC LIMIT 1) AS LASTKNOWN FROM L), "
+        "P AS (SELECT DAY, PROD, CASE WHEN CUR IS NOT NULL THEN CUR ELSE COALESCE(OLD, 0) END AS PRICE, "
+        "  CUR IS NULL AND COALESCE(OLD, 0) <> 0 AS OUTDATED, COALESCE(LASTKNOWN, 0) AS LASTKNOWN, "
+        "  QTDE FROM Q) "
+        "SELECT DAY, SUM(ROUND(PRICE * QTDE, 5)), "
+        "  SUM(CASE WHEN OUTDATED THEN ROUND(PRICE * QTDE, 5) ELSE 0 END), "
+        "  COUNT(DISTINCT CASE WHEN OUTDATED THEN PROD END), "
+        "  COUNT(DISTINCT CASE WHEN PRICE = 0 THEN PROD END) "
+        "FROM P GROUP BY DAY ORDER BY DAY";
+    auto c = db::Connection::open(file->path());
+    const tk::DataPacket expected = c->query(sql);
+    // Estimates are per product over the day's whole quantity, as the plan sums it.
+    const tk::DataPacket estimates = c->query(
+        sql.substr(0, sql.find("SELECT DAY, SUM(")) + "SELECT DAY, SUM(LASTKNOWN * T) FROM "
+        "(SELECT DAY, PROD, MAX(LASTKNOWN) AS LASTKNOWN, SUM(QTDE) AS T FROM P WHERE PRICE = 0 GROUP BY DAY, PROD) "
+        "GROUP BY DAY ORDER BY DAY");
+    ASSERT_EQ(days.rows.size(), 31u);
+    ASSERT_EQ(expected.rows.size(), 31u) << "every day of the demo month has a menu";
+    std::set<int> redDays; // raw material or consumption from an outdated quote
+    const tk::Variant trab = trabCusto(false);
+    for (const auto &row : trab[2].packet().rows)
+        redDays.insert(static_cast<int>(row[0].asDateTime()));
+    int outdatedDays = 0;
+    for (size_t d = 0; d < days.rows.size(); ++d) {
+        SCOPED_TRACE(tk::DateTimeToIso(cell(days, d, "DTDATA").asDateTime()));
+        const auto &row = expected.rows[d];
+        const double material = row[1].asDouble(), outdated = row[2].asDouble();
+        double estimated = 0;
+        for (const auto &e : estimates.rows)
+            if (e[0] == row[0])
+                estimated = e[1].asDouble();
+        const double base = material + estimated;
+        EXPECT_NEAR(num(days, d, "VRCUSTPRODMAT"), material, 1e-4);
+        EXPECT_NEAR(num(days, d, "VRCUSTDESATU"), outdated, 1e-4);
+        EXPECT_NEAR(num(days, d, "VRCUSTESTIM"), estimated, 1e-4);
+        EXPECT_EQ(num(days, d, "QTPRODDESATU"), row[3].asDouble());
+        EXPECT_EQ(num(days, d, "QTPRODSEMCUSTO"), row[4].asDouble());
+        EXPECT_NEAR(num(days, d, "PCDESATU"), 100 * outdated / base, 0.006);
+        EXPECT_NEAR(num(days, d, "PCSEMCUSTO"), 100 * estimated / base, 0.006);
+        EXPECT_NEAR(num(days, d, "PCCONFIANCA"), 100 - 100 * (outdated + estimated) / base, 0.006);
+        if (outdated > 0) {
+            ++outdatedDays;
+            EXPECT_TRUE(redDays.count(static_cast<int>(cell(days, d, "DTDATA").asDateTime())))
+                << "a day whose raw material rests on an outdated quote is a red day";
+        }
+    }
+    EXPECT_GE(outdatedDays, 1) << "the demo has outdated quotes in its menus";
+}
+
 TEST_P(DemoServer, DemoKitchenIsBelievable)
 {
     const tk::DataPacket daily = trabCusto(false)[1].packet();
