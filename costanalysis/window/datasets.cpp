@@ -327,7 +327,8 @@ tk::TClientDataSet *TfrmCustoServ::DataSetByName(const std::string &name) const
           cdsGrafCust.get(), cdsGrafPlanReal.get(), cdsCustoAcum.get(), cdsProdCustZero.get(),
           cdsProdCotDesatu.get(), cdsOrigemCusto.get(), static_cast<tk::TClientDataSet *>(qryServico.get()),
           static_cast<tk::TClientDataSet *>(qryFeriFili.get()), static_cast<tk::TClientDataSet *>(qrySinaSafra.get()),
-          static_cast<tk::TClientDataSet *>(qryDieta.get())}) {
+          static_cast<tk::TClientDataSet *>(qryDieta.get()), cdsConfianca.get(), cdsConfiancaProd.get(),
+          cdsConfiancaMes.get()}) {
         if (ds && ds->Name() == name)
             return ds;
     }

@@ -18,6 +18,7 @@ TfrmCustoServ::TfrmCustoServ(QWidget *owner) : host::TfrmPadrParam(owner, "frmCu
     CreateDataSets();
     CreateComponents();
     BindEvents();
+    CriaConfianca();
     ConfiguraExportacao();
 }
 
@@ -129,6 +130,7 @@ void TfrmCustoServ::FormActivate()
 
             LoadPacket(*cdsCustoPadrao, rdmCustoServ->GetCustoPadrao(c));
             nedCustoPadrao->SetNumber(cdsCustoPadrao->FieldByName("VRCUSTPADR")->AsFloat());
+            CarregaConfianca();
         } catch (...) {
             host::DeactiveShowAvi();
             repaint();

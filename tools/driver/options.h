@@ -23,6 +23,8 @@ struct DriverOptions
     int moduloAtiv = 0;
     std::string operatorName = "driver";
     std::string locale = "pt_BR";
+    bool confianca = false;       // --confianca: the cost-confidence column, flagged above the limit
+    double limiteConfianca = 5.0;
     bool help = false;
 
     bool externalServer() const { return !serverHost.empty(); }
