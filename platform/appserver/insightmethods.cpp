@@ -76,11 +76,9 @@ double sharePercent(double part, double base)
     return base > 0 ? roundDec(100.0 * part / base, 2) : 0.0;
 }
 
-double confidencePercent(double outdated, double estimated, double base, bool anyBad)
+double confidencePercent(double outdated, double estimated, double base)
 {
-    if (base <= 0)
-        return anyBad ? 0.0 : 100.0;
-    return roundDec(100.0 - 100.0 * (outdated + estimated) / base, 2);
+    return base > 0 ? roundDec(100.0 - 100.0 * (outdated + estimated) / base, 2) : 0.0;
 }
 
 std::vector<DayConfidence> costConfidence(const std::vector<PlannedDay> &days, const KitchenData &data,
@@ -152,15 +150,13 @@ tk::Variant getConfiancaCusto(CostService &service, const tk::VariantArray &argv
                                                             str("NMPRODUTO", 50), str("IDMOTIVO", 1),
                                                             flt("VRCUSTO"), flt("PCCUSTO")});
     double material = 0, outdated = 0, estimated = 0;
-    bool anyIngredient = false, anyBad = false;
     std::set<std::string> outdatedProducts, noCostProducts;
     for (const DayConfidence &c : days) {
         const double base = c.base();
-        const bool bad = !c.ingredients.empty();
         daily.addRow({date(c.day), c.material, c.outdatedCost, c.estimatedCost, static_cast<double>(c.outdatedCount),
-                      static_cast<double>(c.noCostCount), percentOrNull(c.hasIngredients, sharePercent(c.outdatedCost, base)),
-                      percentOrNull(c.hasIngredients, sharePercent(c.estimatedCost, base)),
-                      percentOrNull(c.hasIngredients, confidencePercent(c.outdatedCost, c.estimatedCost, base, bad))});
+                      static_cast<double>(c.noCostCount), percentOrNull(base > 0, sharePercent(c.outdatedCost, base)),
+                      percentOrNull(base > 0, sharePercent(c.estimatedCost, base)),
+                      percentOrNull(base > 0, confidencePercent(c.outdatedCost, c.estimatedCost, base))});
         for (const BadIngredient &i : c.ingredients) {
             ingredients.addRow({date(c.day), i.cdProduto, i.nmProduto, i.estimated ? "E" : "D", i.cost,
                                 sharePercent(i.cost, base)});
@@ -169,8 +165,6 @@ tk::Variant getConfiancaCusto(CostService &service, const tk::VariantArray &argv
         material += c.material;
         outdated += c.outdatedCost;
         estimated += c.estimatedCost;
-        anyIngredient = anyIngredient || c.hasIngredients;
-        anyBad = anyBad || bad;
     }
     material = roundDec(material, 5);
     outdated = roundDec(outdated, 5);
@@ -180,9 +174,9 @@ tk::Variant getConfiancaCusto(CostService &service, const tk::VariantArray &argv
                                                       flt("PCSEMCUSTO"), flt("PCCONFIANCA")});
     const double base = material + estimated;
     month.addRow({material, outdated, estimated, static_cast<double>(outdatedProducts.size()),
-                  static_cast<double>(noCostProducts.size()), percentOrNull(anyIngredient, sharePercent(outdated, base)),
-                  percentOrNull(anyIngredient, sharePercent(estimated, base)),
-                  percentOrNull(anyIngredient, confidencePercent(outdated, estimated, base, anyBad))});
+                  static_cast<double>(noCostProducts.size()), percentOrNull(base > 0, sharePercent(outdated, base)),
+                  percentOrNull(base > 0, sharePercent(estimated, base)),
+                  percentOrNull(base > 0, confidencePercent(outdated, estimated, base))});
     return tk::Variant::array(
         {tk::Variant(std::move(daily)), tk::Variant(std::move(ingredients)), tk::Variant(std::move(month))});
 }

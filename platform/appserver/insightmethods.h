@@ -10,7 +10,8 @@
 //      [1] cdsConfiancaProd: the ingredients behind those shares, heaviest first within a day;
 //      [2] cdsConfiancaMes: the same figures for the whole range (one row).
 // Shares are of the day's raw material with the estimates added, in percent rounded to 2 places;
-// a day without menu ingredients has no confidence (null).
+// a day on which that sum is 0 (no menu, no diners, nothing priced) has no shares and no
+// confidence (null): it rests on nothing.
 
 #include "platform/appserver/plan.h"
 
@@ -49,8 +50,8 @@ std::vector<DayConfidence> costConfidence(const std::vector<PlannedDay> &days, c
 
 // RoundDec(100 x part / base, 2); 0 when base is not positive.
 double sharePercent(double part, double base);
-// 100 minus the two shares, rounded to 2 places; 0 when the base is 0 and something is bad, else 100.
-double confidencePercent(double outdated, double estimated, double base, bool anyBad);
+// 100 minus the two shares, rounded to 2 places; 0 when base is not positive.
+double confidencePercent(double outdated, double estimated, double base);
 
 // Adds the methods above to the service (see register.cpp).
 void addInsightMethods(CostService &service);
