@@ -60,7 +60,7 @@ std::string Percentual(double value)
 void TfrmCustoServ::CriaConfianca()
 {
     const host::Settings &settings = host::GetSettings();
-    ConfiancaAtiva = settings.confiancaCusto;
+    ConfiancaAtiva = settings.indicadoresCusto;
     LimiteConfianca = settings.limiteConfianca;
     if (!ConfiancaAtiva)
         return;

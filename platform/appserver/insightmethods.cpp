@@ -130,6 +130,56 @@ std::vector<DayConfidence> costConfidence(const std::vector<PlannedDay> &days, c
     return result;
 }
 
+std::vector<DayVariance> varianceSplit(const std::vector<PlannedDay> &plan,
+                                       const std::map<int, RealizedDayItems> &realized, tk::TDateTime processingDate)
+{
+    static const RealizedDayItems nothing;
+    std::vector<DayVariance> result;
+    for (const PlannedDay &day : plan) {
+        if (!(day.day < processingDate))
+            break; // the comparison's realized rows end at the processing date
+        const auto found = realized.find(static_cast<int>(std::floor(day.day)));
+        const RealizedDayItems &real = found == realized.end() ? nothing : found->second;
+        DayVariance v;
+        v.day = day.day;
+        v.plannedDiners = day.qtComEstiCar;
+        v.realizedDiners = real.diners;
+        v.planned = day.vrCustProdMat + (day.vrCustoCons + day.vrCustoRat);
+        double realizedCost = 0;
+        for (const auto &[code, item] : real.products)
+            realizedCost += item.quantity * item.unitCost;
+        v.realized = roundDec(realizedCost, 5);
+
+        const double np = v.plannedDiners, nr = v.realizedDiners;
+        double price = 0, quantity = 0, offMenu = 0;
+        if (np > 0)
+            v.diners = roundDec((nr - np) * (day.vrCustProdMat / np), 5);
+        for (const auto &[code, planned] : day.products) {
+            if (!planned.inMenu)
+                continue;
+            const auto withdrawn = real.products.find(code);
+            const double qr = withdrawn == real.products.end() ? 0.0 : withdrawn->second.quantity;
+            const double cr = withdrawn == real.products.end() ? 0.0 : withdrawn->second.unitCost;
+            const double cp = planned.price.cost;
+            price += (cr - cp) * qr;
+            quantity += (qr - (np > 0 ? planned.qtMenu / np * nr : planned.qtMenu)) * cp;
+        }
+        for (const auto &[code, item] : real.products) {
+            const auto planned = day.products.find(code);
+            if (planned == day.products.end() || !planned->second.inMenu)
+                offMenu += item.quantity * item.unitCost;
+        }
+        v.price = roundDec(price, 5);
+        v.quantity = roundDec(quantity, 5);
+        v.offMenu = roundDec(offMenu, 5);
+        v.indirect = roundDec(-(day.vrCustoCons + day.vrCustoRat), 5);
+        v.difference = roundDec(v.realized - v.planned, 5);
+        v.residual = roundDec(v.difference - (v.diners + v.price + v.quantity + v.offMenu + v.indirect), 5);
+        result.push_back(v);
+    }
+    return result;
+}
+
 namespace {
 
 tk::Variant getConfiancaCusto(CostService &service, const tk::VariantArray &argv)
@@ -181,10 +231,84 @@ tk::Variant getConfiancaCusto(CostService &service, const tk::VariantArray &argv
         {tk::Variant(std::move(daily)), tk::Variant(std::move(ingredients)), tk::Variant(std::move(month))});
 }
 
+tk::Variant getDecomposicaoVariacao(CostService &service, const tk::VariantArray &argv)
+{
+    if (argv.size() != 10)
+        ArgReader("GetDecomposicaoVariacao", argv, 10);
+    const tk::VariantArray planArgv(argv.begin(), argv.begin() + 8);
+    const PlanArgs a = readPlanArgs("GetDecomposicaoVariacao", planArgv);
+    const ArgReader args("GetDecomposicaoVariacao", argv, 10);
+    const int tipoCustoReal = args.integer(9, "CdTipoCustoReal");
+    const tk::TDateTime processing = args.date(10, "DtProcesso");
+
+    std::vector<PlannedDay> plan;
+    service.readTransaction([&](db::Connection &c) {
+        const KitchenData data = KitchenData::load(c, a.context.filial, a.context.servico, a.first, a.last,
+                                                   KitchenData::Everything);
+        plan = planMonth(data, a.context, loadPlanPrices(c, a.context, a.first, a.last, data));
+    });
+    // The realized side exactly as the realized page reads it: GetItemReti, month by month.
+    std::map<int, RealizedDayItems> realized;
+    for (tk::TDateTime month = tk::StartOfTheMonth(a.first); month <= a.last;
+         month = tk::EndOfTheMonth(month) + 1) {
+        const tk::Variant items = service.call("GetItemReti", {a.context.filial, a.context.servico, date(month),
+                                                               tipoCustoReal, a.context.refeFixa,
+                                                               date(a.context.dtRefeFixa), argv[7]});
+        const tk::DataPacket &packet = items.packet();
+        const int day = packet.fieldIndex("DTCARDAPIO"), code = packet.fieldIndex("CDPRODUTO"),
+                  unit = packet.fieldIndex("CustoUnit"), qty = packet.fieldIndex("QTRETIRADA"),
+                  diners = packet.fieldIndex("QTCOMEFETCAR");
+        for (const auto &row : packet.rows) {
+            RealizedDayItems &d = realized[static_cast<int>(std::floor(row[static_cast<size_t>(day)].asDateTime()))];
+            d.diners = row[static_cast<size_t>(diners)].isNull() ? 0.0 : row[static_cast<size_t>(diners)].asDouble();
+            RealizedProduct &p = d.products[row[static_cast<size_t>(code)].asString()];
+            p.quantity += row[static_cast<size_t>(qty)].asDouble();
+            p.unitCost = row[static_cast<size_t>(unit)].asDouble();
+        }
+    }
+
+    auto fields = [](bool withDay) {
+        std::vector<tk::PacketField> f;
+        if (withDay)
+            f.push_back(dt("DTDATA"));
+        for (const char *name : {"QTCOMENSPLAN", "QTCOMENSREAL", "VRCUSTOPLAN", "VRCUSTOREAL", "VRDIFERENCA",
+                                 "VREFEITOCOMENS", "VREFEITOPRECO", "VREFEITOQTDE", "VRFORACARD", "VRCONSINDIR",
+                                 "VRRESIDUO"})
+            f.push_back(flt(name));
+        return f;
+    };
+    tk::DataPacket daily(fields(true));
+    tk::DataPacket month(fields(false));
+    DayVariance sum;
+    for (const DayVariance &v : varianceSplit(plan, realized, processing)) {
+        daily.addRow({date(v.day), v.plannedDiners, v.realizedDiners, v.planned, v.realized, v.difference, v.diners,
+                      v.price, v.quantity, v.offMenu, v.indirect, v.residual});
+        sum.plannedDiners += v.plannedDiners;
+        sum.realizedDiners += v.realizedDiners;
+        sum.planned += v.planned;
+        sum.realized += v.realized;
+        sum.difference += v.difference;
+        sum.diners += v.diners;
+        sum.price += v.price;
+        sum.quantity += v.quantity;
+        sum.offMenu += v.offMenu;
+        sum.indirect += v.indirect;
+        sum.residual += v.residual;
+    }
+    month.addRow({sum.plannedDiners, sum.realizedDiners, roundDec(sum.planned, 5), roundDec(sum.realized, 5),
+                  roundDec(sum.difference, 5), roundDec(sum.diners, 5), roundDec(sum.price, 5),
+                  roundDec(sum.quantity, 5), roundDec(sum.offMenu, 5), roundDec(sum.indirect, 5),
+                  roundDec(sum.residual, 5)});
+    return tk::Variant::array({tk::Variant(std::move(daily)), tk::Variant(std::move(month))});
+}
+
 } // namespace
 
 void addInsightMethods(CostService &service)
 {
+    service.addMethod("GetDecomposicaoVariacao", [&service](const tk::VariantArray &args) {
+        return getDecomposicaoVariacao(service, args);
+    });
     service.addMethod("GetConfiancaCusto", [&service](const tk::VariantArray &args) {
         return getConfiancaCusto(service, args);
     });

@@ -9,12 +9,27 @@
 //          ingredients are behind each, the two shares and the confidence (100 minus both shares);
 //      [1] cdsConfiancaProd: the ingredients behind those shares, heaviest first within a day;
 //      [2] cdsConfiancaMes: the same figures for the whole range (one row).
+// GetDecomposicaoVariacao(CdFilial, CdServFili, first, last, CdTipoCusto, IdRefeFixa, DtRefeFixa,
+//                         CdFiliCust, CdTipoCustoReal, DtProcesso)
+//   -> [0] cdsVariacao: per day before DtProcesso, realized minus planned total cost split into the
+//          diners effect (Nr - Np) x planned raw material per diner, the price effect
+//          sum (realized - planned unit price) x realized quantity, the quantity effect
+//          sum (realized quantity - planned quantity / Np x Nr) x planned unit price, the products
+//          withdrawn that no planned dish of the day uses ("fora do cardápio"), the planned
+//          consumption and indirect costs (which nothing realized answers), and the rounding
+//          residual: the lines add up to the difference;
+//      [1] cdsVariacaoMes: the same lines summed over those days (one row).
+// Diners are all diners (QTCOMESTICAR, QTCOMEFETCAR), the basis of the dishes' quantities; a day
+// without planned diners has no diners effect and compares quantities unscaled. The realized side is
+// GetItemReti's, the planned side the daily table's plan walk.
+//
 // Shares are of the day's raw material with the estimates added, in percent rounded to 2 places;
 // a day on which that sum is 0 (no menu, no diners, nothing priced) has no shares and no
 // confidence (null): it rests on nothing.
 
 #include "platform/appserver/plan.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,6 +67,32 @@ std::vector<DayConfidence> costConfidence(const std::vector<PlannedDay> &days, c
 double sharePercent(double part, double base);
 // 100 minus the two shares, rounded to 2 places; 0 when base is not positive.
 double confidencePercent(double outdated, double estimated, double base);
+
+struct DayVariance
+{
+    tk::TDateTime day = 0;
+    double planned = 0;  // VRCUSTOTOTAL: raw material + (consumption + indirect costs)
+    double realized = 0; // CUSTO of the realized day
+    double difference = 0;
+    double diners = 0, price = 0, quantity = 0, offMenu = 0, indirect = 0, residual = 0;
+    double plannedDiners = 0, realizedDiners = 0;
+};
+
+// One realized product of a day, as GetItemReti gives it.
+struct RealizedProduct
+{
+    double quantity = 0;
+    double unitCost = 0;
+};
+struct RealizedDayItems
+{
+    double diners = 0;
+    std::map<std::string, RealizedProduct> products; // by CDPRODUTO
+};
+
+// The split of every planned day before processingDate; every figure RoundDec(., 5).
+std::vector<DayVariance> varianceSplit(const std::vector<PlannedDay> &plan,
+                                       const std::map<int, RealizedDayItems> &realized, tk::TDateTime processingDate);
 
 // Adds the methods above to the service (see register.cpp).
 void addInsightMethods(CostService &service);

@@ -94,8 +94,8 @@ void ReadIniFile(const std::string &path, host::Settings &settings)
         settings.moduloAtiv = toInt(ini.value("Host/ModuloAtiv").toString(), "[Host] ModuloAtiv");
     if (ini.contains("Host/Locale"))
         settings.locale = ini.value("Host/Locale").toString().toStdString();
-    if (ini.contains("Custos/Confianca"))
-        settings.confiancaCusto = toInt(ini.value("Custos/Confianca").toString(), "[Custos] Confianca") != 0;
+    if (ini.contains("Custos/Indicadores"))
+        settings.indicadoresCusto = toInt(ini.value("Custos/Indicadores").toString(), "[Custos] Indicadores") != 0;
     if (ini.contains("Custos/LimiteConfianca")) {
         bool ok = false;
         const double limit = ini.value("Custos/LimiteConfianca").toString().replace(',', '.').toDouble(&ok);
@@ -209,8 +209,8 @@ SuiteOptions ParseOptions(const QStringList &arguments, const std::string &execu
         if (QFileInfo::exists(besideExe))
             options.iniPath = besideExe.toStdString();
     }
-    // The suite shows the cost-confidence column unless its INI file turns it off.
-    options.settings.confiancaCusto = true;
+    // The suite shows the confidence column and the variance split unless its INI file turns them off.
+    options.settings.indicadoresCusto = true;
     if (!options.iniPath.empty())
         ReadIniFile(options.iniPath, options.settings);
 

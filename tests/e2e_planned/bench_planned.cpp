@@ -85,7 +85,7 @@ void BM_OpenWindow(benchmark::State &state)
 // 1.2 x of the window without it).
 void BM_OpenWindowConfianca(benchmark::State &state)
 {
-    OpenWindow(state, {"--confianca", "5"});
+    OpenWindow(state, {"--indicadores", "5"});
 }
 
 // One day change on "Matéria Prima": the day's ingredients, the costing of its dishes, the day's

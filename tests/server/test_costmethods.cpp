@@ -357,6 +357,59 @@ TEST_P(TinyKitchen, CostConfidenceFromOutdatedAndEstimatedIngredients)
                  appsrv::UserError);
 }
 
+// The variance split by hand (realized at basis 1, processing date 16 March). 2 March: 100 planned
+// diners, 95 realized; raw material 148 (1.48 a diner), consumption 84 and indirect costs 300; rice
+// 8.5 kg withdrawn at 4.50 against 8 kg planned at 5.00, the chicken's 9 kg at 12.00 not withdrawn.
+//   diners (95 - 100) x 1.48 = -7.4; price (4.50 - 5.00) x 8.5 = -4.25;
+//   quantity (8.5 - 8 x 0.95) x 5 + (0 - 9 x 0.95) x 12 = 4.5 - 102.6 = -98.1; consumption and
+//   indirect -384: -493.75 = 38.25 - 532.
+// 1 March (no menu): rice 5 kg at 4.00 and chicken 2 kg at 10.00 are outside the menu, 40.
+// 3 March (40 planned, nothing realized): diners -40 x 0.4 = -16, consumption and indirect -240.8.
+// 4 March: the chicken's 1.5 kg at 10.00, outside the (empty) menu. Days from the 16th on are not split.
+TEST_P(TinyKitchen, VarianceSplitOfPlannedAgainstRealized)
+{
+    appsrv::addInsightMethods(*service);
+    const tk::Variant result = call("GetDecomposicaoVariacao", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44,
+                                                               false, D(2026, 3, 1), "0002", 1, D(2026, 3, 16)});
+    ASSERT_EQ(result.size(), 2u);
+    const tk::DataPacket &days = result[0].packet();
+    ASSERT_EQ(days.rows.size(), 15u) << "the days before the processing date";
+    struct Row { int day; double plan, real, diff, diners, price, qty, off, indirect; };
+    for (const Row &r : {Row{1, 0, 40, 40, 0, 0, 0, 40, 0}, Row{2, 532, 38.25, -493.75, -7.4, -4.25, -98.1, 0, -384},
+                         Row{3, 256.8, 0, -256.8, -16, 0, 0, 0, -240.8}, Row{4, 0, 15, 15, 0, 0, 0, 15, 0},
+                         Row{5, 0, 0, 0, 0, 0, 0, 0, 0}}) {
+        SCOPED_TRACE(r.day);
+        const size_t i = static_cast<size_t>(r.day - 1);
+        EXPECT_EQ(cell(days, i, "DTDATA"), D(2026, 3, r.day));
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTOPLAN"), r.plan);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTOREAL"), r.real);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRDIFERENCA"), r.diff);
+        EXPECT_DOUBLE_EQ(num(days, i, "VREFEITOCOMENS"), r.diners);
+        EXPECT_DOUBLE_EQ(num(days, i, "VREFEITOPRECO"), r.price);
+        EXPECT_DOUBLE_EQ(num(days, i, "VREFEITOQTDE"), r.qty);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRFORACARD"), r.off);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCONSINDIR"), r.indirect);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRRESIDUO"), 0);
+    }
+    EXPECT_DOUBLE_EQ(num(days, 1, "QTCOMENSPLAN"), 100);
+    EXPECT_DOUBLE_EQ(num(days, 1, "QTCOMENSREAL"), 95);
+    const tk::DataPacket &month = result[1].packet();
+    EXPECT_DOUBLE_EQ(num(month, 0, "VRDIFERENCA"), -695.55);
+    EXPECT_DOUBLE_EQ(num(month, 0, "VRFORACARD"), 55);
+    EXPECT_DOUBLE_EQ(num(month, 0, "VRCONSINDIR"), -624.8);
+
+    // A processing date before the month splits nothing; a bad argument names itself.
+    EXPECT_TRUE(call("GetDecomposicaoVariacao", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, false,
+                                                 D(2026, 3, 1), "0002", 1, D(2026, 2, 1)})[0].packet().rows.empty());
+    try {
+        call("GetDecomposicaoVariacao", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, false, D(2026, 3, 1),
+                                         "0002", "1", D(2026, 3, 16)});
+        ADD_FAILURE() << "accepted a text cost type";
+    } catch (const appsrv::UserError &e) {
+        EXPECT_NE(std::string(e.what()).find("CdTipoCustoReal"), std::string::npos) << e.what();
+    }
+}
+
 TEST_P(TinyKitchen, StandardCostAndPlannedDiners)
 {
     struct Case { int month; double expected; size_t rows; };

@@ -23,7 +23,7 @@ struct DriverOptions
     int moduloAtiv = 0;
     std::string operatorName = "driver";
     std::string locale = "pt_BR";
-    bool confianca = false;       // --confianca: the cost-confidence column, flagged above the limit
+    bool indicadores = false;     // --indicadores: confidence column (flagged above the limit), variance split
     double limiteConfianca = 5.0;
     bool help = false;
 
