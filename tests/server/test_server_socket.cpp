@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <map>
 #include <fcntl.h>
@@ -388,6 +389,67 @@ TEST_P(DemoServer, CostConfidenceAgreesWithADirectSqlPricingOfEveryDay)
         }
     }
     EXPECT_GE(outdatedDays, 1) << "the demo has outdated quotes in its menus";
+}
+
+// The variance split adds up, to the fifth decimal, to the difference the comparison list shows on
+// every realized day (realized CUSTO minus the daily table's VRCUSTOTOTAL), on the small and the
+// large demo month, each over its own server.
+TEST_P(DemoServer, VarianceSplitAddsUpOnEveryDayOfTheSmallAndLargeDemoMonth)
+{
+    for (const auto scale : {db::DemoOptions::Scale::Small, db::DemoOptions::Scale::Large}) {
+        const bool large = scale == db::DemoOptions::Scale::Large;
+        SCOPED_TRACE(large ? "large" : "small");
+        TempDb demo(large ? "variance_large" : "variance_small", GetParam());
+        {
+            auto c = db::Connection::open(demo.path());
+            db::createSchema(*c);
+            db::DemoOptions options;
+            options.scale = scale;
+            db::generateDemoData(*c, options);
+        }
+        wire::RpcServer server(wire::RpcServer::Options{});
+        appsrv::registerCostMethods(server, demo.path());
+        tk::TNetConnection client("netCustoServ");
+        client.Port = server.start();
+        client.TimeoutMs = 60000;
+        const tk::Variant trab = client.Call("GetTrabCusto", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, "t",
+                                                              false, D(2026, 3, 1), "0002", false});
+        const tk::DataPacket &daily = trab[1].packet();
+        const tk::DataPacket realized =
+            client.Call("GetRealizado", {"0001", "001", D(2026, 3, 1), 44, false, D(2026, 3, 1), "0002"}).packet();
+        const tk::Variant split = client.Call("GetDecomposicaoVariacao", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31),
+                                                                          44, false, D(2026, 3, 1), "0002", 44,
+                                                                          D(2026, 3, 16)});
+        const tk::DataPacket &days = split[0].packet();
+        ASSERT_EQ(days.rows.size(), 15u);
+        double monthDifference = 0, monthLines = 0;
+        int withEffects = 0;
+        for (size_t d = 0; d < days.rows.size(); ++d) {
+            SCOPED_TRACE(d + 1);
+            ASSERT_EQ(cell(days, d, "DTDATA"), cell(daily, d, "DTDATA"));
+            const double planned = num(daily, d, "VRCUSTPRODMAT") + (num(daily, d, "VRCUSTOCONS") + num(daily, d, "VRCUSTORAT"));
+            double real = 0;
+            for (size_t r = 0; r < realized.rows.size(); ++r)
+                if (cell(realized, r, "DTCARDAPIO") == cell(daily, d, "DTDATA"))
+                    real = num(realized, r, "CUSTO");
+            const double difference = tk::RoundDec(real - planned, 5);
+            EXPECT_DOUBLE_EQ(num(days, d, "VRDIFERENCA"), difference);
+            double lines = 0;
+            for (const char *line : {"VREFEITOCOMENS", "VREFEITOPRECO", "VREFEITOQTDE", "VRFORACARD", "VRCONSINDIR",
+                                     "VRRESIDUO"})
+                lines += num(days, d, line);
+            EXPECT_DOUBLE_EQ(tk::RoundDec(lines, 5), difference);
+            EXPECT_LE(std::fabs(num(days, d, "VRRESIDUO")), 0.001) << "the residual is rounding only";
+            withEffects += num(days, d, "VREFEITOCOMENS") != 0 && num(days, d, "VREFEITOQTDE") != 0 ? 1 : 0;
+            monthDifference += num(days, d, "VRDIFERENCA");
+            monthLines += lines;
+        }
+        EXPECT_GE(withEffects, 10) << "the demo's realized days differ from their plans in diners and quantities";
+        const tk::DataPacket &month = split[1].packet();
+        EXPECT_DOUBLE_EQ(num(month, 0, "VRDIFERENCA"), tk::RoundDec(monthDifference, 5));
+        EXPECT_NEAR(monthLines, monthDifference, 1e-6);
+        server.stop();
+    }
 }
 
 TEST_P(DemoServer, DemoKitchenIsBelievable)
