@@ -17,4 +17,11 @@ tk::Variant TInsightRemote::GetConfiancaCusto(const TContextoCusto &c)
                                              c.CdTipoCusto, c.IdRefeFixa, date(c.DtRefeFixa), c.CdFiliCust});
 }
 
+tk::Variant TInsightRemote::GetDecomposicaoVariacao(const TContextoCusto &c)
+{
+    return m_conn.Call("GetDecomposicaoVariacao",
+                       {c.CdFilial, c.CdServFili, date(c.DtIniMes), date(c.DtFimMes), c.CdTipoCusto, c.IdRefeFixa,
+                        date(c.DtRefeFixa), c.CdFiliCust, c.CdTipoCustoReal, date(c.DtProcesso)});
+}
+
 } // namespace kpv40206

@@ -20,6 +20,8 @@ public:
     // The analysed month: [0] cdsConfianca (per day), [1] cdsConfiancaProd (the ingredients behind
     // the shares), [2] cdsConfiancaMes (one row).
     tk::Variant GetConfiancaCusto(const TContextoCusto &c);
+    // The analysed month up to DtProcesso: [0] cdsVariacao (per realized day), [1] cdsVariacaoMes.
+    tk::Variant GetDecomposicaoVariacao(const TContextoCusto &c);
 
 private:
     tk::TNetConnection &m_conn; // Not owned.

@@ -328,7 +328,7 @@ tk::TClientDataSet *TfrmCustoServ::DataSetByName(const std::string &name) const
           cdsProdCotDesatu.get(), cdsOrigemCusto.get(), static_cast<tk::TClientDataSet *>(qryServico.get()),
           static_cast<tk::TClientDataSet *>(qryFeriFili.get()), static_cast<tk::TClientDataSet *>(qrySinaSafra.get()),
           static_cast<tk::TClientDataSet *>(qryDieta.get()), cdsConfianca.get(), cdsConfiancaProd.get(),
-          cdsConfiancaMes.get()}) {
+          cdsConfiancaMes.get(), cdsVariacao.get(), cdsVariacaoMes.get()}) {
         if (ds && ds->Name() == name)
             return ds;
     }

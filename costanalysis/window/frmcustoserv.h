@@ -156,6 +156,20 @@ public:
     bool DiaSinalizado(tk::TDateTime day) const;
     std::string DicaConfianca(tk::TDateTime day) const; // the tooltip of a day
     std::unique_ptr<tk::TClientDataSet> cdsConfianca, cdsConfiancaProd, cdsConfiancaMes;
+
+    // --- Variance split (realized/variacao), with the confidence's switch -------------------------
+    // Beside the comparison list: the grid dbgVariacao of cdsVariacao (realized minus planned of each
+    // day before the processing date, split into its lines), the month's split in lblVariacaoMes,
+    // and the button sbtVariacao that opens the stacked-bar chart KPV40213. Loaded the first time
+    // the page shows.
+    void CriaVariacao();
+    void CarregaVariacao();
+    void sbtVariacaoClick();
+    std::unique_ptr<tk::TClientDataSet> cdsVariacao, cdsVariacaoMes;
+    std::unique_ptr<tk::TDataSource> dtsVariacao;
+    tk::TDBGrid *dbgVariacao = nullptr;
+    tk::TButtonFlat *sbtVariacao = nullptr;
+    tk::TLabel *lblVariacaoMes = nullptr;
     std::unique_ptr<TInsightRemote> rdmInsight;
     tk::TNumberEdit *nedConfiancaDia = nullptr, *nedConfiancaMes = nullptr;
 

@@ -19,6 +19,7 @@ TfrmCustoServ::TfrmCustoServ(QWidget *owner) : host::TfrmPadrParam(owner, "frmCu
     CreateComponents();
     BindEvents();
     CriaConfianca();
+    CriaVariacao();
     ConfiguraExportacao();
 }
 
@@ -26,7 +27,7 @@ TfrmCustoServ::~TfrmCustoServ()
 {
     // Grids and data sources detach before the datasets they show go away.
     for (tk::TDBGrid *grid : {dbgTrabCusto, dbgCardapio, dbgPrato, dbgDieta, dbgTipoCons, dbgConsPerc, dbgRealizado,
-                              dbgProdReal, dbgPlanReal, dbgCustZero, dbgCotDesatu})
+                              dbgProdReal, dbgPlanReal, dbgCustZero, dbgCotDesatu, dbgVariacao})
         if (grid)
             grid->SetDataSource(nullptr);
     if (frmCustoServ == this)
