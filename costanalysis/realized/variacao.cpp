@@ -133,6 +133,7 @@ void TfrmCustoServ::CriaVariacao()
     sbtVariacao->OnClick = [this](tk::TButtonFlat &) { sbtVariacaoClick(); };
     barLayout->addWidget(sbtVariacao);
     lblVariacaoMes = new tk::TLabel(bar, "lblVariacaoMes", "");
+    lblVariacaoMes->setWordWrap(true);
     barLayout->addWidget(lblVariacaoMes, 1);
     pageLayout->insertWidget(0, bar);
 
