@@ -64,6 +64,14 @@ PlanArgs readPlanArgs(const char *method, const tk::VariantArray &argv)
     return a;
 }
 
+// The same day a year earlier (28 February for 29 February).
+tk::TDateTime yearBefore(tk::TDateTime day)
+{
+    int y = 0, m = 0, d = 0;
+    tk::DecodeDate(day, y, m, d);
+    return tk::EncodeDate(y - 1, m, std::min(d, tk::DaysInMonth(y - 1, m)));
+}
+
 tk::Variant percentOrNull(bool known, double value)
 {
     return known ? tk::Variant(value) : tk::Variant();
@@ -302,10 +310,72 @@ tk::Variant getDecomposicaoVariacao(CostService &service, const tk::VariantArray
     return tk::Variant::array({tk::Variant(std::move(daily)), tk::Variant(std::move(month))});
 }
 
+tk::Variant getHistoricoPreco(CostService &service, const tk::VariantArray &argv)
+{
+    const ArgReader args("GetHistoricoPreco", argv, 4);
+    const std::string branch = args.code(1, "branch");
+    const std::string product = args.code(2, "product");
+    const int tipoCusto = args.integer(3, "CdTipoCusto");
+    const tk::TDateTime priceDate = std::floor(args.date(4, "price date"));
+    const tk::TDateTime from = yearBefore(priceDate) + 1;
+
+    tk::DataPacket rows(std::vector<tk::PacketField>{str("CDFORNECED", 21), str("NMRAZSOCFORN", 40),
+                                                     dt("DTINIVALITM"), dt("DTFINVALITM"), flt("VRPRECO"),
+                                                     str("NMMARCA", 20), str("IDVIGENTE", 1), str("IDDESATU", 1)});
+    tk::DataPacket summary(std::vector<tk::PacketField>{flt("VRMINIMO"), flt("VRMAXIMO"), flt("VRULTIMO"),
+                                                        dt("DTULTIMO"), dt("DTINICIO"), dt("DTLIMITE")});
+    service.readTransaction([&](db::Connection &c) {
+        const PriceBook book = PriceBook::load(c, branch, tipoCusto, product);
+        const Price inForce = book.lookup(product, priceDate);
+        std::vector<const PriceEntry *> shown;
+        for (const PriceEntry &e : book.entries(product)) {
+            // In force at some time of the 12 months (a cost row until the next one starts), known by
+            // the price date.
+            const bool endsBefore = !e.openEnded && e.to < from;
+            if (e.from <= priceDate && !endsBefore)
+                shown.push_back(&e);
+        }
+        std::stable_sort(shown.begin(), shown.end(), [](const PriceEntry *a, const PriceEntry *b) {
+            return a->supplier != b->supplier ? a->supplier < b->supplier : a->from < b->from;
+        });
+        std::map<std::string, std::string> names;
+        for (const PriceEntry *e : shown) {
+            if (e->supplier.empty() || names.count(e->supplier))
+                continue;
+            const tk::DataPacket s = c.query("SELECT NMRAZSOCFORN FROM FORNECEDOR WHERE CDFORNECED = :F",
+                                             {{"F", e->supplier}});
+            names[e->supplier] = s.rows.empty() || s.rows[0][0].isNull() ? std::string() : s.rows[0][0].asString();
+        }
+        double low = 0, high = 0;
+        const PriceEntry *last = nullptr;
+        for (const PriceEntry *e : shown) {
+            const bool current = inForce.entry == e;
+            rows.addRow({e->supplier.empty() ? tk::Variant() : tk::Variant(e->supplier),
+                         e->supplier.empty() ? tk::Variant() : tk::Variant(names[e->supplier]), date(e->from),
+                         e->openEnded ? tk::Variant() : date(e->to), e->value,
+                         e->brand.empty() ? tk::Variant() : tk::Variant(e->brand), current ? "S" : "N",
+                         current && inForce.outdated ? "S" : "N"});
+            low = e == shown.front() ? e->value : std::min(low, e->value);
+            high = e == shown.front() ? e->value : std::max(high, e->value);
+            if (!last || e->from > last->from || (e->from == last->from && current))
+                last = e;
+        }
+        if (shown.empty()) {
+            summary.addRow({tk::Variant(), tk::Variant(), tk::Variant(), tk::Variant(), date(from), date(priceDate)});
+        } else {
+            summary.addRow({low, high, last->value, date(last->from), date(from), date(priceDate)});
+        }
+    });
+    return tk::Variant::array({tk::Variant(std::move(rows)), tk::Variant(std::move(summary))});
+}
+
 } // namespace
 
 void addInsightMethods(CostService &service)
 {
+    service.addMethod("GetHistoricoPreco", [&service](const tk::VariantArray &args) {
+        return getHistoricoPreco(service, args);
+    });
     service.addMethod("GetDecomposicaoVariacao", [&service](const tk::VariantArray &args) {
         return getDecomposicaoVariacao(service, args);
     });

@@ -23,6 +23,15 @@
 // without planned diners has no diners effect and compares quantities unscaled. The realized side is
 // GetItemReti's, the planned side the daily table's plan walk.
 //
+// GetHistoricoPreco(branch, product, CdTipoCusto, price date)
+//   -> [0] cdsHistPreco: the product's quotes (quote-based bases) or cost rows in force at some time in
+//          the 12 months up to the price date, by supplier then start: supplier code and name,
+//          validity, price, brand, IDVIGENTE "S" on the one the price date uses (IDDESATU "S" when
+//          that one is outdated);
+//      [1] cdsHistPrecoResumo (one row): minimum, maximum and last price of those rows (the last
+//          is the latest started, as of the price date), the first day of the 12 months and the
+//          price date, from which on a quote that has ended counts as outdated. No rows: nulls.
+//
 // Shares are of the day's raw material with the estimates added, in percent rounded to 2 places;
 // a day on which that sum is 0 (no menu, no diners, nothing priced) has no shares and no
 // confidence (null): it rests on nothing.

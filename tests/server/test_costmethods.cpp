@@ -410,6 +410,53 @@ TEST_P(TinyKitchen, VarianceSplitOfPlannedAgainstRealized)
     }
 }
 
+// Price history of a product against its quote rows: rice has one supplier (February and March, the
+// March quote in force on 10 March); the chicken gets a second supplier here and its February quote
+// is the outdated one in force; the parsley has no quote at all.
+TEST_P(TinyKitchen, PriceHistoryWithOneSupplierTwoAndNone)
+{
+    auto c = db::Connection::open(file.path());
+    c->exec("INSERT INTO COTACAO VALUES ('0002', 44, 'P2', 'S1', '2025-12-01', '2026-01-31', 11.00, 'Marca C');"
+            "INSERT INTO COTACAO VALUES ('0002', 44, 'P2', 'S1', '2025-01-01', '2025-02-28', 9.00, NULL);");
+    appsrv::addInsightMethods(*service);
+    auto history = [&](const char *product) { return call("GetHistoricoPreco", {"0002", product, 44, D(2026, 3, 10)}); };
+
+    const tk::Variant rice = history("P1");
+    const tk::DataPacket &riceRows = rice[0].packet();
+    ASSERT_EQ(riceRows.rows.size(), 2u);
+    EXPECT_EQ(str(riceRows, 0, "NMRAZSOCFORN"), "Fornecedor Um Ltda");
+    EXPECT_EQ(cell(riceRows, 0, "DTINIVALITM"), D(2026, 2, 1));
+    EXPECT_DOUBLE_EQ(num(riceRows, 0, "VRPRECO"), 4.80);
+    EXPECT_EQ(str(riceRows, 0, "IDVIGENTE"), "N");
+    EXPECT_EQ(str(riceRows, 1, "IDVIGENTE"), "S");
+    EXPECT_EQ(str(riceRows, 1, "IDDESATU"), "N");
+    const tk::DataPacket &riceSummary = rice[1].packet();
+    EXPECT_DOUBLE_EQ(num(riceSummary, 0, "VRMINIMO"), 4.80);
+    EXPECT_DOUBLE_EQ(num(riceSummary, 0, "VRMAXIMO"), 5.00);
+    EXPECT_DOUBLE_EQ(num(riceSummary, 0, "VRULTIMO"), 5.00);
+    EXPECT_EQ(cell(riceSummary, 0, "DTINICIO"), D(2025, 3, 11));
+    EXPECT_EQ(cell(riceSummary, 0, "DTLIMITE"), D(2026, 3, 10));
+
+    // Two suppliers, by supplier then start; the quote of January 2025 ended before the 12 months.
+    const tk::Variant chicken = history("P2");
+    const tk::DataPacket &chickenRows = chicken[0].packet();
+    ASSERT_EQ(chickenRows.rows.size(), 2u);
+    EXPECT_EQ(str(chickenRows, 0, "CDFORNECED"), "S1");
+    EXPECT_EQ(str(chickenRows, 0, "NMMARCA"), "Marca C");
+    EXPECT_EQ(str(chickenRows, 1, "CDFORNECED"), "S2");
+    EXPECT_EQ(str(chickenRows, 1, "IDVIGENTE"), "S");
+    EXPECT_EQ(str(chickenRows, 1, "IDDESATU"), "S") << "the February quote ended before 10 March";
+    EXPECT_DOUBLE_EQ(num(chicken[1].packet(), 0, "VRMINIMO"), 11.00);
+    EXPECT_DOUBLE_EQ(num(chicken[1].packet(), 0, "VRMAXIMO"), 12.00);
+    EXPECT_DOUBLE_EQ(num(chicken[1].packet(), 0, "VRULTIMO"), 12.00);
+    EXPECT_EQ(cell(chicken[1].packet(), 0, "DTULTIMO"), D(2026, 2, 1));
+
+    const tk::Variant parsley = history("P3");
+    EXPECT_TRUE(parsley[0].packet().rows.empty());
+    EXPECT_TRUE(cell(parsley[1].packet(), 0, "VRULTIMO").isNull());
+    EXPECT_EQ(cell(parsley[1].packet(), 0, "DTLIMITE"), D(2026, 3, 10));
+}
+
 TEST_P(TinyKitchen, StandardCostAndPlannedDiners)
 {
     struct Case { int month; double expected; size_t rows; };
