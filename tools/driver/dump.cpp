@@ -83,6 +83,8 @@ const std::vector<std::string> &windowDataSetNames()
         "qryConsServ",     "cdsConsumo",      "qryRealizado",   "qryItemReti",     "cdsPlanReal",
         "cdsGrafCust",     "cdsGrafPlanReal", "cdsCustoAcum",   "cdsProdCustZero", "cdsProdCotDesatu",
         "cdsOrigemCusto",  "qryServico",      "qryFeriFili",    "qrySinaSafra",    "qryDieta",
+        // With the extra figures on (--indicadores).
+        "cdsConfianca",    "cdsConfiancaProd", "cdsConfiancaMes", "cdsVariacao",   "cdsVariacaoMes",
     };
     return names;
 }
