@@ -102,6 +102,7 @@ void TfrmCustoServ::Atualiza_Custo()
         grbCustoAcum->SetCaption(msgPadrao.Msg("ACUM_ATE") + dayText);
         nedSaldoPerc->SetColor(nedSaldoPerc->GetNumber() < 0 ? tk::clRed : tk::clBtnFace);
         nedSaldoMes->SetColor(nedSaldoMes->GetNumber() < 0 ? tk::clRed : tk::clBtnFace);
+        AtualizaConfianca();
     }
 
     const bool enableRealized = pgcPadrao->ActivePage() != tshPlanejado && haveDay && day < c.DtProcesso;

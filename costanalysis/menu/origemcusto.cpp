@@ -28,7 +28,13 @@ void OrigemCusto(TfrmCustoServ &w, tk::TClientDataSet &items)
         const tk::Variant result = w.rdmCustoServ->GetOrigemCusto(branch, product, c.CdTipoCusto, referenceDate);
         w.cdsOrigemCusto->SetData(host::CheckResultServ(result, true, 0));
     }
-    host::LoadBPL("KPV40212", tk::Variant::array({tk::Variant(w.cdsOrigemCusto->Data()), c.CdFilial, product}));
+    tk::VariantArray args{tk::Variant(w.cdsOrigemCusto->Data()), c.CdFilial, product};
+    if (w.ConfiancaAtiva) {
+        // With the window's extra figures on, the viewer also shows the product's price history.
+        const std::string branch = c.CdFiliCust.empty() ? c.CdFilial : c.CdFiliCust;
+        args.insert(args.end(), {branch, c.CdTipoCusto, tk::Variant::fromDateTime(referenceDate)});
+    }
+    host::LoadBPL("KPV40212", tk::Variant(args));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 //   realized/     page switching, realized cost, comparison, charts and the attention lists
 
 #include "costanalysis/host/custoservremote.h"
+#include "costanalysis/host/insightremote.h"
 #include "costanalysis/module/contextocusto.h"
 #include "platform/hostlib/localquery.h"
 #include "platform/hostlib/basewindow.h"
@@ -140,6 +141,37 @@ public:
     // The header of the window's printed grids: the title and the month's lines.
     tk::PrintFrame CabecalhoImpressao(const std::string &title) const;
     QAction *actExportaMes = nullptr; // Owned (Qt parent).
+
+    // --- Cost confidence (daily/confianca), on when the settings ask for it ----------------------
+    // The column "Confiança (%)" at the end of the daily grid (a calculated field PCCONFIANCA of
+    // qryTrabCusto, read from cdsConfianca), its hint naming the heaviest ingredients on bad prices,
+    // and the day's and month's confidence in the summary panel. A day whose raw material rests on
+    // bad prices for more than LimiteConfianca percent is flagged in that column only.
+    bool ConfiancaAtiva = false;
+    double LimiteConfianca = 5.0;
+    std::string ErroConfianca; // why the figures are missing (a server without the method), else empty
+    void CriaConfianca();      // at creation: datasets, field, column, summary row
+    void CarregaConfianca();   // at the first activation, after the daily table
+    void AtualizaConfianca();  // the summary row for the current day (end of Atualiza_Custo)
+    bool DiaSinalizado(tk::TDateTime day) const;
+    std::string DicaConfianca(tk::TDateTime day) const; // the tooltip of a day
+    std::unique_ptr<tk::TClientDataSet> cdsConfianca, cdsConfiancaProd, cdsConfiancaMes;
+
+    // --- Variance split (realized/variacao), with the confidence's switch -------------------------
+    // Beside the comparison list: the grid dbgVariacao of cdsVariacao (realized minus planned of each
+    // day before the processing date, split into its lines), the month's split in lblVariacaoMes,
+    // and the button sbtVariacao that opens the stacked-bar chart KPV40213. Loaded the first time
+    // the page shows.
+    void CriaVariacao();
+    void CarregaVariacao();
+    void sbtVariacaoClick();
+    std::unique_ptr<tk::TClientDataSet> cdsVariacao, cdsVariacaoMes;
+    std::unique_ptr<tk::TDataSource> dtsVariacao;
+    tk::TDBGrid *dbgVariacao = nullptr;
+    tk::TButtonFlat *sbtVariacao = nullptr;
+    tk::TLabel *lblVariacaoMes = nullptr;
+    std::unique_ptr<TInsightRemote> rdmInsight;
+    tk::TNumberEdit *nedConfiancaDia = nullptr, *nedConfiancaMes = nullptr;
 
     // --- State (private fields of the window, public for the driver's dumps) --------------------
     bool PrimeiraAtivacao = true;

@@ -18,6 +18,8 @@ TfrmCustoServ::TfrmCustoServ(QWidget *owner) : host::TfrmPadrParam(owner, "frmCu
     CreateDataSets();
     CreateComponents();
     BindEvents();
+    CriaConfianca();
+    CriaVariacao();
     ConfiguraExportacao();
 }
 
@@ -25,7 +27,7 @@ TfrmCustoServ::~TfrmCustoServ()
 {
     // Grids and data sources detach before the datasets they show go away.
     for (tk::TDBGrid *grid : {dbgTrabCusto, dbgCardapio, dbgPrato, dbgDieta, dbgTipoCons, dbgConsPerc, dbgRealizado,
-                              dbgProdReal, dbgPlanReal, dbgCustZero, dbgCotDesatu})
+                              dbgProdReal, dbgPlanReal, dbgCustZero, dbgCotDesatu, dbgVariacao})
         if (grid)
             grid->SetDataSource(nullptr);
     if (frmCustoServ == this)
@@ -125,6 +127,7 @@ void TfrmCustoServ::FormActivate()
 
     LoadPacket(*cdsCustoPadrao, rdmCustoServ->GetCustoPadrao(c));
     nedCustoPadrao->SetNumber(cdsCustoPadrao->FieldByName("VRCUSTPADR")->AsFloat());
+    CarregaConfianca();
 }
 
 void TfrmCustoServ::FormClose(host::CloseAction &action)

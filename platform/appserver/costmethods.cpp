@@ -93,9 +93,7 @@ std::vector<std::string> productCodes(const KitchenData &data)
 PriceBook loadPrices(db::Connection &connection, const PricingContext &context, tk::TDateTime first,
                      tk::TDateTime last, const KitchenData &data)
 {
-    const tk::TDateTime from = context.refeFixa ? context.dtRefeFixa : first;
-    const tk::TDateTime to = context.refeFixa ? context.dtRefeFixa : last;
-    return PriceBook::load(connection, context.costBranch, context.tipoCusto, from, to, productCodes(data));
+    return loadPlanPrices(connection, context, first, last, data);
 }
 
 // The realized side of a month: withdrawals priced at their date, per product and per day.
@@ -303,6 +301,25 @@ auto CostService::read(Fn &&fn)
     auto result = fn(*connection);
     tx->commit();
     return result;
+}
+
+void CostService::readTransaction(const std::function<void(db::Connection &)> &fn)
+{
+    read([&](db::Connection &c) {
+        fn(c);
+        return 0;
+    });
+}
+
+void CostService::addMethod(const std::string &name, Handler handler)
+{
+    m_methods[name] = [this, name, handler = std::move(handler)](const tk::VariantArray &args) {
+        try {
+            return handler(args);
+        } catch (const std::exception &e) {
+            throw UserError(m_errors.userText(name, e));
+        }
+    };
 }
 
 int64_t CostService::cleanupStaleWorkSets()

@@ -73,6 +73,11 @@ public:
 
     const CostServiceOptions &options() const { return m_options; }
 
+    // For methods defined beside this class (insightmethods): fn on a pooled connection inside one
+    // read transaction, and a method added to the map, its failures turned into the user's text.
+    void readTransaction(const std::function<void(db::Connection &)> &fn);
+    void addMethod(const std::string &name, Handler handler);
+
 private:
     tk::Variant getParams(const tk::VariantArray &args);
     tk::Variant getTrabCusto(const tk::VariantArray &args);

@@ -327,6 +327,18 @@ ConsumptionDay costConsumption(const KitchenData &data, const PriceBook &book, t
     return result;
 }
 
+PriceBook loadPlanPrices(db::Connection &connection, const PricingContext &context, tk::TDateTime first,
+                         tk::TDateTime last, const KitchenData &data)
+{
+    std::vector<std::string> codes;
+    codes.reserve(data.products.size());
+    for (const ProductInfo &product : data.products)
+        codes.push_back(product.cdProduto);
+    const tk::TDateTime from = context.refeFixa ? context.dtRefeFixa : first;
+    const tk::TDateTime to = context.refeFixa ? context.dtRefeFixa : last;
+    return PriceBook::load(connection, context.costBranch, context.tipoCusto, from, to, codes);
+}
+
 std::vector<PlannedDay> planMonth(const KitchenData &data, const PricingContext &context, const PriceBook &book)
 {
     std::vector<PlannedDay> month;
@@ -367,6 +379,7 @@ std::vector<PlannedDay> planMonth(const KitchenData &data, const PricingContext 
                 dish += cost.cost;
                 PlannedProduct &p = product(r.product);
                 p.qtMenu += cost.quantity;
+                p.costMenu += cost.cost;
                 p.inMenu = true;
                 p.price = price;
                 planned.outdated = planned.outdated || price.outdated;

@@ -166,6 +166,7 @@ struct PlannedProduct
 {
     double qtMenu = 0;        // gross quantity of the menus (sum of QtdeTotal)
     double qtConsumption = 0; // quantity of the consumption items (sum of QtdeTotal)
+    double costMenu = 0;      // raw-material cost of the menus (sum of the lines' CustoTotal)
     bool inMenu = false;      // used by a dish of the day's menus
     Price price;
 };
@@ -202,6 +203,10 @@ struct ConsumptionDay
 // The consumption of a day (day type from the holidays unless given), priced at priceDate.
 ConsumptionDay costConsumption(const KitchenData &data, const PriceBook &book, tk::TDateTime day,
                                const std::string &idTipoDia, double diners, tk::TDateTime priceDate);
+
+// The prices a plan of the days from first to last looks up: the fixed reference date, or each day.
+PriceBook loadPlanPrices(db::Connection &connection, const PricingContext &context, tk::TDateTime first,
+                         tk::TDateTime last, const KitchenData &data);
 
 // Every day of [data.first, data.last], with zeros for days without a menu.
 std::vector<PlannedDay> planMonth(const KitchenData &data, const PricingContext &context, const PriceBook &book);

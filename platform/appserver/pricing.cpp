@@ -228,4 +228,24 @@ Price PriceBook::lookup(const std::string &product, tk::TDateTime date) const
     return price;
 }
 
+double PriceBook::lastKnownCost(const std::string &product, tk::TDateTime date) const
+{
+    const double day = std::floor(date);
+    double cost = 0;
+    for (const PriceEntry &e : entries(product)) {
+        if (e.from > day)
+            break; // sorted by start
+        if (e.value != 0)
+            cost = e.value;
+    }
+    return cost;
+}
+
+const std::vector<PriceEntry> &PriceBook::entries(const std::string &product) const
+{
+    static const std::vector<PriceEntry> none;
+    const auto found = m_entries.find(product);
+    return found == m_entries.end() ? none : found->second;
+}
+
 } // namespace appsrv

@@ -61,6 +61,11 @@ public:
                           tk::TDateTime last, const std::vector<std::string> &products);
 
     Price lookup(const std::string &product, tk::TDateTime date) const;
+    // The latest non-zero price of the product that started on or before the date (0 when none):
+    // what a product without cost is estimated at.
+    double lastKnownCost(const std::string &product, tk::TDateTime date) const;
+    // Every entry of the product, by start (empty when it has none).
+    const std::vector<PriceEntry> &entries(const std::string &product) const;
     bool quoteBased() const { return m_quotes; }
 
     // For tests and the fixtures: adds one entry (entries may come in any order).

@@ -1,4 +1,5 @@
 #include "platform/appserver/costmethods.h"
+#include "platform/appserver/insightmethods.h"
 
 #include "platform/protocol/rpcserver.h"
 
@@ -8,6 +9,7 @@ std::shared_ptr<CostService> registerCostMethods(wire::RpcServer &server, const 
                                                  CostServiceOptions options)
 {
     auto service = std::make_shared<CostService>(dbPath, options);
+    addInsightMethods(*service);
     for (const auto &[name, handler] : service->methods()) {
         // Each handler keeps the service alive for as long as the server holds it.
         server.registerMethod(name, [service, handler = handler](const tk::VariantArray &args) {

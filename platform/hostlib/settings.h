@@ -27,6 +27,11 @@ struct Settings
     int moduloAtiv = 0;                  // active host module code (24: diets, 81: no warning colours)
     std::string locale = "pt_BR";
     std::string modulesDir;              // empty: the folder of the running executable
+    // What the cost analysis's figures rest on, beside the specified ones: the confidence column
+    // and figures (one more call on opening the window) and the variance split of the comparison
+    // page; and the share of a day's raw material on bad prices above which the day is flagged.
+    bool indicadoresCusto = false;
+    double limiteConfianca = 5.0;
 };
 
 // Replaces the settings. A different dbPath closes the shared connection; the next use reopens it.

@@ -94,6 +94,16 @@ void ReadIniFile(const std::string &path, host::Settings &settings)
         settings.moduloAtiv = toInt(ini.value("Host/ModuloAtiv").toString(), "[Host] ModuloAtiv");
     if (ini.contains("Host/Locale"))
         settings.locale = ini.value("Host/Locale").toString().toStdString();
+    if (ini.contains("Custos/Indicadores"))
+        settings.indicadoresCusto = toInt(ini.value("Custos/Indicadores").toString(), "[Custos] Indicadores") != 0;
+    if (ini.contains("Custos/LimiteConfianca")) {
+        bool ok = false;
+        const double limit = ini.value("Custos/LimiteConfianca").toString().replace(',', '.').toDouble(&ok);
+        if (!ok || limit < 0 || limit > 100)
+            throw EOptionError("[Custos] LimiteConfianca deve ser um percentual de 0 a 100: "
+                               + ini.value("Custos/LimiteConfianca").toString().toStdString());
+        settings.limiteConfianca = limit;
+    }
     if (ini.contains("Host/ModulesDir")) {
         const QString dir = ini.value("Host/ModulesDir").toString();
         settings.modulesDir = resolved(base, dir);
@@ -199,6 +209,8 @@ SuiteOptions ParseOptions(const QStringList &arguments, const std::string &execu
         if (QFileInfo::exists(besideExe))
             options.iniPath = besideExe.toStdString();
     }
+    // The suite shows the confidence column and the variance split unless its INI file turns them off.
+    options.settings.indicadoresCusto = true;
     if (!options.iniPath.empty())
         ReadIniFile(options.iniPath, options.settings);
 

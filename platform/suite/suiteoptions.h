@@ -36,7 +36,8 @@ public:
 };
 
 // Reads the INI file into settings: [Database] Path (relative to the INI's folder), [Server]
-// Host and Port, or Address (HOST:PORT[,HOST:PORT...], which wins), [Operator] Name, [Host] ModuloAtiv, Locale and ModulesDir. Keys that are absent
+// Host and Port, or Address (HOST:PORT[,HOST:PORT...], which wins), [Operator] Name, [Host] ModuloAtiv, Locale and ModulesDir, [Custos] Indicadores (0 or 1: confidence and variance split) and
+// LimiteConfianca (percent, default 5). Keys that are absent
 // keep their value; a Port or ModuloAtiv that is not a number is an EOptionError.
 void ReadIniFile(const std::string &path, host::Settings &settings);
 

@@ -76,6 +76,16 @@ TEST_F(SuiteOptionsTest, IniFileGivesTheSettings)
     EXPECT_EQ(o.settings.locale, "pt_BR");
     EXPECT_FALSE(o.open.has_value());
     EXPECT_FALSE(o.batch);
+    EXPECT_TRUE(o.settings.indicadoresCusto) << "the suite shows the extra figures unless told otherwise";
+    EXPECT_DOUBLE_EQ(o.settings.limiteConfianca, 5.0);
+
+    // [Custos]: the extra figures off, and the flag threshold with a decimal comma; a bad one is refused.
+    writeFile(ini, "[Custos]\nIndicadores=0\nLimiteConfianca=\"7,5\"\n");
+    const SuiteOptions custos = ParseOptions(args({"--config", ini.toUtf8().constData()}), "/nao/existe");
+    EXPECT_FALSE(custos.settings.indicadoresCusto);
+    EXPECT_DOUBLE_EQ(custos.settings.limiteConfianca, 7.5);
+    writeFile(ini, "[Custos]\nLimiteConfianca=muito\n");
+    EXPECT_THROW(ParseOptions(args({"--config", ini.toUtf8().constData()}), "/nao/existe"), EOptionError);
 }
 
 TEST_F(SuiteOptionsTest, CommandLineOverridesTheIniFile)

@@ -4,6 +4,7 @@
 #include "fixture.h"
 
 #include "platform/appserver/costmethods.h"
+#include "platform/appserver/insightmethods.h"
 #include "platform/appserver/workset.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
@@ -292,6 +293,168 @@ TEST_P(TinyKitchen, ZeroCostProductsOfTheMenus)
     // At the branch itself nothing has a price: every menu product of both days.
     EXPECT_EQ(call("GetProdCustZero", {"", 44, D(2026, 3, 1), "0001", "001", D(2026, 3, 1), D(2026, 3, 31), false})
                   .packet().rows.size(), 5u);
+}
+
+// Cost confidence: on 2 March the chicken (108 of the day's raw material) comes from a February quote;
+// the parsley has a March quote of 0, so it counts at its February price of 3.00 (1 bunch on the 2nd,
+// 0.4 on the 3rd) and the shares are of the raw material with that estimate added.
+TEST_P(TinyKitchen, CostConfidenceFromOutdatedAndEstimatedIngredients)
+{
+    auto c = db::Connection::open(file.path());
+    c->exec("INSERT INTO COTACAO VALUES ('0002', 44, 'P3', 'S1', '2026-02-01', '2026-02-28', 3.00, NULL);"
+            "INSERT INTO COTACAO VALUES ('0002', 44, 'P3', 'S1', '2026-03-01', '2026-03-31', 0.00, NULL);");
+    appsrv::addInsightMethods(*service);
+    const tk::Variant result = call("GetConfiancaCusto", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, false,
+                                                         D(2026, 3, 1), "0002"});
+    ASSERT_EQ(result.size(), 3u);
+    const tk::DataPacket &days = result[0].packet();
+    ASSERT_EQ(days.rows.size(), 31u);
+    struct Row { int day; double mat, desatu, estim, qtDesatu, qtSemCusto, pcDesatu, pcSemCusto, confianca; };
+    for (const Row &r : {Row{2, 148, 108, 3, 1, 1, 71.52, 1.99, 26.49}, Row{3, 16, 0, 1.2, 0, 1, 0, 6.98, 93.02}}) {
+        SCOPED_TRACE(r.day);
+        const size_t i = static_cast<size_t>(r.day - 1);
+        EXPECT_EQ(cell(days, i, "DTDATA"), D(2026, 3, r.day));
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTPRODMAT"), r.mat);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTDESATU"), r.desatu);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTESTIM"), r.estim);
+        EXPECT_DOUBLE_EQ(num(days, i, "QTPRODDESATU"), r.qtDesatu);
+        EXPECT_DOUBLE_EQ(num(days, i, "QTPRODSEMCUSTO"), r.qtSemCusto);
+        EXPECT_DOUBLE_EQ(num(days, i, "PCDESATU"), r.pcDesatu);
+        EXPECT_DOUBLE_EQ(num(days, i, "PCSEMCUSTO"), r.pcSemCusto);
+        EXPECT_DOUBLE_EQ(num(days, i, "PCCONFIANCA"), r.confianca);
+    }
+    // A day without a menu rests on nothing: no confidence at all rather than a made-up 100.
+    EXPECT_TRUE(cell(days, 0, "PCCONFIANCA").isNull());
+
+    // The ingredients behind the shares, heaviest first within the day.
+    const tk::DataPacket &products = result[1].packet();
+    ASSERT_EQ(products.rows.size(), 3u);
+    EXPECT_EQ(str(products, 0, "NMPRODUTO"), "Frango");
+    EXPECT_EQ(str(products, 0, "IDMOTIVO"), "D");
+    EXPECT_DOUBLE_EQ(num(products, 0, "PCCUSTO"), 71.52);
+    EXPECT_EQ(str(products, 1, "NMPRODUTO"), "Salsa");
+    EXPECT_EQ(str(products, 1, "IDMOTIVO"), "E");
+    EXPECT_DOUBLE_EQ(num(products, 1, "VRCUSTO"), 3);
+    EXPECT_EQ(cell(products, 2, "DTDATA"), D(2026, 3, 3));
+
+    // The month: 108 outdated and 4.2 estimated of 164 + 4.2.
+    const tk::DataPacket &month = result[2].packet();
+    ASSERT_EQ(month.rows.size(), 1u);
+    EXPECT_DOUBLE_EQ(num(month, 0, "VRCUSTPRODMAT"), 164);
+    EXPECT_DOUBLE_EQ(num(month, 0, "PCDESATU"), 64.21);
+    EXPECT_DOUBLE_EQ(num(month, 0, "PCSEMCUSTO"), 2.5);
+    EXPECT_DOUBLE_EQ(num(month, 0, "PCCONFIANCA"), 33.29);
+    EXPECT_DOUBLE_EQ(num(month, 0, "QTPRODDESATU"), 1);
+    EXPECT_DOUBLE_EQ(num(month, 0, "QTPRODSEMCUSTO"), 1);
+
+    // The daily table it sits beside costs the same raw material.
+    const tk::DataPacket daily = call("GetTrabCusto", trabCustoArgs())[1].packet();
+    for (size_t i = 0; i < daily.rows.size(); ++i)
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTPRODMAT"), num(daily, i, "VRCUSTPRODMAT")) << i;
+
+    EXPECT_THROW(call("GetConfiancaCusto", {"0001", "001", D(2026, 3, 31), D(2026, 3, 1), 44, false, D(2026, 3, 1),
+                                            "0002"}),
+                 appsrv::UserError);
+}
+
+// The variance split by hand (realized at basis 1, processing date 16 March). 2 March: 100 planned
+// diners, 95 realized; raw material 148 (1.48 a diner), consumption 84 and indirect costs 300; rice
+// 8.5 kg withdrawn at 4.50 against 8 kg planned at 5.00, the chicken's 9 kg at 12.00 not withdrawn.
+//   diners (95 - 100) x 1.48 = -7.4; price (4.50 - 5.00) x 8.5 = -4.25;
+//   quantity (8.5 - 8 x 0.95) x 5 + (0 - 9 x 0.95) x 12 = 4.5 - 102.6 = -98.1; consumption and
+//   indirect -384: -493.75 = 38.25 - 532.
+// 1 March (no menu): rice 5 kg at 4.00 and chicken 2 kg at 10.00 are outside the menu, 40.
+// 3 March (40 planned, nothing realized): diners -40 x 0.4 = -16, consumption and indirect -240.8.
+// 4 March: the chicken's 1.5 kg at 10.00, outside the (empty) menu. Days from the 16th on are not split.
+TEST_P(TinyKitchen, VarianceSplitOfPlannedAgainstRealized)
+{
+    appsrv::addInsightMethods(*service);
+    const tk::Variant result = call("GetDecomposicaoVariacao", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44,
+                                                               false, D(2026, 3, 1), "0002", 1, D(2026, 3, 16)});
+    ASSERT_EQ(result.size(), 2u);
+    const tk::DataPacket &days = result[0].packet();
+    ASSERT_EQ(days.rows.size(), 15u) << "the days before the processing date";
+    struct Row { int day; double plan, real, diff, diners, price, qty, off, indirect; };
+    for (const Row &r : {Row{1, 0, 40, 40, 0, 0, 0, 40, 0}, Row{2, 532, 38.25, -493.75, -7.4, -4.25, -98.1, 0, -384},
+                         Row{3, 256.8, 0, -256.8, -16, 0, 0, 0, -240.8}, Row{4, 0, 15, 15, 0, 0, 0, 15, 0},
+                         Row{5, 0, 0, 0, 0, 0, 0, 0, 0}}) {
+        SCOPED_TRACE(r.day);
+        const size_t i = static_cast<size_t>(r.day - 1);
+        EXPECT_EQ(cell(days, i, "DTDATA"), D(2026, 3, r.day));
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTOPLAN"), r.plan);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTOREAL"), r.real);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRDIFERENCA"), r.diff);
+        EXPECT_DOUBLE_EQ(num(days, i, "VREFEITOCOMENS"), r.diners);
+        EXPECT_DOUBLE_EQ(num(days, i, "VREFEITOPRECO"), r.price);
+        EXPECT_DOUBLE_EQ(num(days, i, "VREFEITOQTDE"), r.qty);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRFORACARD"), r.off);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRCONSINDIR"), r.indirect);
+        EXPECT_DOUBLE_EQ(num(days, i, "VRRESIDUO"), 0);
+    }
+    EXPECT_DOUBLE_EQ(num(days, 1, "QTCOMENSPLAN"), 100);
+    EXPECT_DOUBLE_EQ(num(days, 1, "QTCOMENSREAL"), 95);
+    const tk::DataPacket &month = result[1].packet();
+    EXPECT_DOUBLE_EQ(num(month, 0, "VRDIFERENCA"), -695.55);
+    EXPECT_DOUBLE_EQ(num(month, 0, "VRFORACARD"), 55);
+    EXPECT_DOUBLE_EQ(num(month, 0, "VRCONSINDIR"), -624.8);
+
+    // A processing date before the month splits nothing; a bad argument names itself.
+    EXPECT_TRUE(call("GetDecomposicaoVariacao", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, false,
+                                                 D(2026, 3, 1), "0002", 1, D(2026, 2, 1)})[0].packet().rows.empty());
+    try {
+        call("GetDecomposicaoVariacao", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, false, D(2026, 3, 1),
+                                         "0002", "1", D(2026, 3, 16)});
+        ADD_FAILURE() << "accepted a text cost type";
+    } catch (const appsrv::UserError &e) {
+        EXPECT_NE(std::string(e.what()).find("CdTipoCustoReal"), std::string::npos) << e.what();
+    }
+}
+
+// Price history of a product against its quote rows: rice has one supplier (February and March, the
+// March quote in force on 10 March); the chicken gets a second supplier here and its February quote
+// is the outdated one in force; the parsley has no quote at all.
+TEST_P(TinyKitchen, PriceHistoryWithOneSupplierTwoAndNone)
+{
+    auto c = db::Connection::open(file.path());
+    c->exec("INSERT INTO COTACAO VALUES ('0002', 44, 'P2', 'S1', '2025-12-01', '2026-01-31', 11.00, 'Marca C');"
+            "INSERT INTO COTACAO VALUES ('0002', 44, 'P2', 'S1', '2025-01-01', '2025-02-28', 9.00, NULL);");
+    appsrv::addInsightMethods(*service);
+    auto history = [&](const char *product) { return call("GetHistoricoPreco", {"0002", product, 44, D(2026, 3, 10)}); };
+
+    const tk::Variant rice = history("P1");
+    const tk::DataPacket &riceRows = rice[0].packet();
+    ASSERT_EQ(riceRows.rows.size(), 2u);
+    EXPECT_EQ(str(riceRows, 0, "NMRAZSOCFORN"), "Fornecedor Um Ltda");
+    EXPECT_EQ(cell(riceRows, 0, "DTINIVALITM"), D(2026, 2, 1));
+    EXPECT_DOUBLE_EQ(num(riceRows, 0, "VRPRECO"), 4.80);
+    EXPECT_EQ(str(riceRows, 0, "IDVIGENTE"), "N");
+    EXPECT_EQ(str(riceRows, 1, "IDVIGENTE"), "S");
+    EXPECT_EQ(str(riceRows, 1, "IDDESATU"), "N");
+    const tk::DataPacket &riceSummary = rice[1].packet();
+    EXPECT_DOUBLE_EQ(num(riceSummary, 0, "VRMINIMO"), 4.80);
+    EXPECT_DOUBLE_EQ(num(riceSummary, 0, "VRMAXIMO"), 5.00);
+    EXPECT_DOUBLE_EQ(num(riceSummary, 0, "VRULTIMO"), 5.00);
+    EXPECT_EQ(cell(riceSummary, 0, "DTINICIO"), D(2025, 3, 11));
+    EXPECT_EQ(cell(riceSummary, 0, "DTLIMITE"), D(2026, 3, 10));
+
+    // Two suppliers, by supplier then start; the quote of January 2025 ended before the 12 months.
+    const tk::Variant chicken = history("P2");
+    const tk::DataPacket &chickenRows = chicken[0].packet();
+    ASSERT_EQ(chickenRows.rows.size(), 2u);
+    EXPECT_EQ(str(chickenRows, 0, "CDFORNECED"), "S1");
+    EXPECT_EQ(str(chickenRows, 0, "NMMARCA"), "Marca C");
+    EXPECT_EQ(str(chickenRows, 1, "CDFORNECED"), "S2");
+    EXPECT_EQ(str(chickenRows, 1, "IDVIGENTE"), "S");
+    EXPECT_EQ(str(chickenRows, 1, "IDDESATU"), "S") << "the February quote ended before 10 March";
+    EXPECT_DOUBLE_EQ(num(chicken[1].packet(), 0, "VRMINIMO"), 11.00);
+    EXPECT_DOUBLE_EQ(num(chicken[1].packet(), 0, "VRMAXIMO"), 12.00);
+    EXPECT_DOUBLE_EQ(num(chicken[1].packet(), 0, "VRULTIMO"), 12.00);
+    EXPECT_EQ(cell(chicken[1].packet(), 0, "DTULTIMO"), D(2026, 2, 1));
+
+    const tk::Variant parsley = history("P3");
+    EXPECT_TRUE(parsley[0].packet().rows.empty());
+    EXPECT_TRUE(cell(parsley[1].packet(), 0, "VRULTIMO").isNull());
+    EXPECT_EQ(cell(parsley[1].packet(), 0, "DTLIMITE"), D(2026, 3, 10));
 }
 
 TEST_P(TinyKitchen, StandardCostAndPlannedDiners)

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <map>
 #include <fcntl.h>
@@ -315,6 +316,140 @@ TEST_P(DemoServer, DailyTableAgreesWithDishesAndConsumptionOfEveryDay)
     EXPECT_EQ(daysWithMenu, 31);
     // The days flagged outdated are exactly those on which a price used comes from an outdated quote.
     EXPECT_EQ(seenOutdated, outdatedDays);
+}
+
+// Cost confidence against a direct SQL pricing of every menu line of the demo month: the quote covering
+// the day (latest started, cheapest), else the one that ended last (outdated), else none.
+TEST_P(DemoServer, CostConfidenceAgreesWithADirectSqlPricingOfEveryDay)
+{
+    if (GetParam() != Backend::Sqlite)
+        GTEST_SKIP() << "the reference query rounds with SQLite's ROUND";
+    const tk::Variant result = call("GetConfiancaCusto", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, false,
+                                                         D(2026, 3, 1), "0002"});
+    const tk::DataPacket &days = result[0].packet();
+    const std::string quote = "FROM COTACAO Q WHERE Q.CDFILIAL = '0002' AND Q.CDTIPOCUSTO = 44 AND Q.CDPRODUTO = L.PROD ";
+    const std::string sql =
+        "WITH L AS (SELECT I.DTCARDAPIO AS DAY, R.CDPRODUTO AS PROD, "
+        "  ROUND(ROUND(R.QTDERECE * R.VRFATCOR, 6) * ROUND(C.QTCOMESTICAR * I.VRPECONSCARD / 100.0, 0), 5) AS QTDE "
+        "  FROM ITCARDAPIO I JOIN CARDAPIO C ON C.CDFILIAL = I.CDFILIAL AND C.CDSERVFILI = I.CDSERVFILI "
+        "   AND C.DTCARDAPIO = I.DTCARDAPIO AND C.CDDIETPAD = I.CDDIETPAD "
+        "  JOIN PRATOPROD R ON R.CDFILAUXPRAT = I.CDFILAUXPRAT AND R.CDPRATO = I.CDPRATO "
+        "  JOIN PRODUTO P ON P.CDPRODUTO = R.CDPRODUTO "
+        "  WHERE I.CDFILIAL = '0001' AND I.CDSERVFILI = '001' AND I.DTCARDAPIO BETWEEN '2026-03-01' AND '2026-03-31'), "
+        "Q AS (SELECT L.DAY, L.PROD, L.QTDE, "
+        "  (SELECT Q.VRCOTACAO " + quote + "AND Q.DTINIVALITM <= L.DAY AND Q.DTFINVALITM >= L.DAY "
+        "   ORDER BY Q.DTINIVALITM DESC, Q.VRCOTACAO, Q.CDFORNECED LIMIT 1) AS CUR, "
+        "  (SELECT Q.VRCOTACAO " + quote + "AND Q.DTFINVALITM < L.DAY "
+        "   ORDER BY Q.DTFINVALITM DESC, Q.DTINIVALITM DESC, Q.VRCOTACAO, Q.CDFORNECED LIMIT 1) AS OLD, "
+        "  (SELECT Q.VRCOTACAO " + quote + "AND Q.DTINIVALITM <= L.DAY AND Q.VRCOTACAO <> 0 "
+        "   ORDER BY Q.DTINIVALITM DESC, Q.VRCOTACAO DESC, Q.CDFORNECED DESC LIMIT 1) AS LASTKNOWN FROM L), "
+        "P AS (SELECT DAY, PROD, CASE WHEN CUR IS NOT NULL THEN CUR ELSE COALESCE(OLD, 0) END AS PRICE, "
+        "  CUR IS NULL AND COALESCE(OLD, 0) <> 0 AS OUTDATED, COALESCE(LASTKNOWN, 0) AS LASTKNOWN, "
+        "  QTDE FROM Q) "
+        "SELECT DAY, SUM(ROUND(PRICE * QTDE, 5)), "
+        "  SUM(CASE WHEN OUTDATED THEN ROUND(PRICE * QTDE, 5) ELSE 0 END), "
+        "  COUNT(DISTINCT CASE WHEN OUTDATED THEN PROD END), "
+        "  COUNT(DISTINCT CASE WHEN PRICE = 0 THEN PROD END) "
+        "FROM P GROUP BY DAY ORDER BY DAY";
+    auto c = db::Connection::open(file->path());
+    const tk::DataPacket expected = c->query(sql);
+    // Estimates are per product over the day's whole quantity, as the plan sums it.
+    const tk::DataPacket estimates = c->query(
+        sql.substr(0, sql.find("SELECT DAY, SUM(")) + "SELECT DAY, SUM(LASTKNOWN * T) FROM "
+        "(SELECT DAY, PROD, MAX(LASTKNOWN) AS LASTKNOWN, SUM(QTDE) AS T FROM P WHERE PRICE = 0 GROUP BY DAY, PROD) "
+        "GROUP BY DAY ORDER BY DAY");
+    ASSERT_EQ(days.rows.size(), 31u);
+    ASSERT_EQ(expected.rows.size(), 31u) << "every day of the demo month has a menu";
+    std::set<int> redDays; // raw material or consumption from an outdated quote
+    const tk::Variant trab = trabCusto(false);
+    for (const auto &row : trab[2].packet().rows)
+        redDays.insert(static_cast<int>(row[0].asDateTime()));
+    int outdatedDays = 0;
+    for (size_t d = 0; d < days.rows.size(); ++d) {
+        SCOPED_TRACE(tk::DateTimeToIso(cell(days, d, "DTDATA").asDateTime()));
+        const auto &row = expected.rows[d];
+        const double material = row[1].asDouble(), outdated = row[2].asDouble();
+        double estimated = 0;
+        for (const auto &e : estimates.rows)
+            if (e[0] == row[0])
+                estimated = e[1].asDouble();
+        const double base = material + estimated;
+        EXPECT_NEAR(num(days, d, "VRCUSTPRODMAT"), material, 1e-4);
+        EXPECT_NEAR(num(days, d, "VRCUSTDESATU"), outdated, 1e-4);
+        EXPECT_NEAR(num(days, d, "VRCUSTESTIM"), estimated, 1e-4);
+        EXPECT_EQ(num(days, d, "QTPRODDESATU"), row[3].asDouble());
+        EXPECT_EQ(num(days, d, "QTPRODSEMCUSTO"), row[4].asDouble());
+        EXPECT_NEAR(num(days, d, "PCDESATU"), 100 * outdated / base, 0.006);
+        EXPECT_NEAR(num(days, d, "PCSEMCUSTO"), 100 * estimated / base, 0.006);
+        EXPECT_NEAR(num(days, d, "PCCONFIANCA"), 100 - 100 * (outdated + estimated) / base, 0.006);
+        if (outdated > 0) {
+            ++outdatedDays;
+            EXPECT_TRUE(redDays.count(static_cast<int>(cell(days, d, "DTDATA").asDateTime())))
+                << "a day whose raw material rests on an outdated quote is a red day";
+        }
+    }
+    EXPECT_GE(outdatedDays, 1) << "the demo has outdated quotes in its menus";
+}
+
+// The variance split adds up, to the fifth decimal, to the difference the comparison list shows on
+// every realized day (realized CUSTO minus the daily table's VRCUSTOTOTAL), on the small and the
+// large demo month, each over its own server.
+TEST_P(DemoServer, VarianceSplitAddsUpOnEveryDayOfTheSmallAndLargeDemoMonth)
+{
+    for (const auto scale : {db::DemoOptions::Scale::Small, db::DemoOptions::Scale::Large}) {
+        const bool large = scale == db::DemoOptions::Scale::Large;
+        SCOPED_TRACE(large ? "large" : "small");
+        TempDb demo(large ? "variance_large" : "variance_small", GetParam());
+        {
+            auto c = db::Connection::open(demo.path());
+            db::createSchema(*c);
+            db::DemoOptions options;
+            options.scale = scale;
+            db::generateDemoData(*c, options);
+        }
+        wire::RpcServer server(wire::RpcServer::Options{});
+        appsrv::registerCostMethods(server, demo.path());
+        tk::TNetConnection client("netCustoServ");
+        client.Port = server.start();
+        client.TimeoutMs = 60000;
+        const tk::Variant trab = client.Call("GetTrabCusto", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, "t",
+                                                              false, D(2026, 3, 1), "0002", false});
+        const tk::DataPacket &daily = trab[1].packet();
+        const tk::DataPacket realized =
+            client.Call("GetRealizado", {"0001", "001", D(2026, 3, 1), 44, false, D(2026, 3, 1), "0002"}).packet();
+        const tk::Variant split = client.Call("GetDecomposicaoVariacao", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31),
+                                                                          44, false, D(2026, 3, 1), "0002", 44,
+                                                                          D(2026, 3, 16)});
+        const tk::DataPacket &days = split[0].packet();
+        ASSERT_EQ(days.rows.size(), 15u);
+        double monthDifference = 0, monthLines = 0;
+        int withEffects = 0;
+        for (size_t d = 0; d < days.rows.size(); ++d) {
+            SCOPED_TRACE(d + 1);
+            ASSERT_EQ(cell(days, d, "DTDATA"), cell(daily, d, "DTDATA"));
+            const double planned = num(daily, d, "VRCUSTPRODMAT") + (num(daily, d, "VRCUSTOCONS") + num(daily, d, "VRCUSTORAT"));
+            double real = 0;
+            for (size_t r = 0; r < realized.rows.size(); ++r)
+                if (cell(realized, r, "DTCARDAPIO") == cell(daily, d, "DTDATA"))
+                    real = num(realized, r, "CUSTO");
+            const double difference = tk::RoundDec(real - planned, 5);
+            EXPECT_DOUBLE_EQ(num(days, d, "VRDIFERENCA"), difference);
+            double lines = 0;
+            for (const char *line : {"VREFEITOCOMENS", "VREFEITOPRECO", "VREFEITOQTDE", "VRFORACARD", "VRCONSINDIR",
+                                     "VRRESIDUO"})
+                lines += num(days, d, line);
+            EXPECT_DOUBLE_EQ(tk::RoundDec(lines, 5), difference);
+            EXPECT_LE(std::fabs(num(days, d, "VRRESIDUO")), 0.001) << "the residual is rounding only";
+            withEffects += num(days, d, "VREFEITOCOMENS") != 0 && num(days, d, "VREFEITOQTDE") != 0 ? 1 : 0;
+            monthDifference += num(days, d, "VRDIFERENCA");
+            monthLines += lines;
+        }
+        EXPECT_GE(withEffects, 10) << "the demo's realized days differ from their plans in diners and quantities";
+        const tk::DataPacket &month = split[1].packet();
+        EXPECT_DOUBLE_EQ(num(month, 0, "VRDIFERENCA"), tk::RoundDec(monthDifference, 5));
+        EXPECT_NEAR(monthLines, monthDifference, 1e-6);
+        server.stop();
+    }
 }
 
 TEST_P(DemoServer, DemoKitchenIsBelievable)

@@ -9,12 +9,16 @@
 #include "platform/siblings/kpv40207/grafcusto.h"
 #include "platform/siblings/kpv40208/grafplanreal.h"
 #include "platform/siblings/kpv40210/grafcustoacum.h"
+#include "platform/siblings/kpv40213/decomposicao.h"
 #include "platform/siblings/common/chartactions.h"
 #include "platform/toolkit/data/dataset.h"
 #include "platform/toolkit/data/datasource.h"
 #include "platform/toolkit/data/datetime.h"
 
+#include <QBarCategoryAxis>
+#include <QBarSet>
 #include <QCategoryAxis>
+#include <QStackedBarSeries>
 #include <QChart>
 #include <QLegend>
 #include <QLineSeries>
@@ -506,6 +510,54 @@ TEST(ChartModules, RunThroughLoadBPL)
     }
     EXPECT_EQ(host::PackageInfo("KPV40208"), "KPV40208: Comparação do Per Capita");
     host::UnloadModules();
+}
+
+// KPV40213: one stacked bar a day of the caller's variance table, a segment per line of the split, in
+// the order the lines add up; a negative line stacks below zero, so the range holds both sides.
+TEST(ChartWindowsBars, VarianceSplitAsStackedBarsOfEachDay)
+{
+    const std::vector<std::string> lines = {"VREFEITOCOMENS", "VREFEITOPRECO", "VREFEITOQTDE",
+                                            "VRFORACARD", "VRCONSINDIR", "VRRESIDUO"};
+    tk::TClientDataSet ds("cdsVariacao");
+    ds.AddField("DTDATA", tk::FieldType::DateTime);
+    for (const std::string &line : lines)
+        ds.AddField(line, tk::FieldType::Float);
+    ds.CreateDataSet();
+    // 2 March as the tiny kitchen splits it, then a day with a product outside the menu only.
+    const std::vector<std::vector<double>> days = {{-7.4, -4.25, -98.1, 0, -384, 0}, {0, 0, 0, 15, 0, 0}};
+    for (size_t d = 0; d < days.size(); ++d) {
+        ds.Append();
+        ds.FieldByName("DTDATA")->SetAsDateTime(tk::EncodeDate(2026, 3, 2 + static_cast<int>(d)));
+        for (size_t l = 0; l < lines.size(); ++l)
+            ds.FieldByName(lines[l])->SetAsFloat(days[d][l]);
+        ds.Post();
+    }
+    const auto window = kpv40213::CreateChartWindow(tk::Variant::array(
+        {host::DataSetHandle(&ds), "0001", "001", tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 16))}));
+    EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("Decomposição da Variação - Filial 0001")));
+    EXPECT_TRUE(window->Series().empty());
+    ASSERT_NE(window->Bars(), nullptr);
+    ASSERT_EQ(window->Bars()->count(), static_cast<int>(lines.size()));
+    EXPECT_EQ(window->Bars()->barSets()[3]->label(), QStringLiteral("Fora do cardápio"));
+    for (size_t l = 0; l < lines.size(); ++l) {
+        const QBarSet *set = window->Bars()->barSets()[static_cast<qsizetype>(l)];
+        ASSERT_EQ(set->count(), 2);
+        EXPECT_DOUBLE_EQ(set->at(0), days[0][l]);
+        EXPECT_DOUBLE_EQ(set->at(1), days[1][l]);
+    }
+    EXPECT_EQ(window->BarAxis()->categories(), (QStringList{"02/03", "03/03"}));
+    EXPECT_LE(window->ValueAxis()->min(), -493.75);
+    EXPECT_GE(window->ValueAxis()->max(), 15);
+    EXPECT_EQ(window->PointText(2, 0), QStringLiteral("Efeito quantidade\nDia 02/03/2026: -98,10000"));
+    EXPECT_EQ(window->ProcessingMarker(), nullptr);
+
+    // A malformed array is refused with the module's name.
+    try {
+        kpv40213::CreateChartWindow(tk::Variant::array({host::DataSetHandle(&ds)}));
+        ADD_FAILURE() << "accepted a one-element array";
+    } catch (const std::exception &e) {
+        EXPECT_NE(std::string(e.what()).find("KPV40213"), std::string::npos) << e.what();
+    }
 }
 
 } // namespace

@@ -150,7 +150,10 @@ TEST(OrigemCusto, MalformedArraysAreRefusedClearly)
     };
     const Bad cases[] = {
         {"null", tk::Variant(),
-         "KPV40212: parâmetros inválidos: esperado um vetor de 3 elementos, recebido nulo"},
+         "KPV40212: parâmetros inválidos: esperado um vetor de 3 a 6 elementos, recebido nulo"},
+        {"history without its price date", tk::Variant::array({packet, "0001", "000123", "0001", 6}),
+         "KPV40212: o histórico de preços pede a filial, o tipo de custo e a data do preço (6 elementos), "
+         "recebido um vetor de 5 elementos"},
         {"two elements", tk::Variant::array({packet, "0001"}), "recebido um vetor de 2 elementos"},
         {"text instead of packet", tk::Variant::array({"pacote", "0001", "000123"}),
          "KPV40212: parâmetro 0 (cdsOrigemCusto) deve ser um pacote de dados, recebido texto"},

@@ -11,10 +11,15 @@
 #include "platform/protocol/netconnection.h"
 #include "platform/protocol/rpcserver.h"
 #include "platform/siblings/kpv40212/frmorigemcusto.h"
+#include "platform/siblings/kpv40212/historico.h"
 #include "platform/siblings/kpv49700/relatorio.h"
 #include "platform/toolkit/data/datetime.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -216,6 +221,41 @@ TEST_F(ServidorReal, OriginWindowShowsTheServersPacket)
     EXPECT_FALSE(w->edtRazaoSocial->text().isEmpty());
     EXPECT_EQ(w->edtOrigem->text().toStdString(), "C - Cotação de fornecedor");
     EXPECT_EQ(w->edtDtIniVal->text().size(), 10);
+    EXPECT_EQ(w->Historico, nullptr) << "no history without the branch, cost type and price date";
+
+    // With them, the viewer shows the product's quote rows of the 12 months up to the price date, a
+    // line per supplier, the one in force marked.
+    const auto h = kpv40212::CreateOriginWindow(tk::Variant::array(
+        {packet, "0001", tk::Variant(product), "0001", 6, tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 25))}));
+    ASSERT_NE(h->Historico, nullptr) << (h->lblHistorico ? h->lblHistorico->text().toStdString() : "");
+    auto db = db::Connection::open(dbPath);
+    const tk::DataPacket quotes = db->query(
+        "SELECT COUNT(*), COUNT(DISTINCT CDFORNECED) FROM COTACAO WHERE CDFILIAL = '0001' AND CDTIPOCUSTO = 6 "
+        "AND CDPRODUTO = :P AND DTINIVALITM <= '2026-03-25' AND DTFINVALITM >= '2025-03-26'",
+        {{"P", product}});
+    EXPECT_EQ(h->Historico->Table()->rowCount(), quotes.rows[0][0].asInteger());
+    EXPECT_EQ(static_cast<int64_t>(h->Historico->Suppliers().size()), quotes.rows[0][1].asInteger());
+    EXPECT_EQ(h->Historico->InForce()->count(), 1);
+    EXPECT_TRUE(h->Historico->Summary()->text().startsWith(QStringLiteral("Mínimo ")))
+        << h->Historico->Summary()->text().toStdString();
+    EXPECT_TRUE(h->Historico->Threshold()->name().endsWith(QStringLiteral("25/03/2026")));
+}
+
+// A product without quotes in the 12 months: an empty table and chart, and the summary says so.
+TEST_F(ServidorReal, PriceHistoryOfAProductWithoutQuotes)
+{
+    tk::DataPacket empty;
+    for (const char *field : {"CDFORNECED", "IDTPIJURFORN", "NRINSJURFORN", "NMRAZSOCFORN", "CDPRODUTO", "CDARVPROD",
+                              "NMPRODUTO", "NMMARCA", "IDORIGEM"})
+        empty.addField(field, tk::FieldType::String, 50);
+    empty.addField("DTINIVALITM", tk::FieldType::DateTime);
+    empty.addField("DTFINVALITM", tk::FieldType::DateTime);
+    const auto h = kpv40212::CreateOriginWindow(tk::Variant::array(
+        {tk::Variant(empty), "0001", "NAOEXISTE", "0001", 6, tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 25))}));
+    ASSERT_NE(h->Historico, nullptr);
+    EXPECT_EQ(h->Historico->Table()->rowCount(), 0);
+    EXPECT_TRUE(h->Historico->Suppliers().empty());
+    EXPECT_EQ(h->Historico->Summary()->text(), QStringLiteral("Nenhum preço nos últimos 12 meses."));
 }
 
 } // namespace

@@ -114,7 +114,8 @@ QJsonObject dumpGrid(tk::TDBGrid &grid)
                 cell.insert("selected", grid.IsSelectedCell(r, c));
                 cell.insert("fill", p.hasFill ? color(p.fill) : QJsonValue(QJsonValue::Null));
                 cell.insert("bold", p.fontBold);
-                cell.insert("tooltip", p.elided ? toQString(p.fullText) : QString());
+                // What the cell's tooltip says: its own hint, and its whole text when elided.
+                cell.insert("tooltip", toQString(grid.CellToolTip(r, c)));
                 cells.append(cell);
             }
             rows.append(cells);

@@ -3,6 +3,7 @@
 #include "tools/driver/command.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@ const char *driverUsage()
 {
     return "usage: cost-driver --db FILE [--server HOST:PORT[,HOST:PORT...] | --replay FILE] [--record FILE]\n"
            "                   [--module-ativo N] [--operator NAME] [--locale NAME]\n"
+           "                   [--indicadores LIMITE]\n"
            "Reads one command a line from standard input and answers each with one JSON line.\n";
 }
 
@@ -51,7 +53,7 @@ bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out
             continue;
         }
         static const std::vector<std::string> valued = {
-            "--db", "--server", "--replay", "--record", "--module-ativo", "--operator", "--locale"};
+            "--db", "--server", "--replay", "--record", "--module-ativo", "--operator", "--locale", "--indicadores"};
         bool known = false;
         for (const std::string &name : valued)
             known = known || name == arg;
@@ -87,6 +89,15 @@ bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out
             }
         } else if (arg == "--operator") {
             o.operatorName = value;
+        } else if (arg == "--indicadores") {
+            char *end = nullptr;
+            const double limit = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(limit >= 0 && limit <= 100)) {
+                error = "--indicadores takes the flag threshold in percent, 0 to 100, not '" + value + "'";
+                return false;
+            }
+            o.indicadores = true;
+            o.limiteConfianca = limit;
         } else if (arg == "--locale") {
             if (value.empty()) {
                 error = "--locale needs a name";
@@ -128,6 +139,8 @@ std::string driverHelp()
              "  --module-ativo N      active host module code (24: diets, 81: no warning colours)\n"
              "  --operator NAME       operator name passed to the server (default: driver)\n"
              "  --locale NAME         pt_BR (default) or en_US\n"
+             "  --indicadores LIMITE  the confidence column (days above LIMITE % flagged) and the\n"
+             "                        variance split of the comparison page\n"
              "  --help, -h            print this help and end\n"
              "\n"
              "Commands (one a line on standard input; blank lines and lines starting with # are skipped):\n"

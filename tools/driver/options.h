@@ -23,6 +23,8 @@ struct DriverOptions
     int moduloAtiv = 0;
     std::string operatorName = "driver";
     std::string locale = "pt_BR";
+    bool indicadores = false;     // --indicadores: confidence column (flagged above the limit), variance split
+    double limiteConfianca = 5.0;
     bool help = false;
 
     bool externalServer() const { return !serverHost.empty(); }

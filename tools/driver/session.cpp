@@ -122,6 +122,8 @@ Session::Session(const DriverOptions &options) : m_options(options)
     settings.operatorName = options.operatorName;
     settings.moduloAtiv = options.moduloAtiv;
     settings.locale = options.locale;
+    settings.indicadoresCusto = options.indicadores;
+    settings.limiteConfianca = options.limiteConfianca;
     settings.modulesDir = fromQString(QCoreApplication::applicationDirPath());
     host::SetSettings(settings);
     if (postgres)

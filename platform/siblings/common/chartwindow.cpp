@@ -4,6 +4,8 @@
 #include "platform/siblings/common/style.h"
 #include "platform/toolkit/data/formats.h"
 
+#include <QBarCategoryAxis>
+#include <QBarSet>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
@@ -14,6 +16,7 @@
 #include <QPen>
 #include <QPushButton>
 #include <QSet>
+#include <QStackedBarSeries>
 #include <QStyle>
 #include <QToolTip>
 #include <QValueAxis>
@@ -89,6 +92,33 @@ TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWid
     m_chart->legend()->setVisible(true);
     m_chart->legend()->setAlignment(Qt::AlignBottom);
 
+    if (definition.stackedBars)
+        BuildBars();
+    else
+        BuildLines();
+
+    m_view = new QChartView(m_chart, this);
+    m_view->setObjectName(QStringLiteral("chvGrafico"));
+    m_view->setRenderHint(QPainter::Antialiasing);
+
+    m_close = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Fechar"),
+                              this);
+    m_close->setObjectName(QStringLiteral("btnFechar"));
+    connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto *buttons = new QHBoxLayout();
+    buttons->addStretch();
+    buttons->addWidget(m_close);
+    m_actions = new ChartActions(*this, *buttons);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_view, 1);
+    layout->addLayout(buttons);
+}
+
+TfrmGrafico::~TfrmGrafico() = default;
+
+void TfrmGrafico::BuildLines()
+{
     m_dayAxis = new QCategoryAxis();
     m_dayAxis->setTitleText(QStringLiteral("Dia"));
     // Each day is a category one day wide, centred on the day's points.
@@ -97,7 +127,7 @@ TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWid
     dayFont.setPointSizeF(std::max(6.0, dayFont.pointSizeF() - 1));
     m_dayAxis->setLabelsFont(dayFont);
     m_valueAxis = new QValueAxis();
-    m_valueAxis->setTitleText(definition.valueAxisTitle);
+    m_valueAxis->setTitleText(m_definition.valueAxisTitle);
     m_valueAxis->setLabelFormat(QStringLiteral("%.2f"));
     m_chart->addAxis(m_dayAxis, Qt::AlignBottom);
     m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
@@ -113,7 +143,7 @@ TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWid
             label = QString::fromStdString(tk::FormatDateTime("dd/mm", day));
         used.insert(label);
         // The processing date's label is marked, as the dashed line over it is.
-        if (definition.processingDate > 0 && sameDay(day, definition.processingDate))
+        if (m_definition.processingDate > 0 && sameDay(day, m_definition.processingDate))
             label += QLatin1Char('*');
         m_dayAxis->append(label, day + 0.5);
     }
@@ -126,8 +156,8 @@ TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWid
 
     double minValue = 0;
     double maxValue = 0;
-    for (size_t s = 0; s < definition.series.size(); ++s) {
-        const ChartSeriesDef &def = definition.series[s];
+    for (size_t s = 0; s < m_definition.series.size(); ++s) {
+        const ChartSeriesDef &def = m_definition.series[s];
         auto *series = new QLineSeries();
         series->setName(def.title);
         QPen pen(def.color);
@@ -156,26 +186,57 @@ TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWid
     m_valueAxis->setRange(minValue, maxValue + (maxValue - minValue) * 0.05);
     m_valueAxis->applyNiceNumbers();
     AddProcessingMarker();
-
-    m_view = new QChartView(m_chart, this);
-    m_view->setObjectName(QStringLiteral("chvGrafico"));
-    m_view->setRenderHint(QPainter::Antialiasing);
-
-    m_close = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Fechar"),
-                              this);
-    m_close->setObjectName(QStringLiteral("btnFechar"));
-    connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
-
-    auto *buttons = new QHBoxLayout();
-    buttons->addStretch();
-    buttons->addWidget(m_close);
-    m_actions = new ChartActions(*this, *buttons);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_view, 1);
-    layout->addLayout(buttons);
 }
 
-TfrmGrafico::~TfrmGrafico() = default;
+void TfrmGrafico::BuildBars()
+{
+    // One category per day, one stacked segment per series; negative segments stack below zero.
+    m_barAxis = new QBarCategoryAxis();
+    m_barAxis->setTitleText(QStringLiteral("Dia"));
+    QStringList labels;
+    for (const tk::TDateTime day : m_data.days)
+        labels << QString::fromStdString(tk::FormatDateTime("dd/mm", day));
+    m_barAxis->append(labels);
+    m_valueAxis = new QValueAxis();
+    m_valueAxis->setTitleText(m_definition.valueAxisTitle);
+    m_valueAxis->setLabelFormat(QStringLiteral("%.2f"));
+    m_chart->addAxis(m_barAxis, Qt::AlignBottom);
+    m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
+
+    m_bars = new QStackedBarSeries();
+    std::vector<double> below(m_data.days.size(), 0.0), above(m_data.days.size(), 0.0);
+    for (size_t s = 0; s < m_definition.series.size(); ++s) {
+        const ChartSeriesDef &def = m_definition.series[s];
+        auto *set = new QBarSet(def.title);
+        set->setColor(def.color);
+        set->setBorderColor(def.color.darker(130));
+        const std::vector<double> &values = m_data.values.at(s);
+        for (size_t i = 0; i < values.size(); ++i) {
+            *set << values[i];
+            (values[i] < 0 ? below : above)[i] += values[i];
+        }
+        connect(set, &QBarSet::hovered, this, [this, s](bool state, int index) {
+            if (!state || index < 0) {
+                m_hoverText.clear();
+                QToolTip::hideText();
+                return;
+            }
+            m_hoverText = PointText(s, static_cast<size_t>(index));
+            QToolTip::showText(QCursor::pos(), m_hoverText, m_view);
+        });
+        m_bars->append(set);
+    }
+    m_chart->addSeries(m_bars);
+    m_bars->attachAxis(m_barAxis);
+    m_bars->attachAxis(m_valueAxis);
+    double minValue = below.empty() ? 0 : *std::min_element(below.begin(), below.end());
+    double maxValue = above.empty() ? 0 : *std::max_element(above.begin(), above.end());
+    if (maxValue <= minValue)
+        maxValue = minValue + 1;
+    const double margin = (maxValue - minValue) * 0.05;
+    m_valueAxis->setRange(minValue - (minValue < 0 ? margin : 0), maxValue + margin);
+    m_valueAxis->applyNiceNumbers();
+}
 
 QString TfrmGrafico::PointText(size_t series, size_t point) const
 {

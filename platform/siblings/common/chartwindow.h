@@ -14,12 +14,14 @@
 #include <string>
 #include <vector>
 
+class QBarCategoryAxis;
 class QCategoryAxis;
 class QChart;
 class QChartView;
 class QLineSeries;
 class QPointF;
 class QPushButton;
+class QStackedBarSeries;
 class QValueAxis;
 
 namespace tk {
@@ -55,6 +57,9 @@ struct ChartDefinition
     // The branch's processing date (0: not given): marked on the day axis, and the end of the
     // realized series.
     tk::TDateTime processingDate = 0;
+    // One stacked bar a day, a segment per series (negatives below zero), instead of lines: for
+    // figures that add up, such as the lines of a variance split. No processing-date marker.
+    bool stackedBars = false;
 };
 
 // "Filial 0001 - Serviço 001".
@@ -79,8 +84,12 @@ public:
     QChartView *ChartView() const { return m_view; }
     QCategoryAxis *DayAxis() const { return m_dayAxis; }
     QValueAxis *ValueAxis() const { return m_valueAxis; }
-    // In the order of ChartDefinition::series.
+    // In the order of ChartDefinition::series (line charts; empty for stacked bars).
     const std::vector<QLineSeries *> &Series() const { return m_series; }
+    // Stacked bars: the series (one bar set per ChartDefinition::series) and the days' axis;
+    // nullptr for line charts, whose days' axis is DayAxis().
+    QStackedBarSeries *Bars() const { return m_bars; }
+    QBarCategoryAxis *BarAxis() const { return m_barAxis; }
     QPushButton *CloseButton() const { return m_close; }
     const ChartData &Data() const { return m_data; }
     // Save, copy, print and PDF of the chart (chartactions.h). Owned (child object).
@@ -102,6 +111,8 @@ public:
 private:
     void onHovered(size_t series, const QPointF &point, bool state);
     void AddProcessingMarker();
+    void BuildLines();
+    void BuildBars();
 
     ChartDefinition m_definition;
     ChartData m_data;
@@ -111,6 +122,8 @@ private:
     QValueAxis *m_valueAxis = nullptr;   // Owned by m_chart.
     std::vector<QLineSeries *> m_series; // Owned by m_chart.
     QLineSeries *m_processing = nullptr; // Owned by m_chart.
+    QStackedBarSeries *m_bars = nullptr; // Owned by m_chart.
+    QBarCategoryAxis *m_barAxis = nullptr; // Owned by m_chart.
     QPushButton *m_close = nullptr;      // Owned (Qt parent).
     ChartActions *m_actions = nullptr;   // Owned (Qt parent).
     QString m_hoverText;

@@ -1,5 +1,7 @@
 #include "platform/siblings/kpv40212/frmorigemcusto.h"
 
+#include "platform/siblings/kpv40212/historico.h"
+
 #include "platform/hostlib/routines.h"
 #include "platform/siblings/common/moduleargs.h"
 #include "platform/siblings/common/style.h"
@@ -224,13 +226,47 @@ void TfrmOrigemCusto::fillFields()
     btnProximo->setEnabled(recNo < count);
 }
 
+void TfrmOrigemCusto::AddHistory(const tk::Variant &history)
+{
+    Historico = new THistoricoPreco(history, this);
+    auto *box = qobject_cast<QVBoxLayout *>(layout());
+    // Above the stretch and the buttons, taking the room the window gains.
+    box->insertWidget(box->count() - 2, Historico, 1);
+    resize(std::max(width(), 760), height() + 420);
+}
+
+void TfrmOrigemCusto::AddHistoryError(const std::string &error)
+{
+    lblHistorico = new QLabel(QString::fromStdString("Histórico de preços indisponível: " + error), this);
+    lblHistorico->setObjectName(QStringLiteral("lblHistorico"));
+    lblHistorico->setWordWrap(true);
+    auto *box = qobject_cast<QVBoxLayout *>(layout());
+    box->insertWidget(box->count() - 2, lblHistorico);
+}
+
 std::unique_ptr<TfrmOrigemCusto> CreateOriginWindow(const tk::Variant &args, QWidget *parent)
 {
-    const siblings::ModuleArgs array("KPV40212", args, 3);
+    // The price history came later: [3] the branch asked, [4] CdTipoCusto, [5] the price date.
+    const siblings::ModuleArgs array("KPV40212", args, 3, 6);
     const tk::DataPacket &packet = array.Packet(0, "cdsOrigemCusto");
     const std::string cdFilial = array.Text(1, "CdFilial");
     const std::string cdProduto = array.Text(2, "CdProduto");
-    return std::make_unique<TfrmOrigemCusto>(packet, cdFilial, cdProduto, parent);
+    if (array.Count() != 3 && array.Count() != 6)
+        throw tk::Exception("KPV40212: o histórico de preços pede a filial, o tipo de custo e a data do preço "
+                            "(6 elementos), recebido um vetor de " + std::to_string(array.Count()) + " elementos");
+    auto window = std::make_unique<TfrmOrigemCusto>(packet, cdFilial, cdProduto, parent);
+    if (array.Count() == 6) {
+        const std::string branch = array.Text(3, "filial de custo");
+        const int32_t tipoCusto = array.Integer(4, "CdTipoCusto");
+        const tk::TDateTime priceDate = array.Date(5, "data do preço");
+        try {
+            window->AddHistory(FetchHistory(branch, cdProduto, tipoCusto, priceDate));
+        } catch (const std::exception &e) {
+            // The origin stands without its history: say why it is missing.
+            window->AddHistoryError(e.what());
+        }
+    }
+    return window;
 }
 
 } // namespace kpv40212

@@ -2,7 +2,9 @@
 
 // KPV40212 "Origem do Custo": where a product's unit cost comes from — the supplier, the product,
 // the validity period of the priced item, the brand and the kind of origin — from the packet of
-// cdsOrigemCusto. Array: [cdsOrigemCusto packet, CdFilial, product code].
+// cdsOrigemCusto. Array: [cdsOrigemCusto packet, CdFilial, product code], optionally followed by the
+// branch asked, CdTipoCusto and the price date: then the viewer also shows the product's price
+// history of the last 12 months (historico.h), asked of the application server.
 
 #include "platform/toolkit/data/variant.h"
 
@@ -23,6 +25,8 @@ class TClientDataSet;
 
 namespace kpv40212 {
 
+class THistoricoPreco;
+
 // "J - Jurídica", "F - Física"; any other code as it stands.
 std::string TipoPessoaText(const std::string &code);
 // "C - Cotação de fornecedor", "P - Custo do produto"; any other code as it stands.
@@ -41,6 +45,11 @@ public:
     tk::TClientDataSet &cdsOrigemCusto() { return *m_cds; }
     // Shows the record at a 1-based position of the packet (a product may have more than one origin).
     void ShowRecord(int recNo);
+    // The price history below the origin (GetHistoricoPreco's result), or why it is missing.
+    void AddHistory(const tk::Variant &history);
+    void AddHistoryError(const std::string &error);
+    THistoricoPreco *Historico = nullptr; // Owned (Qt parent); nullptr without a history.
+    QLabel *lblHistorico = nullptr;
 
     // Shown instead of the fields when the packet is empty.
     QLabel *lblMensagem = nullptr;

@@ -824,7 +824,14 @@ std::string TDBGrid::CellToolTip(int viewRow, int col)
     if (!Showing() || viewRow < 0 || viewRow >= DataSet()->RecordCount() || col < 0 || col >= ColumnCount())
         return {};
     const PaintedCell cell = RecordCell(viewRow, col);
-    return cell.hasText && cell.elided ? cell.fullText : std::string();
+    std::string text = cell.hasText && cell.elided ? cell.fullText : std::string();
+    if (OnCellHint) {
+        std::string hint;
+        DataSet()->WithViewRecord(viewRow, [&] { hint = OnCellHint(*this, m_columns[static_cast<size_t>(col)]); });
+        if (!hint.empty())
+            text = text.empty() ? hint : hint + "\n" + text;
+    }
+    return text;
 }
 
 std::string TDBGrid::TitleToolTip(int col) const

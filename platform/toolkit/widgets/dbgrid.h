@@ -106,6 +106,9 @@ public:
     std::function<void(TDBGrid &grid, int &key, Qt::KeyboardModifiers shift)> OnKeyDown;
     // A double click, and Enter (without modifiers, outside cell editing) on the grid.
     std::function<void(TDBGrid &grid)> OnDblClick;
+    // A cell's own hint, shown as its tooltip before any whole text of an elided cell; empty: none.
+    // Runs with the cell's record current (WithViewRecord), so it may read the dataset's fields.
+    std::function<std::string(TDBGrid &grid, TColumn &column)> OnCellHint;
     // Asked before Ctrl+Delete deletes a record with dgConfirmDelete; the default asks the user.
     std::function<bool(TDBGrid &grid)> ConfirmDelete;
 
