@@ -9,6 +9,7 @@ packages=(
     xvfb xauth poppler-utils
     libxlsxwriter-dev qt6-svg-dev python3-openpyxl
     fonts-liberation
+    clang libclang-rt-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -159,6 +159,13 @@ struct RpcServer::Impl
 
     Response dispatch(const Request &request)
     {
+        if (!request.refused.empty()) {
+            Response refusal;
+            refusal.id = request.id;
+            refusal.ok = false;
+            refusal.error = request.refused;
+            return refusal;
+        }
         MethodHandler handler;
         FallbackHandler fallbackHandler;
         {

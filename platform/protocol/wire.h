@@ -20,7 +20,9 @@
 // Decoders take a payload (without the 4-byte length) and treat it as hostile: every read is checked
 // against the remaining bytes, counts are capped by what the remaining bytes can hold, tags and
 // enumerations are checked, strings must be valid UTF-8, arrays nest at most DecodeLimits::maxDepth
-// levels, and a payload must be consumed exactly. Every failure raises ProtocolError.
+// levels, and a payload must be consumed exactly. Every failure raises ProtocolError. One budget of
+// values per payload counts every Variant and, inside data packets, every field, row and cell, so
+// that what a payload costs in memory stays a small multiple of its size.
 
 #include "platform/toolkit/data/variant.h"
 
@@ -52,14 +54,31 @@ enum class VariantTag : uint8_t {
 struct DecodeLimits
 {
     uint32_t maxDepth = 32;            // nesting levels of arrays inside one value
-    uint64_t maxValues = 4u << 20;     // Variants in one payload, so memory stays proportional to input
+    // Values in one payload: Variants, and the fields, rows and cells of its packets. The budget is
+    // the smaller of this and tk::DataPacket::valueBudget(payload size).
+    uint64_t maxValues = 4u << 20;
+    // False on a server: no method takes a data packet, so a request carrying one is refused
+    // (Request::refused) without decoding the packet.
+    bool acceptPackets = true;
 };
+
+// What a server accepts in a request: no data packets, and no more values than argument lists need.
+inline DecodeLimits requestLimits()
+{
+    DecodeLimits limits;
+    limits.maxValues = 1u << 16;
+    limits.acceptPackets = false;
+    return limits;
+}
 
 struct Request
 {
     uint32_t id = 0;
     std::string method;
     tk::VariantArray args;
+    // Not empty when the request is well formed but must not run, and why ("argument 2 is a data
+    // packet, which no method takes"); the refused values are left null in args.
+    std::string refused = {};
 };
 
 struct Response
