@@ -134,6 +134,10 @@ public:
         m_writers = path == ":memory:" ? std::make_shared<std::mutex>() : writerMutexOf(path);
         try {
             exec("PRAGMA foreign_keys = ON");
+            // A new file gives back the pages that deletes free (PRAGMA incremental_vacuum, run by the
+            // work-set clean-up). The mode can be chosen only while the file is empty, before WAL.
+            if (path != ":memory:" && countOf("PRAGMA page_count") == 0)
+                exec("PRAGMA auto_vacuum = INCREMENTAL");
             if (path != ":memory:")
                 exec("PRAGMA journal_mode = WAL");
             exec("PRAGMA synchronous = NORMAL");
@@ -155,6 +159,17 @@ public:
                 sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             sqlite3_close_v2(m_db);
         }
+    }
+
+    // The first column of a one-row statement without parameters, as an integer.
+    int64_t countOf(const char *sql)
+    {
+        sqlite3_stmt *stmt = nullptr;
+        int64_t value = -1;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+            value = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        return value;
     }
 
     void exec(const std::string &sql) override

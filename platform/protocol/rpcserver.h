@@ -68,6 +68,10 @@ public:
     // Connections being served now.
     int connectionCount() const;
 
+    // The session that the client of the call this thread is answering sent in its hello; empty
+    // outside a call or when the client sent none. For handlers: the server keeps nothing per session.
+    static const std::string &callSession();
+
 private:
     struct Impl;
     std::unique_ptr<Impl> d; // Owned.

@@ -319,17 +319,21 @@ std::string finishFrame(std::string &out, size_t start)
     return std::move(out);
 }
 
-std::string encodeGreeting(FrameKind kind, uint16_t version)
+std::string encodeGreeting(FrameKind kind, uint16_t version, std::string_view session = {})
 {
+    if (!isValidSession(session))
+        throw ProtocolError("invalid session id");
     std::string out;
     const size_t start = beginFrame(out, kind);
     Writer writer(out);
     writer.bytes(kMagic);
     writer.u16(version);
+    if (!session.empty())
+        writer.string(session, "session id");
     return finishFrame(out, start);
 }
 
-uint16_t decodeGreeting(std::string_view payload, FrameKind kind)
+uint16_t decodeGreeting(std::string_view payload, FrameKind kind, std::string *session = nullptr)
 {
     DecodeLimits limits;
     Reader reader(payload, limits);
@@ -337,15 +341,22 @@ uint16_t decodeGreeting(std::string_view payload, FrameKind kind)
     if (reader.bytes(kMagic.size(), "magic") != kMagic)
         throw ProtocolError("bad magic: not a KPVW peer");
     const uint16_t version = reader.u16("protocol version");
+    if (kind == FrameKind::Hello && reader.remaining() > 0) {
+        std::string text = reader.string("session id");
+        if (text.empty() || !isValidSession(text))
+            throw ProtocolError("invalid session id");
+        if (session)
+            *session = std::move(text);
+    }
     reader.end();
     return version;
 }
 
 } // namespace
 
-std::string encodeHello(uint16_t version)
+std::string encodeHello(uint16_t version, std::string_view session)
 {
-    return encodeGreeting(FrameKind::Hello, version);
+    return encodeGreeting(FrameKind::Hello, version, session);
 }
 
 std::string encodeHelloAck(uint16_t version)
@@ -404,9 +415,20 @@ FrameKind frameKind(std::string_view payload)
     return static_cast<FrameKind>(kind);
 }
 
-uint16_t decodeHello(std::string_view payload)
+uint16_t decodeHello(std::string_view payload, std::string *session)
 {
-    return decodeGreeting(payload, FrameKind::Hello);
+    if (session)
+        session->clear();
+    return decodeGreeting(payload, FrameKind::Hello, session);
+}
+
+bool isValidSession(std::string_view text)
+{
+    if (text.size() > kMaxSessionBytes)
+        return false;
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    });
 }
 
 uint16_t decodeHelloAck(std::string_view payload)

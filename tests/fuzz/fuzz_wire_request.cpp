@@ -16,6 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string_view input(reinterpret_cast<const char *>(data), size);
     try {
+        std::string session;
+        wire::decodeHello(input, &session);
+        if (!wire::isValidSession(session))
+            std::abort();
+    } catch (const wire::ProtocolError &) {
+    }
+    try {
         const wire::Request served = wire::decodeRequest(input, wire::requestLimits());
         if (!served.refused.empty() && input.find('\x07') == std::string_view::npos)
             std::abort(); // a refusal needs a packet tag somewhere

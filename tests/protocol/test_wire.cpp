@@ -132,6 +132,23 @@ TEST(WireCodec, GreetingsAndErrorFramesRoundTrip)
     // Error texts from outside (a database message) are made valid instead of failing the frame.
     EXPECT_EQ(wire::decodeErrorFrame(payloadOf(wire::encodeErrorFrame("a\xff" "b"))), "a\xEF\xBF\xBD" "b");
     EXPECT_THROW(wire::decodeHelloAck(payloadOf(wire::encodeHello())), wire::ProtocolError);
+
+    // The hello may carry the client's session; none reads as empty, and a bad one is refused both ways.
+    std::string session = "stale";
+    EXPECT_EQ(wire::decodeHello(payloadOf(wire::encodeHello(1, "janela-A_7")), &session), 1);
+    EXPECT_EQ(session, "janela-A_7");
+    EXPECT_EQ(wire::decodeHello(payloadOf(wire::encodeHello(1)), &session), 1);
+    EXPECT_EQ(session, "");
+    const std::string longest(wire::kMaxSessionBytes, 'a');
+    EXPECT_EQ(wire::decodeHello(payloadOf(wire::encodeHello(1, longest)), &session), 1);
+    EXPECT_EQ(session, longest);
+    for (const std::string bad : {longest + "a", std::string("a b"), std::string("ç"), std::string("a;--")}) {
+        SCOPED_TRACE(bad);
+        EXPECT_THROW(wire::encodeHello(1, bad), wire::ProtocolError);
+        const std::string forged = std::string("\x01KPVW\x01\x00", 7) + le32(bad.size()) + bad;
+        EXPECT_THROW(wire::decodeHello(forged, &session), wire::ProtocolError);
+    }
+    EXPECT_THROW(wire::decodeHello(std::string("\x01KPVW\x01\x00", 7) + le32(0)), wire::ProtocolError);
 }
 
 // The byte layout is the contract with other implementations and recorded traffic.

@@ -394,6 +394,89 @@ TEST_P(DemoServer, WorkSetLifeOverTheSocket)
     EXPECT_EQ(call("GetParams", {"0001"}).size(), 2u);
 }
 
+// A work set belongs to the session that made it: the session outlives a reconnection, and another
+// session that knows the key and the branch can neither read nor delete it (it reads as absent).
+TEST_P(DemoServer, AWorkSetIsItsSessionsOnly)
+{
+    net.SessionId = "janela-a";
+    const std::string key = trabCusto()[0].asString();
+    ASSERT_EQ(key.size(), 10u);
+    const tk::VariantArray readArgs{key, "0001", "0002", "001", 44, D(2026, 3, 1), D(2026, 3, 31), D(2026, 3, 1), false};
+    tk::TNetConnection other;
+    other.Port = net.Port;
+    other.SessionId = "janela-b";
+    EXPECT_NE(other.SessionId, tk::TNetConnection::ProcessSessionId());
+    try {
+        other.Call("GetProdCotDesatu", readArgs);
+        ADD_FAILURE() << "another session read the work set";
+    } catch (const tk::ERemoteError &e) {
+        EXPECT_NE(std::string(e.what()).find("não encontrado"), std::string::npos) << e.what();
+    }
+    EXPECT_NE(other.Call("DelConsplan", {key, "0001"}).asString(), "");
+    net.Close(); // a reconnection keeps the session
+    EXPECT_FALSE(call("GetProdCotDesatu", readArgs).packet().rows.empty());
+    EXPECT_EQ(call("DelConsplan", {key, "0001"}), tk::Variant(""));
+}
+
+// Work sets live on a lease that their session's calls renew: a client that died without deleting its
+// set loses it within the lease (here 4 s), while a session that keeps calling keeps its own; a
+// session beyond its cap (here 2) loses its oldest set.
+TEST_P(DemoServer, LeasesOutliveLiveSessionsOnlyAndCapEachSession)
+{
+    wire::RpcServer server(wire::RpcServer::Options{});
+    appsrv::CostServiceOptions options;
+    options.workSetLeaseSeconds = 4;
+    options.workSetCap = 2;
+    auto shortLease = appsrv::registerCostMethods(server, file->path(), options);
+    appsrv::WorkSetCleaner cleaner(shortLease, std::chrono::milliseconds(50));
+    const uint16_t port = server.start();
+    const auto client = [port](const char *session) {
+        auto c = std::make_unique<tk::TNetConnection>();
+        c->Port = port;
+        c->SessionId = session;
+        return c;
+    };
+    const tk::VariantArray trabArgs{"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, "op", false, D(2026, 3, 1),
+                                    "0002", true};
+    const auto readArgs = [](const std::string &key) {
+        return tk::VariantArray{key, "0001", "0002", "001", 44, D(2026, 3, 1), D(2026, 3, 31), D(2026, 3, 1), false};
+    };
+    const auto exists = [&](const std::string &key) {
+        return db::Connection::open(file->path())
+                   ->query("SELECT CDCHAVETRAB FROM TRABCUSTO WHERE CDCHAVETRAB = :K", {{"K", key}})
+                   .rows.size() == 1;
+    };
+    std::string dead;
+    {
+        auto dying = client("morre");
+        dead = dying->Call("GetTrabCusto", trabArgs)[0].asString();
+    } // gone without DelConsplan, as a killed window
+    EXPECT_TRUE(exists(dead));
+    auto live = client("vive");
+    std::vector<std::string> keys;
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0) // creation times are kept to the second
+            std::this_thread::sleep_for(std::chrono::milliseconds(1050));
+        keys.push_back(live->Call("GetTrabCusto", trabArgs)[0].asString());
+    }
+    EXPECT_FALSE(exists(keys[0])) << "beyond the cap";
+    bool deadGone = false;
+    for (int waited = 0; waited < 8000 && !deadGone; waited += 200) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        live->Call("GetParams", {"0001"});
+        deadGone = !exists(dead);
+    }
+    EXPECT_TRUE(deadGone) << "a dead client's set outlived its lease";
+    for (int i = 0; i < 8; ++i) { // 1.6 s more: the live session's sets stay
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        live->Call("GetParams", {"0001"});
+    }
+    EXPECT_FALSE(live->Call("GetProdCotDesatu", readArgs(keys[2])).packet().rows.empty());
+    EXPECT_TRUE(exists(keys[1]));
+    EXPECT_EQ(live->Call("DelConsplan", {keys[1], "0001"}), tk::Variant(""));
+    EXPECT_EQ(live->Call("DelConsplan", {keys[2], "0001"}), tk::Variant(""));
+}
+
 // Every method rejects a wrong argument count and a wrong argument type: the user reads which
 // argument, in Portuguese, with a reference; the server's log line of that reference says what was
 // wrong. Checked methods answer it inside their checked result.
@@ -537,6 +620,7 @@ TEST_P(DemoServer, ThirtyTwoWritingClientsAtOnceGetTheirOwnAnswers)
             tk::TNetConnection c;
             c.Port = net.Port;
             c.TimeoutMs = 60000;
+            c.SessionId = "carga-" + std::to_string(t); // a window of its own
             const auto timed = [&](const std::string &method, const tk::VariantArray &args) {
                 const auto at = std::chrono::steady_clock::now();
                 tk::Variant result = c.Call(method, args);
@@ -867,7 +951,8 @@ TEST(AppServerExecutableOptions, HelpAndBadOptions)
         GTEST_SKIP() << "no appserver or demo-db executable in " << binary("");
     struct Help { std::string program; std::vector<const char *> options; };
     const Help helps[] = {
-        {appserver, {"--db", "--listen", "--workset-max-age", "--help", "postgresql://", "Example"}},
+        {appserver, {"--db", "--listen", "--workset-max-age", "--workset-lease", "--workset-cap", "--help",
+                     "postgresql://", "Example"}},
         {demo, {"--db", "--scale", "--month", "--months", "--branches", "--seed", "--schema-only", "--help",
                 "postgresql://", "Example"}},
     };
@@ -883,6 +968,8 @@ TEST(AppServerExecutableOptions, HelpAndBadOptions)
         {{appserver, "--db", "x.db", "--port", "1"}, "unknown option --port"},
         {{appserver, "--db", "x.db", "--listen", "127.0.0.1:70000"}, "--listen"},
         {{appserver, "--db", "x.db", "--workset-max-age", "0"}, "--workset-max-age"},
+        {{appserver, "--db", "x.db", "--workset-lease", "5"}, "--workset-lease"},
+        {{appserver, "--db", "x.db", "--workset-cap", "0"}, "--workset-cap"},
         {{appserver, "--db"}, "--db"},
         {{appserver}, "--db"},
         {{demo, "--db", "x.db", "--months", "0"}, "--months"},
