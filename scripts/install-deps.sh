@@ -9,6 +9,7 @@ packages=(
     xvfb xauth poppler-utils
     libxlsxwriter-dev qt6-svg-dev libqt6svg6 python3-openpyxl
     fonts-liberation
+    clang libclang-rt-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -4,6 +4,7 @@
 #include "platform/appserver/pricing.h"
 #include "platform/appserver/workset.h"
 #include "platform/contract/costmethods.h"
+#include "platform/protocol/rpcserver.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
 
@@ -247,6 +248,7 @@ CostService::CostService(std::string dbPath, CostServiceOptions options)
             throw db::SqlError("Database '" + db::Connection::displayName(dbPath)
                                + "' holds no suite schema (create it with demo-db): " + e.what());
         }
+        ensureWorkSetColumns(*connection);
     }
     // Every failure leaves a handler as the user's text (the detail goes to the log).
     auto bind = [this](const char *name, tk::Variant (CostService::*method)(const tk::VariantArray &)) {
@@ -330,7 +332,30 @@ int64_t CostService::cleanupStaleWorkSets()
 int64_t CostService::cleanupStaleWorkSets(tk::TDateTime now)
 {
     auto connection = m_pool.acquire();
-    return cleanupWorkSets(*connection, m_options.workSetMaxAgeSeconds, now);
+    return cleanupWorkSets(*connection, m_options.workSetMaxAgeSeconds, m_options.workSetLeaseSeconds, now);
+}
+
+void CostService::renewLease(const std::string &session)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const auto period = std::chrono::seconds(std::max<int64_t>(1, m_options.workSetLeaseSeconds / 5));
+    {
+        std::lock_guard lock(m_renewedMutex);
+        auto &last = m_renewed[session];
+        if (last != std::chrono::steady_clock::time_point() && now - last < period)
+            return;
+        last = now;
+        std::erase_if(m_renewed, [&](const auto &entry) { return now - entry.second > 5 * period; });
+    }
+    try {
+        auto connection = m_pool.acquire();
+        renewWorkSets(*connection, session, nowDateTime());
+    } catch (const std::exception &e) {
+        std::lock_guard lock(m_renewedMutex);
+        m_renewed.erase(session);
+        if (m_options.log)
+            m_options.log(std::string("work-set lease of a session not renewed: ") + e.what());
+    }
 }
 
 // GetParams(CdFilial) -> [qryParamFilial, qryParamPlaneja]
@@ -406,10 +431,11 @@ tk::Variant CostService::getTrabCusto(const tk::VariantArray &argv)
     std::string key;
     if (writeSet) {
         WorkSetHeader header{context.filial, context.servico, first,         last,        context.tipoCusto,
-                             cdFiliCust,     context.refeFixa, context.dtRefeFixa, operatorName};
+                             cdFiliCust,     context.refeFixa, context.dtRefeFixa, operatorName,
+                             wire::RpcServer::callSession()};
         try {
             auto connection = m_pool.acquire();
-            key = writeWorkSet(*connection, header, computed.days, nowDateTime());
+            key = writeWorkSet(*connection, header, computed.days, nowDateTime(), m_options.workSetCap);
         } catch (const std::exception &e) {
             // The window shows this text and goes on with the daily table.
             key = "Erro ao gravar o conjunto de trabalho: " + m_errors.userText("GetTrabCusto", e);
@@ -688,7 +714,8 @@ tk::Variant CostService::getProdCotDesatu(const tk::VariantArray &argv)
     checkRange(first, last, 7);
 
     return read([&](db::Connection &c) {
-        if (key.size() != kWorkSetKeyLength || !workSetExists(c, key, filial))
+        // Another session's set reads as absent: its key tells nothing to whoever guessed it.
+        if (key.size() != kWorkSetKeyLength || !workSetExists(c, key, filial, wire::RpcServer::callSession()))
             throw UserError("Conjunto de trabalho '" + key + "' não encontrado para a filial '" + filial + "'");
         tk::DataPacket packet = contract::newPacket<contract::GetProdCotDesatu>();
         const tk::DataPacket rows = c.query(
@@ -759,7 +786,7 @@ tk::Variant CostService::delConsplan(const tk::VariantArray &argv)
         return tk::Variant("");
     try {
         auto connection = m_pool.acquire();
-        if (!deleteWorkSet(*connection, key, filial))
+        if (!deleteWorkSet(*connection, key, filial, wire::RpcServer::callSession()))
             return tk::Variant("Conjunto de trabalho '" + key + "' não encontrado para a filial '" + filial + "'");
     } catch (const std::exception &e) {
         return tk::Variant("Erro ao excluir o conjunto de trabalho '" + key + "': " + m_errors.userText("DelConsplan", e));

@@ -30,6 +30,8 @@ using Handler = std::function<tk::Variant(const tk::VariantArray &args)>;
 struct CostServiceOptions
 {
     int64_t workSetMaxAgeSeconds = 12 * 3600; // work sets older than this are stale
+    int64_t workSetLeaseSeconds = 600;        // work sets unused by their session for this long are stale
+    int64_t workSetCap = 16;                  // live work sets per session (see workset.h)
     size_t maxIdleConnections = 16;            // pooled connections kept open between calls
     // The technical detail of failed calls, one line each ("erro REF METHOD: detail"); see ErrorReporter.
     std::function<void(const std::string &)> log;
@@ -71,6 +73,11 @@ public:
     int64_t cleanupStaleWorkSets();
     int64_t cleanupStaleWorkSets(tk::TDateTime now);
 
+    // Renews the lease of the session's work sets: on each call of the session, at most a few times
+    // per lease on this server (the database keeps the lease, this only spares writes). Never fails
+    // the call: a renewal that cannot be written waits for the next call.
+    void renewLease(const std::string &session);
+
     const CostServiceOptions &options() const { return m_options; }
 
     // For methods defined beside this class (insightmethods): fn on a pooled connection inside one
@@ -101,6 +108,8 @@ private:
     ErrorReporter m_errors;
     mutable ConnectionPool m_pool;
     std::map<std::string, Handler> m_methods;
+    std::mutex m_renewedMutex;
+    std::map<std::string, std::chrono::steady_clock::time_point> m_renewed; // session -> last renewal here
 };
 
 // Registers every method of the service on the server. The handlers share the returned service.

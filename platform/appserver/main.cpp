@@ -1,4 +1,5 @@
-// appserver --db DATABASE [--listen HOST:PORT] [--workset-max-age SECONDS] [--max-connections N]
+// appserver --db DATABASE [--listen HOST:PORT] [--workset-max-age SECONDS] [--workset-lease SECONDS]
+//           [--workset-cap N] [--max-connections N]
 //           [--idle-timeout SECONDS] [--handshake-timeout SECONDS]
 // Serves the cost-analysis methods over the wire protocol. Prints "listening on HOST:PORT" when ready,
 // logs every call on standard error (with the detail of each failure under its reference), and stops
@@ -30,6 +31,7 @@ void onSignal(int)
 
 const char *const kUsage =
     "usage: appserver --db DATABASE [--listen HOST:PORT] [--workset-max-age SECONDS]\n"
+    "                 [--workset-lease SECONDS] [--workset-cap N]\n"
     "                 [--max-connections N] [--idle-timeout SECONDS] [--handshake-timeout SECONDS]\n";
 
 int usage(const std::string &error)
@@ -47,6 +49,10 @@ int help()
                 "  --listen HOST:PORT        address to listen on (default 127.0.0.1:8211; port 0: any free)\n"
                 "  --listen [::]:PORT        IPv6 addresses are written in brackets\n"
                 "  --workset-max-age SECONDS work sets older than this are removed (default 43200, 60 to 2592000)\n"
+                "  --workset-lease SECONDS   work sets their session has not used for this long are removed\n"
+                "                            (default 600, 10 to 86400); every call of a session renews them\n"
+                "  --workset-cap N           live work sets per session; a new one beyond it replaces the\n"
+                "                            oldest (default 16, 1 to 1000)\n"
                 "  --max-connections N       connections served at once (default 64, 1 to 4096)\n"
                 "  --idle-timeout SECONDS    closes a connection idle between calls (default 30)\n"
                 "  --handshake-timeout SECONDS  a new connection must say hello within it (default 5)\n"
@@ -76,6 +82,7 @@ int main(int argc, char **argv)
     std::string dbPath;
     tk::ServerAddress listen{"127.0.0.1", 8211};
     long long maxAge = 12 * 3600;
+    appsrv::CostServiceOptions serviceOptions;
     wire::RpcServer::Options options;
     // Numeric options: name, bounds, and where the value goes.
     struct Numeric
@@ -86,6 +93,8 @@ int main(int argc, char **argv)
     };
     const Numeric numerics[] = {
         {"--workset-max-age", 60, 30LL * 86400, [&](long long v) { maxAge = v; }},
+        {"--workset-lease", 10, 86400, [&](long long v) { serviceOptions.workSetLeaseSeconds = v; }},
+        {"--workset-cap", 1, 1000, [&](long long v) { serviceOptions.workSetCap = v; }},
         {"--max-connections", 1, 4096, [&](long long v) { options.maxConnections = static_cast<int>(v); }},
         {"--idle-timeout", 1, 86400, [&](long long v) { options.idleTimeoutMs = static_cast<int>(v * 1000); }},
         {"--handshake-timeout", 1, 600, [&](long long v) { options.handshakeTimeoutMs = static_cast<int>(v * 1000); }},
@@ -136,12 +145,12 @@ int main(int argc, char **argv)
         options.port = static_cast<uint16_t>(listen.port);
         options.log = log;
         wire::RpcServer server(options);
-        appsrv::CostServiceOptions serviceOptions;
         serviceOptions.workSetMaxAgeSeconds = maxAge;
         serviceOptions.log = log;
         auto service = appsrv::registerCostMethods(server, dbPath, serviceOptions);
-        // Stale sets are looked for a few times per age, at most once a minute.
-        const long long intervalSeconds = std::max(1LL, std::min(60LL, maxAge / 4));
+        // Stale sets are looked for a few times per lease, at most once a minute.
+        const long long intervalSeconds =
+            std::max(1LL, std::min({60LL, maxAge / 4, static_cast<long long>(serviceOptions.workSetLeaseSeconds) / 4}));
         appsrv::WorkSetCleaner cleaner(service, std::chrono::seconds(intervalSeconds), log);
 
         g_server = &server;

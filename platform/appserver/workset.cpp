@@ -3,6 +3,7 @@
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <random>
@@ -44,15 +45,16 @@ std::string newWorkSetKey()
 namespace {
 // The writes of one work set, inside the caller's transaction.
 std::string writeWorkSetRows(db::Connection &connection, const WorkSetHeader &header,
-                             const std::vector<PlannedDay> &days, tk::TDateTime createdAt)
+                             const std::vector<PlannedDay> &days, tk::TDateTime createdAt, int64_t cap)
 {
     // The header row claims the key: one statement that inserts nothing when the key is taken, so
     // that two servers drawing the same key at once cannot both have it, on any dialect. Everything
     // that names a work set (and a session owner, when there is one) is a column of this row.
     const std::string claim =
         "INSERT INTO TRABCUSTO (CDCHAVETRAB, CDFILIAL, CDSERVFILI, DTINIMES, DTFIMMES, CDTIPOCUSTO, CDFILICUST, "
-        "IDREFEFIXA, DTREFEFIXA, NMOPERADOR, DTCRIACAO) VALUES (:KEY, :FILIAL, :SERV, :D1, :D2, :TIPO, :FILICUST, "
-        ":REFEFIXA, :DTREFEFIXA, :OPERADOR, :CRIACAO) ON CONFLICT (CDCHAVETRAB) DO NOTHING";
+        "IDREFEFIXA, DTREFEFIXA, NMOPERADOR, DTCRIACAO, CDSESSAO, DTUSO) VALUES (:KEY, :FILIAL, :SERV, :D1, :D2, "
+        ":TIPO, :FILICUST, :REFEFIXA, :DTREFEFIXA, :OPERADOR, :CRIACAO, :SESSAO, :CRIACAO) "
+        "ON CONFLICT (CDCHAVETRAB) DO NOTHING";
     db::Params headerRow{{"KEY", {}},
                          {"FILIAL", header.filial},
                          {"SERV", header.servico},
@@ -63,7 +65,8 @@ std::string writeWorkSetRows(db::Connection &connection, const WorkSetHeader &he
                          {"REFEFIXA", header.refeFixa ? "S" : "N"},
                          {"DTREFEFIXA", header.refeFixa ? tk::Variant::fromDateTime(header.dtRefeFixa) : tk::Variant()},
                          {"OPERADOR", header.operatorName.substr(0, 40)},
-                         {"CRIACAO", iso(createdAt)}};
+                         {"CRIACAO", iso(createdAt)},
+                         {"SESSAO", header.session}};
     std::string key;
     for (int attempt = 0;; ++attempt) {
         key = newWorkSetKey();
@@ -86,10 +89,13 @@ std::string writeWorkSetRows(db::Connection &connection, const WorkSetHeader &he
             found = isoDates.emplace(value, tk::Variant(iso(value))).first;
         return found->second;
     };
+    // Only what is read back: GetProdCotDesatu lists the outdated prices, nothing reads the others.
     for (const PlannedDay &day : days) {
         row[1] = isoDate(day.day);
         for (const auto &[product, planned] : day.products) {
             const Price &price = planned.price;
+            if (!price.outdated)
+                continue;
             row[2] = product;
             row[3] = tk::RoundDec(planned.qtMenu + planned.qtConsumption, 5);
             row[4] = planned.price.cost;
@@ -100,46 +106,113 @@ std::string writeWorkSetRows(db::Connection &connection, const WorkSetHeader &he
         }
     }
     rows->finish();
+
+    // The cap: the new set and the session's newest others stay (a session's calls renew all its sets
+    // at once, so the age is what tells them apart; sets made in the same second go in key order).
+    const std::string surplus =
+        "SELECT CDCHAVETRAB FROM TRABCUSTO WHERE CDSESSAO = :SESSAO AND CDCHAVETRAB <> :KEY "
+        "AND CDCHAVETRAB NOT IN (SELECT CDCHAVETRAB FROM TRABCUSTO WHERE CDSESSAO = :SESSAO "
+        "AND CDCHAVETRAB <> :KEY ORDER BY DTCRIACAO DESC, CDCHAVETRAB LIMIT :KEEP)";
+    const db::Params capParams{{"SESSAO", header.session}, {"KEY", key}, {"KEEP", static_cast<int32_t>(std::clamp<int64_t>(cap - 1, 0, 1000000))}};
+    connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (" + surplus + ")", capParams);
+    connection.execute("DELETE FROM TRABCUSTO WHERE CDCHAVETRAB IN (" + surplus + ")", capParams);
     return key;
+}
+
+bool hasColumn(db::Connection &connection, const std::string &column)
+{
+    try {
+        connection.query("SELECT " + column + " FROM TRABCUSTO WHERE 1 = 0");
+        return true;
+    } catch (const db::SqlError &e) {
+        if (e.kind() != db::SqlError::Kind::Statement)
+            throw;
+        return false;
+    }
 }
 } // namespace
 
-std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header,
-                         const std::vector<PlannedDay> &days, tk::TDateTime createdAt)
+void ensureWorkSetColumns(db::Connection &connection)
 {
-    // Run again from the start (with a new key) when another server's write wins a race.
-    return db::writeTransaction(connection, [&] { return writeWorkSetRows(connection, header, days, createdAt); });
+    if (hasColumn(connection, "CDSESSAO") && hasColumn(connection, "DTUSO"))
+        return;
+    const bool pg = connection.dialect() == "postgresql";
+    db::writeTransaction(connection, [&] {
+        // Checked again inside the transaction: another server may have just added them. PostgreSQL
+        // says so itself (IF NOT EXISTS); SQLite's write lock makes the check and the change one step.
+        if (pg) {
+            connection.exec("ALTER TABLE TRABCUSTO ADD COLUMN IF NOT EXISTS CDSESSAO VARCHAR(64) COLLATE \"C\" "
+                            "NOT NULL DEFAULT ''");
+            connection.exec("ALTER TABLE TRABCUSTO ADD COLUMN IF NOT EXISTS DTUSO TIMESTAMP");
+        } else {
+            if (!hasColumn(connection, "CDSESSAO"))
+                connection.exec("ALTER TABLE TRABCUSTO ADD COLUMN CDSESSAO VARCHAR(64) NOT NULL DEFAULT ''");
+            if (!hasColumn(connection, "DTUSO"))
+                connection.exec("ALTER TABLE TRABCUSTO ADD COLUMN DTUSO TIMESTAMP");
+        }
+        connection.exec("UPDATE TRABCUSTO SET DTUSO = DTCRIACAO WHERE DTUSO IS NULL");
+        connection.exec("CREATE INDEX IF NOT EXISTS TRABCUSTO_USO ON TRABCUSTO (DTUSO)");
+        connection.exec("CREATE INDEX IF NOT EXISTS TRABCUSTO_SESSAO ON TRABCUSTO (CDSESSAO, DTUSO)");
+    });
 }
 
-bool workSetExists(db::Connection &connection, const std::string &key, const std::string &filial)
+std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header,
+                         const std::vector<PlannedDay> &days, tk::TDateTime createdAt, int64_t cap)
+{
+    // Run again from the start (with a new key) when another server's write wins a race.
+    return db::writeTransaction(connection,
+                                [&] { return writeWorkSetRows(connection, header, days, createdAt, cap); });
+}
+
+bool workSetExists(db::Connection &connection, const std::string &key, const std::string &filial,
+                   const std::string &session)
 {
     const tk::DataPacket found = connection.query(
-        "SELECT CDCHAVETRAB FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL",
-        {{"KEY", key}, {"FILIAL", filial}});
+        "SELECT CDCHAVETRAB FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL AND CDSESSAO = :SESSAO",
+        {{"KEY", key}, {"FILIAL", filial}, {"SESSAO", session}});
     return !found.rows.empty();
 }
 
-bool deleteWorkSet(db::Connection &connection, const std::string &key, const std::string &filial)
+bool deleteWorkSet(db::Connection &connection, const std::string &key, const std::string &filial,
+                   const std::string &session)
 {
+    const db::Params params{{"KEY", key}, {"FILIAL", filial}, {"SESSAO", session}};
     return db::writeTransaction(connection, [&] {
         // The rows go first: the clean-up must not depend on the foreign-key cascade being switched on.
         connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
-                           "WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL)",
-                           {{"KEY", key}, {"FILIAL", filial}});
-        return connection.execute("DELETE FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL",
-                                  {{"KEY", key}, {"FILIAL", filial}}) > 0;
+                           "WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL AND CDSESSAO = :SESSAO)",
+                           params);
+        return connection.execute(
+                   "DELETE FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL AND CDSESSAO = :SESSAO",
+                   params) > 0;
     });
 }
 
-int64_t cleanupWorkSets(db::Connection &connection, int64_t maxAgeSeconds, tk::TDateTime now)
+int64_t renewWorkSets(db::Connection &connection, const std::string &session, tk::TDateTime now)
 {
-    const std::string limit = iso(now - static_cast<double>(maxAgeSeconds) / 86400.0);
     return db::writeTransaction(connection, [&] {
-        connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
-                           "WHERE DTCRIACAO < :LIMITE)",
-                           {{"LIMITE", limit}});
-        return connection.execute("DELETE FROM TRABCUSTO WHERE DTCRIACAO < :LIMITE", {{"LIMITE", limit}});
+        return connection.execute("UPDATE TRABCUSTO SET DTUSO = :AGORA WHERE CDSESSAO = :SESSAO",
+                                  {{"AGORA", iso(now)}, {"SESSAO", session}});
     });
+}
+
+int64_t cleanupWorkSets(db::Connection &connection, int64_t maxAgeSeconds, int64_t leaseSeconds,
+                        tk::TDateTime now)
+{
+    const db::Params limits{{"USO", iso(now - static_cast<double>(leaseSeconds) / 86400.0)},
+                            {"CRIACAO", iso(now - static_cast<double>(maxAgeSeconds) / 86400.0)}};
+    const int64_t removed = db::writeTransaction(connection, [&] {
+        connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
+                           "WHERE DTUSO < :USO OR DTCRIACAO < :CRIACAO)",
+                           limits);
+        return connection.execute("DELETE FROM TRABCUSTO WHERE DTUSO < :USO OR DTCRIACAO < :CRIACAO", limits);
+    });
+    if (removed > 0 && connection.dialect() == "sqlite") {
+        // Gives the freed pages back; does nothing in a file made without incremental vacuum.
+        const auto turn = connection.writerTurn();
+        connection.exec("PRAGMA incremental_vacuum");
+    }
+    return removed;
 }
 
 } // namespace appsrv

@@ -1,8 +1,12 @@
 #pragma once
 
-// Work sets of the cost analysis: the month's planned consumption per product and day, written under a
-// fresh 10-character key by GetTrabCusto and read by GetProdCotDesatu, deleted by DelConsplan or by the
-// clean-up of stale sets.
+// Work sets of the cost analysis: the month's planned consumption of the products whose price came from
+// an outdated quote, per product and day (what GetProdCotDesatu and the report list), written under a
+// fresh 10-character key by GetTrabCusto. A work set belongs to the client session that made it (the
+// session id of the connection's hello) and only that session reads or deletes it. It lives on a
+// lease: every call of its session renews the session's sets (DTUSO), and the clean-up removes sets
+// whose lease ran out, so a dead client's sets go within minutes. A session keeps at most a cap of
+// live sets: a new one beyond it takes the place of the oldest.
 
 #include "platform/appserver/plan.h"
 #include "platform/database/sqldb.h"
@@ -26,6 +30,7 @@ struct WorkSetHeader
     bool refeFixa = false;
     tk::TDateTime dtRefeFixa = 0;
     std::string operatorName;
+    std::string session; // the owner
 };
 
 // The current time as a toolkit date-time (UTC), to the second.
@@ -34,17 +39,30 @@ tk::TDateTime nowDateTime();
 // A random key of upper-case letters and digits.
 std::string newWorkSetKey();
 
-// Writes the work set in its own write transaction and returns its key.
+// Adds the owner and lease columns to a database made before work sets had them (safe while other
+// servers start at once), so that an existing database keeps working.
+void ensureWorkSetColumns(db::Connection &connection);
+
+// Writes the work set in its own write transaction and returns its key; the session's oldest sets
+// beyond `cap` (the new one counted) go in the same transaction.
 std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header,
-                         const std::vector<PlannedDay> &days, tk::TDateTime createdAt);
+                         const std::vector<PlannedDay> &days, tk::TDateTime createdAt, int64_t cap);
 
-// True when the key names a work set of the branch.
-bool workSetExists(db::Connection &connection, const std::string &key, const std::string &filial);
+// True when the key names a work set of the branch that belongs to the session.
+bool workSetExists(db::Connection &connection, const std::string &key, const std::string &filial,
+                   const std::string &session);
 
-// Deletes the work set of the branch; false when there is none.
-bool deleteWorkSet(db::Connection &connection, const std::string &key, const std::string &filial);
+// Deletes the session's work set of the branch; false when there is none.
+bool deleteWorkSet(db::Connection &connection, const std::string &key, const std::string &filial,
+                   const std::string &session);
 
-// Deletes every work set created before now - maxAgeSeconds; returns how many.
-int64_t cleanupWorkSets(db::Connection &connection, int64_t maxAgeSeconds, tk::TDateTime now);
+// Renews the lease of every work set of the session; returns how many.
+int64_t renewWorkSets(db::Connection &connection, const std::string &session, tk::TDateTime now);
+
+// Deletes every work set last used before now - leaseSeconds or created before now - maxAgeSeconds;
+// returns how many. On SQLite the freed pages then go back to the file system (when the file was
+// made with incremental vacuum, as createSchema makes it).
+int64_t cleanupWorkSets(db::Connection &connection, int64_t maxAgeSeconds, int64_t leaseSeconds,
+                        tk::TDateTime now);
 
 } // namespace appsrv

@@ -265,7 +265,8 @@ CREATE TABLE RETIRADA (
 CREATE INDEX RETIRADA_DIA ON RETIRADA (CDFILIAL, CDSERVFILI, DTRETIRADA);
 
 -- Work sets of the cost analysis: one header per open window (key CDCHAVETRAB), written by
--- GetTrabCusto, removed by DelConsplan or by the server's clean-up of stale sets (DTCRIACAO).
+-- GetTrabCusto for the client session CDSESSAO, removed by DelConsplan or by the server's clean-up
+-- once their lease (last use DTUSO) ran out or they grew too old (DTCRIACAO).
 CREATE TABLE TRABCUSTO (
     CDCHAVETRAB   VARCHAR(10) NOT NULL PRIMARY KEY,
     CDFILIAL      VARCHAR(4)  NOT NULL,
@@ -277,12 +278,16 @@ CREATE TABLE TRABCUSTO (
     IDREFEFIXA    CHAR(1)     NOT NULL,
     DTREFEFIXA    DATE,
     NMOPERADOR    VARCHAR(40),
-    DTCRIACAO     TIMESTAMP   NOT NULL
+    DTCRIACAO     TIMESTAMP   NOT NULL,
+    CDSESSAO      VARCHAR(64) NOT NULL DEFAULT '',
+    DTUSO         TIMESTAMP
 );
 CREATE INDEX TRABCUSTO_IDADE ON TRABCUSTO (DTCRIACAO);
+CREATE INDEX TRABCUSTO_USO ON TRABCUSTO (DTUSO);
+CREATE INDEX TRABCUSTO_SESSAO ON TRABCUSTO (CDSESSAO, DTUSO);
 
--- Planned consumption of a work set per product and day, with the unit cost used, the period of
--- the quote (or cost row) behind it and the outdated flag.
+-- Planned consumption of a work set per product and day where the price came from an outdated quote,
+-- with the unit cost used and the period of the quote behind it.
 CREATE TABLE CONSPLAN (
     CDCHAVETRAB   VARCHAR(10) NOT NULL REFERENCES TRABCUSTO (CDCHAVETRAB) ON DELETE CASCADE,
     DTCONSPLAN    DATE        NOT NULL,

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -133,6 +134,12 @@ public:
     // True once the connection to the server is lost: the owner drops it and opens another.
     virtual bool broken() const { return false; }
 
+    // This process's turn to write to the database, held by writeTransaction around each attempt.
+    // SQLite has one writer lock per file that waiting writers poll until their busy timeout, so under
+    // load they fail; its connections to one file share one mutex, and the process's writers queue on
+    // it instead (readers never take it). Empty where the database orders writers itself (PostgreSQL).
+    virtual std::unique_lock<std::mutex> writerTurn() { return {}; }
+
     // A writer of many rows into `table` (columns in the order the rows give them).
     virtual std::unique_ptr<BulkInsert> bulkInsert(const std::string &table, const std::vector<std::string> &columns);
 };
@@ -163,6 +170,7 @@ auto writeTransaction(Connection &connection, Fn &&fn) -> decltype(fn())
 {
     for (int attempt = 1;; ++attempt) {
         try {
+            const std::unique_lock<std::mutex> turn = connection.writerTurn();
             Transaction tx(connection, TxMode::Immediate);
             if constexpr (std::is_void_v<decltype(fn())>) {
                 fn();

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <map>
 #include <fstream>
 #include <limits>
 #include <list>
@@ -91,6 +93,26 @@ void checkExistingFile(const std::string &path)
                        SqlError::Kind::Connection);
 }
 
+// One writer mutex per database file in this process, shared by every connection to it (see
+// Connection::writerTurn). Kept while a connection to the file is open.
+std::shared_ptr<std::mutex> writerMutexOf(const std::string &path)
+{
+    static std::mutex registryMutex;
+    static std::map<std::string, std::weak_ptr<std::mutex>> registry;
+    std::error_code error;
+    std::string key = std::filesystem::weakly_canonical(path, error).string();
+    if (error)
+        key = path;
+    std::lock_guard lock(registryMutex);
+    std::erase_if(registry, [](const auto &entry) { return entry.second.expired(); });
+    std::shared_ptr<std::mutex> mutex = registry[key].lock();
+    if (!mutex) {
+        mutex = std::make_shared<std::mutex>();
+        registry[key] = mutex;
+    }
+    return mutex;
+}
+
 class SqliteConnection final : public Connection
 {
 public:
@@ -108,8 +130,14 @@ public:
         }
         sqlite3_extended_result_codes(m_db, 1);
         sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+        // An in-memory database is private to its connection: nobody to queue behind.
+        m_writers = path == ":memory:" ? std::make_shared<std::mutex>() : writerMutexOf(path);
         try {
             exec("PRAGMA foreign_keys = ON");
+            // A new file gives back the pages that deletes free (PRAGMA incremental_vacuum, run by the
+            // work-set clean-up). The mode can be chosen only while the file is empty, before WAL.
+            if (path != ":memory:" && countOf("PRAGMA page_count") == 0)
+                exec("PRAGMA auto_vacuum = INCREMENTAL");
             if (path != ":memory:")
                 exec("PRAGMA journal_mode = WAL");
             exec("PRAGMA synchronous = NORMAL");
@@ -131,6 +159,17 @@ public:
                 sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             sqlite3_close_v2(m_db);
         }
+    }
+
+    // The first column of a one-row statement without parameters, as an integer.
+    int64_t countOf(const char *sql)
+    {
+        sqlite3_stmt *stmt = nullptr;
+        int64_t value = -1;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+            value = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        return value;
     }
 
     void exec(const std::string &sql) override
@@ -234,6 +273,7 @@ public:
     }
     bool inTransaction() const override { return !sqlite3_get_autocommit(m_db); }
     std::string dialect() const override { return "sqlite"; }
+    std::unique_lock<std::mutex> writerTurn() override { return std::unique_lock(*m_writers); }
 
 private:
     // The current row of a stepping statement, read column by column without copies.
@@ -489,6 +529,7 @@ private:
     }
 
     sqlite3 *m_db = nullptr; // Owned.
+    std::shared_ptr<std::mutex> m_writers;
     using CacheList = std::list<std::pair<std::string, sqlite3_stmt *>>;
     CacheList m_lru; // Owns the statements; most recently used first.
     std::unordered_map<std::string, CacheList::iterator> m_cache;

@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 
 namespace tk {
 
@@ -166,6 +168,21 @@ void TNetConnection::SetConnected(bool value)
     connectAny("ao conectar");
 }
 
+const std::string &TNetConnection::ProcessSessionId()
+{
+    static const std::string id = [] {
+        std::random_device device;
+        std::string text;
+        for (int i = 0; i < 4; ++i) {
+            char part[9];
+            std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(device()));
+            text += part;
+        }
+        return text;
+    }();
+    return id;
+}
+
 std::vector<ServerAddress> TNetConnection::servers() const
 {
     std::vector<ServerAddress> list{ServerAddress{Host, Port}};
@@ -225,7 +242,7 @@ void TNetConnection::connectTo(const ServerAddress &server, const std::string &a
     try {
         auto socket = std::make_unique<wire::Socket>(
             wire::Socket::connectTo(server.host, static_cast<uint16_t>(server.port), wait));
-        socket->sendAll(wire::encodeHello(wire::kProtocolVersion), wait);
+        socket->sendAll(wire::encodeHello(wire::kProtocolVersion, SessionId), wait);
         const auto payload = socket->readFrame(std::min(MaxFrameBytes, kMaxHandshakeBytes), wait, 0);
         if (!payload)
             throw wire::ClosedError("connection closed by the server during the handshake");

@@ -74,6 +74,13 @@ public:
     int TimeoutMs = 60000;                    // each call's whole round trip; <= 0: none
     int ConnectTimeoutMs = 10000;             // connect and handshake, per server; <= 0: TimeoutMs
     uint32_t MaxFrameBytes = 64u << 20;       // largest response accepted
+    // Sent in every hello, to every server and on every reconnection: the server gives the work sets
+    // it makes to this session and to no other. By default the process's session, so that a module
+    // that a window opens (the report that lists the window's work set) shares the window's.
+    std::string SessionId = ProcessSessionId();
+
+    // The id of this process's session: drawn once from the system's random source (32 hex digits).
+    static const std::string &ProcessSessionId();
 
     std::function<void(TNetConnection &)> BeforeConnect; // runs just before connecting
     // Runs after every connection that completed its handshake; ConnectedTo() names the server.

@@ -26,6 +26,7 @@ namespace {
 
 // Set on connection threads, so that stop() called from a handler does not join its own thread.
 thread_local const void *t_servingServer = nullptr;
+thread_local std::string t_callSession; // the hello's session of the connection this thread serves
 
 constexpr uint32_t kMaxHelloBytes = 256;
 constexpr int kLingerMs = 200;
@@ -159,6 +160,13 @@ struct RpcServer::Impl
 
     Response dispatch(const Request &request)
     {
+        if (!request.refused.empty()) {
+            Response refusal;
+            refusal.id = request.id;
+            refusal.ok = false;
+            refusal.error = request.refused;
+            return refusal;
+        }
         MethodHandler handler;
         FallbackHandler fallbackHandler;
         {
@@ -247,7 +255,7 @@ struct RpcServer::Impl
                 return evicted();
             if (!hello)
                 return;
-            const uint16_t version = decodeHello(*hello);
+            const uint16_t version = decodeHello(*hello, &t_callSession);
             if (version != kProtocolVersion) {
                 refuseConnection(socket, peer, "unsupported protocol version " + std::to_string(version)
                                                    + " (server speaks " + std::to_string(kProtocolVersion) + ")");
@@ -545,6 +553,11 @@ void RpcServer::wait()
     lock.unlock();
     if (finish)
         stop();
+}
+
+const std::string &RpcServer::callSession()
+{
+    return t_callSession;
 }
 
 uint16_t RpcServer::port() const

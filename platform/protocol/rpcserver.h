@@ -43,7 +43,9 @@ public:
         // refused or broken connection. Called from connection threads, one line at a time.
         std::function<void(const std::string &)> log;
         int maxConnections = 64;             // <= 0: no limit
-        DecodeLimits limits;
+        // How requests are decoded; a refused request (a data packet argument) is answered with an
+        // error, not run, and the connection stays open.
+        DecodeLimits limits = requestLimits();
     };
 
     explicit RpcServer(Options options);
@@ -65,6 +67,10 @@ public:
 
     // Connections being served now.
     int connectionCount() const;
+
+    // The session that the client of the call this thread is answering sent in its hello; empty
+    // outside a call or when the client sent none. For handlers: the server keeps nothing per session.
+    static const std::string &callSession();
 
 private:
     struct Impl;

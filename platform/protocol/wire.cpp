@@ -2,6 +2,7 @@
 
 #include "platform/toolkit/data/datapacket.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -134,7 +135,16 @@ private:
 class Reader
 {
 public:
-    Reader(std::string_view data, const DecodeLimits &limits) : m_data(data), m_limits(limits) {}
+    Reader(std::string_view data, const DecodeLimits &limits)
+        : m_data(data), m_limits(limits),
+          m_budget(std::min(limits.maxValues, tk::DataPacket::valueBudget(data.size())))
+    {
+    }
+
+    // The 1-based position of the request argument being read, for the refusal's text; 0 outside one.
+    uint32_t argument = 0;
+    // The first refusal met (see Request::refused).
+    std::string refused;
 
     size_t remaining() const { return m_data.size() - m_pos; }
 
@@ -206,8 +216,7 @@ public:
 
     tk::Variant variant(uint32_t depth)
     {
-        if (++m_values > m_limits.maxValues)
-            throw ProtocolError("frame holds more than " + std::to_string(m_limits.maxValues) + " values");
+        spend(1);
         const uint8_t tag = u8("variant tag");
         switch (static_cast<VariantTag>(tag)) {
         case VariantTag::Null:
@@ -240,8 +249,18 @@ public:
         case VariantTag::Packet: {
             const uint32_t size = u32("data packet length");
             std::string_view data = bytes(size, "data packet");
+            if (!m_limits.acceptPackets) {
+                // Skipped unread: refusing it costs nothing, whatever it holds.
+                if (refused.empty())
+                    refused = (depth == 0 ? "argument " : "an array in argument ") + std::to_string(argument)
+                              + " is a data packet, which no method takes";
+                return {};
+            }
             try {
-                return tk::Variant(tk::DataPacket::decode(data));
+                const uint64_t before = m_budget;
+                tk::Variant packet(tk::DataPacket::decode(data, m_budget));
+                m_spent += before - m_budget;
+                return packet;
             } catch (const tk::Exception &e) {
                 throw ProtocolError(std::string("invalid data packet: ") + e.what());
             }
@@ -265,10 +284,20 @@ public:
     }
 
 private:
+    void spend(uint64_t values)
+    {
+        if (values > m_budget)
+            throw ProtocolError("frame holds more than " + std::to_string(m_spent + m_budget)
+                                + " values, the most its size allows");
+        m_budget -= values;
+        m_spent += values;
+    }
+
     std::string_view m_data;
     size_t m_pos = 0;
     const DecodeLimits &m_limits;
-    uint64_t m_values = 0;
+    uint64_t m_budget; // values still allowed
+    uint64_t m_spent = 0;
 };
 
 // Starts a frame: reserves the length and writes the kind.
@@ -290,17 +319,21 @@ std::string finishFrame(std::string &out, size_t start)
     return std::move(out);
 }
 
-std::string encodeGreeting(FrameKind kind, uint16_t version)
+std::string encodeGreeting(FrameKind kind, uint16_t version, std::string_view session = {})
 {
+    if (!isValidSession(session))
+        throw ProtocolError("invalid session id");
     std::string out;
     const size_t start = beginFrame(out, kind);
     Writer writer(out);
     writer.bytes(kMagic);
     writer.u16(version);
+    if (!session.empty())
+        writer.string(session, "session id");
     return finishFrame(out, start);
 }
 
-uint16_t decodeGreeting(std::string_view payload, FrameKind kind)
+uint16_t decodeGreeting(std::string_view payload, FrameKind kind, std::string *session = nullptr)
 {
     DecodeLimits limits;
     Reader reader(payload, limits);
@@ -308,15 +341,22 @@ uint16_t decodeGreeting(std::string_view payload, FrameKind kind)
     if (reader.bytes(kMagic.size(), "magic") != kMagic)
         throw ProtocolError("bad magic: not a KPVW peer");
     const uint16_t version = reader.u16("protocol version");
+    if (kind == FrameKind::Hello && reader.remaining() > 0) {
+        std::string text = reader.string("session id");
+        if (text.empty() || !isValidSession(text))
+            throw ProtocolError("invalid session id");
+        if (session)
+            *session = std::move(text);
+    }
     reader.end();
     return version;
 }
 
 } // namespace
 
-std::string encodeHello(uint16_t version)
+std::string encodeHello(uint16_t version, std::string_view session)
 {
-    return encodeGreeting(FrameKind::Hello, version);
+    return encodeGreeting(FrameKind::Hello, version, session);
 }
 
 std::string encodeHelloAck(uint16_t version)
@@ -375,9 +415,20 @@ FrameKind frameKind(std::string_view payload)
     return static_cast<FrameKind>(kind);
 }
 
-uint16_t decodeHello(std::string_view payload)
+uint16_t decodeHello(std::string_view payload, std::string *session)
 {
-    return decodeGreeting(payload, FrameKind::Hello);
+    if (session)
+        session->clear();
+    return decodeGreeting(payload, FrameKind::Hello, session);
+}
+
+bool isValidSession(std::string_view text)
+{
+    if (text.size() > kMaxSessionBytes)
+        return false;
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    });
 }
 
 uint16_t decodeHelloAck(std::string_view payload)
@@ -396,9 +447,12 @@ Request decodeRequest(std::string_view payload, const DecodeLimits &limits)
         throw ProtocolError("empty method name");
     const uint32_t count = reader.count(kMinVariantBytes, "argument list");
     request.args.reserve(count);
-    for (uint32_t i = 0; i < count; ++i)
+    for (uint32_t i = 0; i < count; ++i) {
+        reader.argument = i + 1;
         request.args.push_back(reader.variant(0));
+    }
     reader.end();
+    request.refused = std::move(reader.refused);
     return request;
 }
 

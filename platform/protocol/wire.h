@@ -6,7 +6,7 @@
 // Frame:     u32 payload length (little-endian), then the payload. The length never exceeds the
 //            receiver's maximum frame size and is never 0.
 // Payload:   u8 frame kind, then the kind's body:
-//   Hello     magic "KPVW", u16 protocol version                      (client -> server, first frame)
+//   Hello     magic "KPVW", u16 protocol version [, string session]   (client -> server, first frame)
 //   HelloAck  magic "KPVW", u16 protocol version                      (server -> client)
 //   Request   u32 id, string method, u32 argument count, Variant...   (client -> server)
 //   Response  u32 id, u8 status (0 ok, 1 error), Variant result | string error text
@@ -20,7 +20,9 @@
 // Decoders take a payload (without the 4-byte length) and treat it as hostile: every read is checked
 // against the remaining bytes, counts are capped by what the remaining bytes can hold, tags and
 // enumerations are checked, strings must be valid UTF-8, arrays nest at most DecodeLimits::maxDepth
-// levels, and a payload must be consumed exactly. Every failure raises ProtocolError.
+// levels, and a payload must be consumed exactly. Every failure raises ProtocolError. One budget of
+// values per payload counts every Variant and, inside data packets, every field, row and cell, so
+// that what a payload costs in memory stays a small multiple of its size.
 
 #include "platform/toolkit/data/variant.h"
 
@@ -35,6 +37,8 @@ inline constexpr uint16_t kProtocolVersion = 1;
 inline constexpr std::string_view kMagic = "KPVW";
 inline constexpr uint32_t kDefaultMaxFrameBytes = 64u << 20;
 inline constexpr size_t kFrameHeaderBytes = 4;
+// A client session's id, sent in the hello: at most this many bytes of letters, digits, '-' and '_'.
+inline constexpr size_t kMaxSessionBytes = 64;
 
 // A malformed, oversized or unexpected frame.
 class ProtocolError : public tk::Exception
@@ -52,14 +56,31 @@ enum class VariantTag : uint8_t {
 struct DecodeLimits
 {
     uint32_t maxDepth = 32;            // nesting levels of arrays inside one value
-    uint64_t maxValues = 4u << 20;     // Variants in one payload, so memory stays proportional to input
+    // Values in one payload: Variants, and the fields, rows and cells of its packets. The budget is
+    // the smaller of this and tk::DataPacket::valueBudget(payload size).
+    uint64_t maxValues = 4u << 20;
+    // False on a server: no method takes a data packet, so a request carrying one is refused
+    // (Request::refused) without decoding the packet.
+    bool acceptPackets = true;
 };
+
+// What a server accepts in a request: no data packets, and no more values than argument lists need.
+inline DecodeLimits requestLimits()
+{
+    DecodeLimits limits;
+    limits.maxValues = 1u << 16;
+    limits.acceptPackets = false;
+    return limits;
+}
 
 struct Request
 {
     uint32_t id = 0;
     std::string method;
     tk::VariantArray args;
+    // Not empty when the request is well formed but must not run, and why ("argument 2 is a data
+    // packet, which no method takes"); the refused values are left null in args.
+    std::string refused = {};
 };
 
 struct Response
@@ -73,7 +94,8 @@ struct Response
 // Encoders return a complete frame: the 4-byte length followed by the payload. They raise
 // ProtocolError for a value the decoder would refuse (invalid UTF-8, nesting too deep, a packet
 // or payload too large for the 32-bit lengths), so a bad value fails at its sender.
-std::string encodeHello(uint16_t version = kProtocolVersion);
+// session: the client's session (empty: none), which the server hands to every call of the connection.
+std::string encodeHello(uint16_t version = kProtocolVersion, std::string_view session = {});
 std::string encodeHelloAck(uint16_t version = kProtocolVersion);
 std::string encodeRequest(const Request &request, const DecodeLimits &limits = {});
 std::string encodeResponse(const Response &response, const DecodeLimits &limits = {});
@@ -86,7 +108,8 @@ void encodeVariant(std::string &out, const tk::Variant &value, const DecodeLimit
 FrameKind frameKind(std::string_view payload);
 
 // Payload decoders. Each checks the kind byte first.
-uint16_t decodeHello(std::string_view payload);     // the client's version
+// The client's version; its session into *session when given (empty when the hello carries none).
+uint16_t decodeHello(std::string_view payload, std::string *session = nullptr);
 uint16_t decodeHelloAck(std::string_view payload);  // the server's version
 Request decodeRequest(std::string_view payload, const DecodeLimits &limits = {});
 Response decodeResponse(std::string_view payload, const DecodeLimits &limits = {});
@@ -114,6 +137,9 @@ private:
     size_t m_offset = 0;
     uint32_t m_maxFrameBytes;
 };
+
+// Whether text may be a session id (see kMaxSessionBytes); the empty text may.
+bool isValidSession(std::string_view text);
 
 // UTF-8 as the protocol accepts it: shortest forms only, no surrogates, nothing above U+10FFFF.
 bool isValidUtf8(std::string_view text);

@@ -13,8 +13,13 @@
 #include <QJsonDocument>
 
 #include <filesystem>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -267,6 +272,64 @@ TEST_F(DriverProcessTest, AnEmptyReplayShowsEveryMissingAnswerAsTheUserSeesIt)
     EXPECT_TRUE(e2e::CallsInclude(driver.send("calls"), "GetParams"));
     EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "closed": true})", driver.send("close")));
     EXPECT_TRUE(e2e::CallsInclude(driver.send("calls"), "DelConsplan", R"(["", "0001"])"));
+}
+
+// A server that stalls once the window has loaded (its process stopped: the system still accepts
+// connections, nothing answers): closing the window waits a few seconds, not the call timeout, tells
+// the user the work set could not be released, and closes.
+TEST_F(DriverProcessTest, ClosingOnAStalledServerWaitsOnlyAFewSeconds)
+{
+    const std::string exe = e2e::binDir() + "/appserver";
+    ASSERT_TRUE(std::filesystem::exists(exe)) << exe;
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t server = fork();
+    ASSERT_GE(server, 0);
+    if (server == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        execl(exe.c_str(), exe.c_str(), "--db", s_db.c_str(), "--listen", "127.0.0.1:0", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    struct Stop
+    {
+        pid_t pid;
+        ~Stop()
+        {
+            ::kill(pid, SIGCONT);
+            ::kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    } stop{server};
+    std::string line;
+    for (int waited = 0; waited < 20000 && line.find('\n') == std::string::npos; waited += 50) {
+        pollfd p{out[0], POLLIN, 0};
+        char buffer[256];
+        ssize_t n = 0;
+        if (poll(&p, 1, 50) > 0 && (n = read(out[0], buffer, sizeof buffer)) <= 0)
+            break;
+        line.append(buffer, static_cast<size_t>(std::max<ssize_t>(n, 0)));
+    }
+    close(out[0]);
+    const std::string prefix = "listening on ";
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+    const std::string address = line.substr(prefix.size(), line.find('\n') - prefix.size());
+
+    e2e::DriverProcess driver({"--db", s_db, "--server", address});
+    ASSERT_TRUE(e2e::JsonContains(R"({"ok": true, "window": true})", driver.send(kOpen)));
+    ASSERT_TRUE(e2e::NoMessages(driver.send("messages")));
+    ASSERT_EQ(::kill(server, SIGSTOP), 0);
+    const auto started = std::chrono::steady_clock::now();
+    QJsonObject closed;
+    std::string error;
+    ASSERT_TRUE(driver.send("close", closed, error, std::chrono::seconds(30))) << error;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_TRUE(e2e::JsonContains(R"({"ok": true, "closed": true})", closed));
+    EXPECT_LT(seconds, 10.0) << "the close waited on the stalled server";
+    const QJsonArray shown = driver.send("messages").value("messages").toArray();
+    ASSERT_EQ(shown.size(), 1) << driver::jsonText(shown);
+    EXPECT_NE(shown.at(0).toObject().value("text").toString().indexOf("DelConsplan"), -1) << driver::jsonText(shown);
 }
 
 } // namespace

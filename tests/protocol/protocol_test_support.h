@@ -62,6 +62,16 @@ inline bool eventually(const std::function<bool()> &condition, int timeoutMs = k
     return true;
 }
 
+// The encoded bytes of a packet of eight integer fields and `rows` rows of nulls: one byte per row,
+// the most cells a byte of packet can announce.
+inline std::string nullRowsPacket(uint32_t rows)
+{
+    std::string packet = std::string("KPVP") + std::string("\x01\x00\x00\x00", 4) + le32(8);
+    for (int i = 0; i < 8; ++i)
+        packet += le32(1) + static_cast<char>('A' + i) + static_cast<char>(tk::FieldType::Integer) + le32(0) + le32(0);
+    return packet + le32(rows) + std::string(rows, '\xFF');
+}
+
 // A protocol client without any of TNetConnection's logic, to send what a real client never would.
 class RawClient
 {

@@ -132,6 +132,23 @@ TEST(WireCodec, GreetingsAndErrorFramesRoundTrip)
     // Error texts from outside (a database message) are made valid instead of failing the frame.
     EXPECT_EQ(wire::decodeErrorFrame(payloadOf(wire::encodeErrorFrame("a\xff" "b"))), "a\xEF\xBF\xBD" "b");
     EXPECT_THROW(wire::decodeHelloAck(payloadOf(wire::encodeHello())), wire::ProtocolError);
+
+    // The hello may carry the client's session; none reads as empty, and a bad one is refused both ways.
+    std::string session = "stale";
+    EXPECT_EQ(wire::decodeHello(payloadOf(wire::encodeHello(1, "janela-A_7")), &session), 1);
+    EXPECT_EQ(session, "janela-A_7");
+    EXPECT_EQ(wire::decodeHello(payloadOf(wire::encodeHello(1)), &session), 1);
+    EXPECT_EQ(session, "");
+    const std::string longest(wire::kMaxSessionBytes, 'a');
+    EXPECT_EQ(wire::decodeHello(payloadOf(wire::encodeHello(1, longest)), &session), 1);
+    EXPECT_EQ(session, longest);
+    for (const std::string bad : {longest + "a", std::string("a b"), std::string("ç"), std::string("a;--")}) {
+        SCOPED_TRACE(bad);
+        EXPECT_THROW(wire::encodeHello(1, bad), wire::ProtocolError);
+        const std::string forged = std::string("\x01KPVW\x01\x00", 7) + le32(bad.size()) + bad;
+        EXPECT_THROW(wire::decodeHello(forged, &session), wire::ProtocolError);
+    }
+    EXPECT_THROW(wire::decodeHello(std::string("\x01KPVW\x01\x00", 7) + le32(0)), wire::ProtocolError);
 }
 
 // The byte layout is the contract with other implementations and recorded traffic.
@@ -261,6 +278,47 @@ TEST(WireDecoder, LimitsAreConfigurable)
     const std::string manyNulls = payloadOf(wire::encodeRequest({1, "Echo", {Variant(VariantArray(20))}}));
     EXPECT_THROW(wire::decodeRequest(manyNulls, few), wire::ProtocolError);
     EXPECT_NO_THROW(wire::decodeRequest(manyNulls));
+
+    // The budget counts a packet's fields, rows and cells, not only the Variants around it.
+    tk::DataPacket wide;
+    for (int i = 0; i < 8; ++i)
+        wide.addField("F" + std::to_string(i), tk::FieldType::Integer);
+    for (int i = 0; i < 3; ++i)
+        wide.addRow(std::vector<Variant>(8));
+    few.maxValues = 8 + 3 * 9 + 1; // fields, rows with their cells, and the argument itself
+    const std::string packetArgument = payloadOf(wire::encodeRequest({1, "Echo", {Variant(wide)}}));
+    EXPECT_NO_THROW(wire::decodeRequest(packetArgument, few));
+    few.maxValues -= 1;
+    EXPECT_THROW(wire::decodeRequest(packetArgument, few), wire::ProtocolError);
+
+    // A server's limits refuse the packet without reading it, and leave the rest of the request whole.
+    const wire::Request refused = wire::decodeRequest(
+        payloadOf(wire::encodeRequest({9, "GetProduto", {"0001", Variant(wide), int32_t(3)}})), wire::requestLimits());
+    EXPECT_EQ(refused.refused, "argument 2 is a data packet, which no method takes");
+    EXPECT_EQ(refused.args, (VariantArray{"0001", Variant(), int32_t(3)}));
+    EXPECT_EQ(refused.id, 9u);
+    EXPECT_TRUE(wire::decodeRequest(manyNulls, wire::requestLimits()).refused.empty());
+}
+
+// One-byte rows of eight null fields: the most cells a byte of packet can announce. Decoding costs a
+// bounded number of values per input byte, so such a packet is refused long before it fills memory.
+TEST(WireDecoder, NullRowsCostABoundedNumberOfValuesPerByte)
+{
+    const uint32_t rows = 200000;
+    const std::string packet = protocol_test::nullRowsPacket(rows);
+    EXPECT_THROW(tk::DataPacket::decode(packet), tk::EPacketError);
+    uint64_t budget = uint64_t(rows) * 9 + 8;
+    EXPECT_EQ(tk::DataPacket::decode(packet, budget).rows.size(), rows);
+    EXPECT_EQ(budget, 0u);
+    const std::string withPacket = payloadOf(wire::encodeResponse({})).substr(0, 6) + '\x07'
+                                   + le32(static_cast<uint32_t>(packet.size())) + packet;
+    EXPECT_THROW(wire::decodeResponse(withPacket), wire::ProtocolError);
+    // A small packet of null rows still decodes: the budget has a floor.
+    tk::DataPacket small;
+    small.addField("A", tk::FieldType::String);
+    for (int i = 0; i < 1000; ++i)
+        small.addRow({Variant()});
+    EXPECT_EQ(tk::DataPacket::decode(small.encode()).rows.size(), 1000u);
 }
 
 // Every prefix of a valid payload is truncated somewhere; each must be refused cleanly.

@@ -590,14 +590,14 @@ TEST_P(TinyKitchen, WorkSetLife)
     EXPECT_EQ(cell(p, 0, "DTCUSTOSUP"), D(2026, 2, 1));
     EXPECT_EQ(cell(p, 0, "DTFINCUSTSUP"), D(2026, 2, 28));
 
-    // The whole planned consumption is in the database: menus and consumption items per product and day.
+    // Only what is read back is stored: the one outdated price of the month, not its eight other rows.
     {
         auto c = db::Connection::open(file.path());
         const tk::DataPacket rows = c->query("SELECT DTCONSPLAN, CDPRODUTO, QTCONSPLAN FROM CONSPLAN WHERE CDCHAVETRAB = "
                                              ":K ORDER BY DTCONSPLAN, CDPRODUTO", {{"K", key}});
-        ASSERT_EQ(rows.rows.size(), 9u);
-        EXPECT_EQ(rows.rows[0][1], tk::Variant("C1"));
-        EXPECT_EQ(rows.rows[0][2], tk::Variant(200.0));
+        ASSERT_EQ(rows.rows.size(), 1u);
+        EXPECT_EQ(rows.rows[0][1], tk::Variant("P2"));
+        EXPECT_EQ(rows.rows[0][2], tk::Variant(9.0));
     }
 
     // Another branch cannot use or delete the key.
@@ -645,7 +645,47 @@ TEST_P(TinyKitchen, StaleWorkSetsAreRemoved)
     EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM CONSPLAN WHERE CDCHAVETRAB = :K", {{"K", old1}}).rows[0][0],
               tk::Variant(0));
     EXPECT_NE(call("DelConsplan", {old1, "0001"}).asString(), "");
-    EXPECT_EQ(call("DelConsplan", {old2, "0001"}).asString(), "");
+    // A set unused for longer than its lease (default 10 min) goes too, however young.
+    EXPECT_EQ(c->execute("UPDATE TRABCUSTO SET DTUSO = :T WHERE CDCHAVETRAB = :K",
+                         {{"T", tk::DateTimeToIso(now - 601.0 / 86400)}, {"K", old2}}), 1);
+    EXPECT_EQ(service->cleanupStaleWorkSets(now), 1);
+    EXPECT_NE(call("DelConsplan", {old2, "0001"}).asString(), "");
+
+    // SQLite: the file gives the pages of removed sets back.
+    if (pg())
+        return;
+    EXPECT_EQ(c->query("PRAGMA auto_vacuum").rows.at(0).at(0).asInteger(), 2); // incremental
+    const std::string big = call("GetTrabCusto", trabCustoArgs())[0].asString();
+    {
+        db::Transaction tx(*c, db::TxMode::Immediate);
+        for (int i = 0; i < 5000; ++i)
+            c->execute("INSERT INTO CONSPLAN VALUES (:K, '2026-03-02', :P, 1, 1, NULL, NULL, 'S')",
+                       {{"K", big}, {"P", "X" + std::to_string(i)}});
+        tx.commit();
+    }
+    const auto pages = [&] { return c->query("PRAGMA page_count").rows.at(0).at(0).asInteger(); };
+    const int filled = pages();
+    c->execute("UPDATE TRABCUSTO SET DTCRIACAO = '2020-01-01 00:00:00'", {});
+    EXPECT_EQ(service->cleanupStaleWorkSets(now), 1);
+    EXPECT_LT(pages(), filled - 20);
+    EXPECT_EQ(c->query("PRAGMA freelist_count").rows.at(0).at(0).asInteger(), 0);
+}
+
+// A database made before work sets had an owner and a lease gains both columns when a server starts,
+// and its old sets get a lease from their creation; a second server starting on it changes nothing.
+TEST_P(TinyKitchen, OlderDatabasesGainTheOwnerAndLeaseColumns)
+{
+    const std::string key = call("GetTrabCusto", trabCustoArgs())[0].asString();
+    auto c = db::Connection::open(file.path());
+    c->exec("DROP INDEX TRABCUSTO_USO; DROP INDEX TRABCUSTO_SESSAO; ALTER TABLE TRABCUSTO DROP COLUMN DTUSO; "
+            "ALTER TABLE TRABCUSTO DROP COLUMN CDSESSAO");
+    const auto reopened = std::make_shared<appsrv::CostService>(file.path());
+    appsrv::CostService second(file.path());
+    EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM TRABCUSTO WHERE CDSESSAO = '' AND DTUSO = DTCRIACAO").rows[0][0],
+              tk::Variant(1));
+    EXPECT_FALSE(reopened->call("GetProdCotDesatu", {key, "0001", "0002", "001", 44, D(2026, 3, 1), D(2026, 3, 31),
+                                                     D(2026, 3, 1), false}).packet().rows.empty());
+    EXPECT_EQ(reopened->call("DelConsplan", {key, "0001"}), tk::Variant(""));
 }
 
 TEST_P(TinyKitchen, CleanerThreadRemovesStaleSetsAndStops)

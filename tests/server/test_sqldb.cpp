@@ -8,6 +8,9 @@
 #include "platform/toolkit/data/datetime.h"
 
 #include <gtest/gtest.h>
+#include <thread>
+#include <filesystem>
+#include <atomic>
 
 #include <cstdio>
 #include <functional>
@@ -292,6 +295,47 @@ TEST_P(SqlDbTest, WritesLosingARaceAreRunAgainAndThenReported)
     EXPECT_EQ(changed, 1);
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(conn->query("SELECT VALOR FROM T WHERE ID = 1").rows[0][0], tk::Variant(11.0));
+}
+
+// SQLite: the connections of this process to one file, however it is spelled, take turns to write,
+// so that a writer waits for the one before it instead of polling the file lock until its busy
+// timeout; a reader never waits, and another file has a turn of its own. PostgreSQL orders writers
+// itself: no turn.
+TEST_P(SqlDbTest, WritersOfOneFileTakeTurnsAndReadersNever)
+{
+    auto other = db::Connection::open(file.path());
+    if (pg()) {
+        EXPECT_FALSE(conn->writerTurn().owns_lock());
+        return;
+    }
+    const std::filesystem::path path(file.path());
+    auto sameFile = db::Connection::open((path.parent_path() / "." / path.filename()).string());
+    TempDb elsewhere("sqldb-other");
+    auto otherFile = db::Connection::open(elsewhere.path());
+    otherFile->exec("CREATE TABLE U (ID INTEGER)");
+    std::atomic<bool> written{false}, writtenElsewhere{false};
+    std::thread writer, writerElsewhere;
+    {
+        const auto turn = conn->writerTurn();
+        ASSERT_TRUE(turn.owns_lock());
+        writer = std::thread([&] {
+            db::writeTransaction(*sameFile, [&] { sameFile->execute("INSERT INTO T (ID) VALUES (3)", {}); });
+            written = true;
+        });
+        writerElsewhere = std::thread([&] {
+            db::writeTransaction(*otherFile, [&] { otherFile->execute("INSERT INTO U (ID) VALUES (1)", {}); });
+            writtenElsewhere = true;
+        });
+        for (int waited = 0; waited < 5000 && !writtenElsewhere; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(writtenElsewhere);
+        EXPECT_FALSE(written); // queued behind the turn, not failed
+        EXPECT_EQ(other->query("SELECT COUNT(*) AS N FROM T").rows[0][0], tk::Variant(2));
+    }
+    writer.join();
+    writerElsewhere.join();
+    EXPECT_TRUE(written);
+    EXPECT_EQ(other->query("SELECT COUNT(*) AS N FROM T").rows[0][0], tk::Variant(3));
 }
 
 TEST(SqlDbOpen, MissingFileAndOtherDialects)

@@ -144,7 +144,10 @@ TEST_F(ServidorReal, OutdatedQuoteListingReadsTheWindowsWorkSet)
     ASSERT_EQ(key.size(), 10u) << key;
     const tk::DataPacket rows = kpv49700::FetchListing(args("1" + key));
     ASSERT_GT(rows.rowCount(), 0u) << "the demo kitchen has quotes that end before the month does";
-    const tk::Variant direct = service->call(
+    // The window's own connection reads the same rows: the report shares the window's session.
+    tk::TNetConnection window;
+    window.Port = port;
+    const tk::Variant direct = window.Call(
         "GetProdCotDesatu", {tk::Variant(key), "0001", "", "001", 6,
                              tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 1)),
                              tk::Variant::fromDateTime(tk::EncodeDate(2026, 3, 31)),

@@ -1,5 +1,6 @@
 #include "platform/toolkit/data/datapacket.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <strings.h>
@@ -279,8 +280,24 @@ void DataPacket::encodeTo(std::string &out) const
     }
 }
 
+uint64_t DataPacket::valueBudget(size_t inputBytes)
+{
+    return std::max<uint64_t>(kMinValueBudget, 2 * static_cast<uint64_t>(inputBytes));
+}
+
 DataPacket DataPacket::decode(std::string_view bytes)
 {
+    uint64_t budget = valueBudget(bytes.size());
+    return decode(bytes, budget);
+}
+
+DataPacket DataPacket::decode(std::string_view bytes, uint64_t &budget)
+{
+    const auto spend = [&budget](uint64_t values) {
+        if (values > budget)
+            throw EPacketError("Data packet too large: it holds more values than its size allows");
+        budget -= values;
+    };
     Reader r(bytes);
     const std::string_view magic = r.bytes(4, "header");
     if (std::memcmp(magic.data(), kMagic, 4) != 0)
@@ -295,6 +312,7 @@ DataPacket DataPacket::decode(std::string_view bytes)
     // Each field needs at least 4 + 1 + 1 + 4 + 4 bytes: refuse counts the input cannot hold.
     if (fieldCount > kMaxFields || fieldCount > r.remaining() / 14)
         throw EPacketError("Damaged data packet: impossible field count " + std::to_string(fieldCount));
+    spend(fieldCount);
     p.fields.reserve(fieldCount);
     for (uint32_t i = 0; i < fieldCount; ++i) {
         const uint32_t nameLength = r.get<uint32_t>("field name");
@@ -318,6 +336,8 @@ DataPacket DataPacket::decode(std::string_view bytes)
     const size_t bitmapBytes = (fieldCount + 7) / 8;
     if (fieldCount == 0 ? rowCount != 0 : rowCount > r.remaining() / bitmapBytes)
         throw EPacketError("Damaged data packet: impossible row count " + std::to_string(rowCount));
+    // Each row is a vector and each of its cells a Variant, whatever the few bits they took to send.
+    spend(static_cast<uint64_t>(rowCount) * (fieldCount + 1));
     p.rows.reserve(rowCount);
     for (uint32_t row = 0; row < rowCount; ++row) {
         const std::string_view bitmap = r.bytes(bitmapBytes, "row");

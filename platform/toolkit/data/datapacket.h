@@ -59,6 +59,15 @@ public:
     std::string encode() const;
     void encodeTo(std::string &out) const;
     static DataPacket decode(std::string_view bytes);
+    // The same against a budget of values that the caller shares among everything it decodes: each
+    // field definition, each row and each cell (null or not) takes one, and the whole packet's count
+    // is taken from `budget` before anything is allocated. A null cell costs one bit of input but a
+    // whole Variant in memory, so only such a budget keeps memory proportional to the input.
+    static DataPacket decode(std::string_view bytes, uint64_t &budget);
+    // The budget decode(bytes) uses: two values per input byte, and never less than kMinValueBudget,
+    // so that a small packet always decodes.
+    static uint64_t valueBudget(size_t inputBytes);
+    static constexpr uint64_t kMinValueBudget = 1u << 16;
 
     bool operator==(const DataPacket &) const = default;
 };

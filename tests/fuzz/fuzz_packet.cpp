@@ -2,7 +2,7 @@
 // packet that decodes must encode again, and that encoding must decode and encode to the same
 // bytes (compared as bytes, so that a NaN value does not count as a difference).
 //
-//   build-fuzz/bin/fuzz-packet -max_total_time=60 corpus/
+//   build/fuzz/fuzz-packet -max_total_time=60 NEW_INPUTS/ tests/fuzz/corpus/fuzz-packet/
 
 #include "platform/toolkit/data/datapacket.h"
 
