@@ -185,8 +185,9 @@ int main(int argc, char **argv)
             month = tk::StartOfTheMonth(value.type() == tk::VarType::String ? tk::IsoToDateTime(value.asString())
                                                                             : value.asDateTime());
         }
-        std::printf("database %s, %d clients x %d day changes x 3 calls, month %s\n", uri.c_str(), clients, days,
-                    tk::DateToStr(month).c_str());
+        std::printf("database %s, %d clients x %d day changes x 3 calls, month %s, %u cores\n",
+                    db::Connection::displayName(uri).c_str(), clients, days, tk::DateToStr(month).c_str(),
+                    std::thread::hardware_concurrency());
         std::vector<RunResult> results;
         for (int servers : {1, 2}) {
             if (which != "both" && which != std::to_string(servers))

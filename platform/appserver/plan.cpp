@@ -215,19 +215,25 @@ KitchenData KitchenData::load(db::Connection &connection, const std::string &fil
                 data.dishes[static_cast<size_t>(dish)].recipe.push_back(std::move(r));
             });
 
+        // The catalogue rows of those products in one statement: a statement per product costs a
+        // round trip each on a database server.
         const size_t count = data.products.size(); // so far only recipe products
         std::vector<char> missing(count, 1);
-        for (size_t i = 0; i < count; ++i) {
-            ProductInfo &product = data.products[i];
-            connection.forEachRow(
-                "SELECT NMPRODUTO, SGUNIDADE, IDINTESAFR FROM PRODUTO WHERE CDPRODUTO = :PROD",
-                {{"PROD", product.cdProduto}}, [&](const db::Connection::Row &row) {
-                    product.nmProduto = std::string(row.text(0));
-                    product.sgUnidade = std::string(row.text(1));
-                    product.idInteSafr = std::string(row.text(2));
-                    missing[i] = 0;
-                });
-        }
+        connection.forEachRow(
+            "SELECT CDPRODUTO, NMPRODUTO, SGUNIDADE, IDINTESAFR FROM PRODUTO WHERE CDPRODUTO IN ("
+            "SELECT R.CDPRODUTO FROM (SELECT DISTINCT CDFILAUXPRAT, CDPRATO FROM ITCARDAPIO WHERE CDFILIAL = :FILIAL "
+            " AND CDSERVFILI = :SERV AND DTCARDAPIO BETWEEN :D1 AND :D2) I "
+            "JOIN PRATOPROD R ON R.CDFILAUXPRAT = I.CDFILAUXPRAT AND R.CDPRATO = I.CDPRATO)",
+            range, [&](const db::Connection::Row &row) {
+                const auto found = data.m_productIds.find(row.text(0));
+                if (found == data.m_productIds.end())
+                    return; // a product of a dish that is not part of the plan
+                ProductInfo &product = data.products[static_cast<size_t>(found->second)];
+                product.nmProduto = std::string(row.text(1));
+                product.sgUnidade = std::string(row.text(2));
+                product.idInteSafr = std::string(row.text(3));
+                missing[static_cast<size_t>(found->second)] = 0;
+            });
 
         // Each dish's lines by product name, then code (unique in a dish): the order the packets and
         // the sums follow. The products are ranked once, so that the dishes sort on whole numbers;

@@ -339,7 +339,9 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
     const tk::TDateTime twoMonthsBack = tk::StartOfTheMonth(previousMonth - 1);
     const std::string filial = "0001", custo = "0002", servico = "001";
 
-    Transaction tx(c, TxMode::Immediate);
+    Transaction tx(c, TxMode::Bulk);
+    // The tables that grow with months and kitchens: their keys and indexes are built once, at the end.
+    BulkLoad load(c, {"CARDAPIO", "ITCARDAPIO", "COMENSEFET", "RETIRADA", "COTACAO", "CUSTOPROD"});
 
     // Branches, service, parameters, holidays, seasonal bands, diets.
     const std::string insFilial = "INSERT INTO FILIAL (CDFILIAL, NMFILIAL, DTPROCESSO) VALUES (:A, :B, :C)";
@@ -717,6 +719,9 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
     }
     summary.withdrawals = withdrawal;
     generateDemoScale(c, options, summary);
+    if (options.progress)
+        options.progress("demo-db: keys, indexes and statistics");
+    load.finish();
     tx.commit();
     return summary;
 }

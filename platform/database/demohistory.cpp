@@ -185,16 +185,21 @@ void generateDemoScale(Connection &c, const DemoOptions &options, DemoSummary &s
     // Price history: each month before the demo's own quotes (it writes the previous month's and the
     // cost rows of the two months before) has a quote a product and a cost row, drifting back in time.
     if (months > 1) {
+        // Joined with the grouped first dates rather than a subquery a row: the keys of these tables
+        // are off during the load, and a correlated subquery would read the table once a row.
         const tk::DataPacket earliestQuotes = c.query(
-            "SELECT CDFILIAL, CDTIPOCUSTO, CDPRODUTO, CDFORNECED, VRCOTACAO, NMMARCA FROM COTACAO Q "
-            "WHERE DTINIVALITM = (SELECT MIN(DTINIVALITM) FROM COTACAO X WHERE X.CDFILIAL = Q.CDFILIAL "
-            "AND X.CDTIPOCUSTO = Q.CDTIPOCUSTO AND X.CDPRODUTO = Q.CDPRODUTO AND X.CDFORNECED = Q.CDFORNECED) "
-            "ORDER BY CDFILIAL, CDTIPOCUSTO, CDPRODUTO, CDFORNECED");
+            "SELECT Q.CDFILIAL, Q.CDTIPOCUSTO, Q.CDPRODUTO, Q.CDFORNECED, Q.VRCOTACAO, Q.NMMARCA FROM COTACAO Q "
+            "JOIN (SELECT CDFILIAL, CDTIPOCUSTO, CDPRODUTO, CDFORNECED, MIN(DTINIVALITM) AS D FROM COTACAO "
+            "GROUP BY CDFILIAL, CDTIPOCUSTO, CDPRODUTO, CDFORNECED) X ON X.CDFILIAL = Q.CDFILIAL "
+            "AND X.CDTIPOCUSTO = Q.CDTIPOCUSTO AND X.CDPRODUTO = Q.CDPRODUTO AND X.CDFORNECED = Q.CDFORNECED "
+            "AND X.D = Q.DTINIVALITM "
+            "ORDER BY Q.CDFILIAL, Q.CDTIPOCUSTO, Q.CDPRODUTO, Q.CDFORNECED");
         const tk::DataPacket oldestCosts = c.query(
-            "SELECT CDFILIAL, CDTIPOCUSTO, CDPRODUTO, VRCUSTPROD, CDFORNECED, NMMARCA FROM CUSTOPROD P "
-            "WHERE CDTIPOCUSTO <> 10 AND DTINIVIGCUST = (SELECT MIN(DTINIVIGCUST) FROM CUSTOPROD X "
-            "WHERE X.CDFILIAL = P.CDFILIAL AND X.CDTIPOCUSTO = P.CDTIPOCUSTO AND X.CDPRODUTO = P.CDPRODUTO) "
-            "ORDER BY CDFILIAL, CDTIPOCUSTO, CDPRODUTO");
+            "SELECT P.CDFILIAL, P.CDTIPOCUSTO, P.CDPRODUTO, P.VRCUSTPROD, P.CDFORNECED, P.NMMARCA FROM CUSTOPROD P "
+            "JOIN (SELECT CDFILIAL, CDTIPOCUSTO, CDPRODUTO, MIN(DTINIVIGCUST) AS D FROM CUSTOPROD "
+            "GROUP BY CDFILIAL, CDTIPOCUSTO, CDPRODUTO) X ON X.CDFILIAL = P.CDFILIAL "
+            "AND X.CDTIPOCUSTO = P.CDTIPOCUSTO AND X.CDPRODUTO = P.CDPRODUTO AND X.D = P.DTINIVIGCUST "
+            "WHERE P.CDTIPOCUSTO <> 10 ORDER BY P.CDFILIAL, P.CDTIPOCUSTO, P.CDPRODUTO");
         for (tk::TDateTime month = oldest; month < previousMonth; month = addMonths(month, 1)) {
             const double back = std::round((previousMonth - month) / 30.4);
             for (const auto &q : earliestQuotes.rows) {

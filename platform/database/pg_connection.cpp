@@ -343,7 +343,10 @@ public:
     // Both see one snapshot; a write that meets a row another transaction changed since fails as a
     // Conflict that writeTransaction runs again. (Not SERIALIZABLE: its predicate locks on every row
     // read run out in a large load, and the suite's writes are keyed rows that cannot skew.)
-    void begin(TxMode) override { exec("BEGIN ISOLATION LEVEL REPEATABLE READ"); }
+    void begin(TxMode mode) override
+    {
+        exec(mode == TxMode::Bulk ? "BEGIN ISOLATION LEVEL READ COMMITTED" : "BEGIN ISOLATION LEVEL REPEATABLE READ");
+    }
     void commit() override
     {
         if (PQtransactionStatus(m_conn) == PQTRANS_INERROR) {

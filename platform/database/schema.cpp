@@ -5,6 +5,7 @@
 
 #include "platform/database/sqldb.h"
 
+#include <cctype>
 #include <regex>
 
 namespace db {
@@ -328,6 +329,89 @@ bool hasSchema(Connection &connection)
                                   "WHERE table_schema = current_schema() AND table_name = 'filial'"
                                 : "SELECT COUNT(*) AS N FROM sqlite_master WHERE type = 'table' AND name = 'FILIAL'";
     return connection.query(sql).rows.at(0).at(0).asInteger() > 0;
+}
+
+} // namespace db
+
+namespace db {
+
+namespace {
+
+// The tables of a load as a SQL list of catalogue names ('cardapio', ...): PostgreSQL keeps unquoted
+// names in lower case.
+std::string catalogueNames(const std::vector<std::string> &tables)
+{
+    std::string list;
+    for (const std::string &table : tables) {
+        std::string name;
+        for (const char ch : table) {
+            if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '_')
+                throw SqlError("not a table name: '" + table + "'");
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        }
+        list += (list.empty() ? "'" : ", '") + name + "'";
+    }
+    return list;
+}
+
+} // namespace
+
+BulkLoad::BulkLoad(Connection &connection, const std::vector<std::string> &tables)
+    : m_connection(connection), m_tables(tables)
+{
+    if (connection.dialect() != "postgresql" || tables.empty())
+        return;
+    const std::string names = catalogueNames(tables);
+    const std::string schema = "current_schema()";
+    // Foreign keys from or to the tables, then their keys, then their other indexes: taken off in
+    // that order and put back in the reverse one.
+    const tk::DataPacket constraints = connection.query(
+        "SELECT t.relname AS T, c.conname AS N, pg_get_constraintdef(c.oid) AS D, c.contype::text AS K "
+        "FROM pg_constraint c JOIN pg_class t ON t.oid = c.conrelid "
+        "JOIN pg_namespace s ON s.oid = t.relnamespace AND s.nspname = " + schema + " "
+        "WHERE (c.contype = 'f' AND (t.relname IN (" + names + ") OR c.confrelid IN (SELECT r.oid FROM pg_class r "
+        "WHERE r.relnamespace = s.oid AND r.relname IN (" + names + ")))) "
+        "OR (c.contype IN ('p', 'u') AND t.relname IN (" + names + ")) "
+        "ORDER BY CASE c.contype WHEN 'f' THEN 0 ELSE 1 END, t.relname, c.conname");
+    const tk::DataPacket indexes = connection.query(
+        "SELECT i.relname AS N, pg_get_indexdef(x.indexrelid) AS D FROM pg_index x "
+        "JOIN pg_class i ON i.oid = x.indexrelid JOIN pg_class t ON t.oid = x.indrelid "
+        "JOIN pg_namespace s ON s.oid = t.relnamespace AND s.nspname = " + schema + " "
+        "WHERE t.relname IN (" + names + ") "
+        "AND NOT EXISTS (SELECT 1 FROM pg_constraint c WHERE c.conindid = x.indexrelid) ORDER BY i.relname");
+    std::vector<std::string> drop;
+    std::vector<std::string> keys, foreign, others;
+    for (const auto &row : constraints.rows) {
+        const std::string table = "\"" + row[0].asString() + "\"";
+        const std::string name = "\"" + row[1].asString() + "\"";
+        drop.push_back("ALTER TABLE " + table + " DROP CONSTRAINT " + name);
+        (row[3].asString() == "f" ? foreign : keys)
+            .push_back("ALTER TABLE " + table + " ADD CONSTRAINT " + name + " " + row[2].asString());
+    }
+    for (const auto &row : indexes.rows) {
+        drop.push_back("DROP INDEX \"" + row[0].asString() + "\"");
+        others.push_back(row[1].asString());
+    }
+    for (const std::string &sql : drop)
+        connection.exec(sql);
+    for (auto *part : {&keys, &others, &foreign})
+        m_restore.insert(m_restore.end(), part->begin(), part->end());
+}
+
+void BulkLoad::finish()
+{
+    if (m_connection.dialect() == "postgresql") {
+        // Index builds sort in memory when they can; the setting ends with the transaction.
+        if (!m_restore.empty())
+            m_connection.exec("SET LOCAL maintenance_work_mem = '1GB'");
+        for (const std::string &sql : m_restore)
+            m_connection.exec(sql);
+        m_restore.clear();
+        for (const std::string &table : m_tables)
+            m_connection.exec("ANALYZE " + table);
+    }
+    // SQLite is left without statistics: its plans over the schema's indexes are the ones wanted
+    // without them, and statistics would let them change with the data.
 }
 
 } // namespace db

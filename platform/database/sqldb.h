@@ -51,6 +51,8 @@ enum class OpenMode {
 enum class TxMode {
     Deferred,  // read transaction; a consistent snapshot from its first read
     Immediate, // write transaction; takes the write lock at once (waits up to the busy timeout)
+    Bulk,      // a load of many rows into a new database: a write transaction that keeps no snapshot
+               // (READ COMMITTED on PostgreSQL, whose bookkeeping would grow with every row read)
 };
 
 // Rows written in bulk into one table: COPY on PostgreSQL, one prepared insert a row on SQLite. Rows
@@ -203,5 +205,23 @@ std::string withDatabaseName(const std::string &uri, const std::string &dbname);
 
 // Whether the database holds the suite schema (its first table, FILIAL).
 bool hasSchema(Connection &connection);
+
+// A bulk load of `tables`, inside the caller's TxMode::Bulk transaction. On PostgreSQL the keys,
+// foreign keys and indexes of the tables (and the foreign keys that point at them) are taken off when
+// the load starts and put back by finish(), one build each instead of an update and a check per row;
+// finish() then analyses them, so that the planner knows their new size (autovacuum would do it only
+// later). On SQLite a load changes nothing but the rows. A load that ends without finish() must roll
+// back (the transaction's rollback puts everything back).
+class BulkLoad
+{
+public:
+    BulkLoad(Connection &connection, const std::vector<std::string> &tables);
+    void finish();
+
+private:
+    Connection &m_connection; // Not owned.
+    std::vector<std::string> m_tables;
+    std::vector<std::string> m_restore; // the statements that put back what was taken off, in order
+};
 
 } // namespace db

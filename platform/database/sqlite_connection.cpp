@@ -263,7 +263,7 @@ public:
 
     void begin(TxMode mode) override
     {
-        exec(mode == TxMode::Immediate ? "BEGIN IMMEDIATE" : "BEGIN");
+        exec(mode == TxMode::Deferred ? "BEGIN" : "BEGIN IMMEDIATE");
     }
     void commit() override { exec("COMMIT"); }
     void rollback() override

@@ -1297,13 +1297,15 @@ TEST_P(DemoScale, MonthsAndKitchensAroundAnUnchangedDemoMonth)
     options.months = 4;
     options.branches = 3;
     int progress = 0;
-    options.progress = [&](const std::string &) { ++progress; };
+    std::string lastProgress;
+    options.progress = [&](const std::string &line) { ++progress; lastProgress = line; };
     const db::DemoSummary scaled = [&] {
         auto c = db::Connection::open(more.path());
         db::createSchema(*c);
         return db::generateDemoData(*c, options);
     }();
-    EXPECT_EQ(progress, 3 * 4 - 1);
+    EXPECT_EQ(progress, 3 * 4 - 1 + 1); // each kitchen-month, then the keys and indexes
+    EXPECT_EQ(lastProgress, "demo-db: keys, indexes and statistics");
     EXPECT_EQ(scaled.products, base.products);
     EXPECT_GT(scaled.menuLines, 10 * base.menuLines);
     EXPECT_GT(scaled.quotes, 2 * base.quotes);

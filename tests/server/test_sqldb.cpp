@@ -259,6 +259,63 @@ TEST_P(SqlDbTest, BulkInsertWritesEveryRowWithItsTypes)
     }
 }
 
+TEST_P(SqlDbTest, BulkLoadPutsKeysIndexesAndForeignKeysBackAndAnalyses)
+{
+    conn->exec("CREATE TABLE PAI (ID INTEGER PRIMARY KEY, NOME VARCHAR(10) NOT NULL);"
+               "CREATE TABLE FILHO (ID INTEGER NOT NULL, PAI INTEGER NOT NULL REFERENCES PAI (ID), DIA DATE NOT NULL,"
+               " PRIMARY KEY (ID, PAI));"
+               "CREATE INDEX FILHO_DIA ON FILHO (DIA);"
+               "CREATE TABLE NETO (ID INTEGER PRIMARY KEY, FILHO INTEGER NOT NULL, PAI INTEGER NOT NULL,"
+               " FOREIGN KEY (FILHO, PAI) REFERENCES FILHO (ID, PAI))");
+    const auto countIndexes = [&] {
+        return conn->query(pg() ? "SELECT COUNT(*) AS N FROM pg_indexes WHERE tablename IN ('pai', 'filho')"
+                                : "SELECT COUNT(*) AS N FROM sqlite_master WHERE type = 'index' "
+                                  "AND tbl_name IN ('PAI', 'FILHO')")
+            .rows[0][0];
+    };
+    const tk::Variant indexes = countIndexes();
+    {
+        db::Transaction tx(*conn, db::TxMode::Bulk);
+        db::BulkLoad load(*conn, {"PAI", "FILHO"});
+        auto pais = conn->bulkInsert("PAI", {"ID", "NOME"});
+        auto filhos = conn->bulkInsert("FILHO", {"ID", "PAI", "DIA"});
+        for (int i = 1; i <= 500; ++i) {
+            pais->add({i, "p" + std::to_string(i)});
+            filhos->add({i, i, D(2026, 3, 1 + i % 28)});
+        }
+        filhos->finish(); // before its parents: nothing is checked row by row during the load
+        pais->finish();
+        load.finish();
+        tx.commit();
+    }
+    EXPECT_EQ(countIndexes(), indexes);
+    EXPECT_THROW(conn->execute("INSERT INTO PAI VALUES (1, 'x')", {}), db::SqlError);
+    EXPECT_THROW(conn->execute("INSERT INTO FILHO VALUES (1, 9999, '2026-03-01')", {}), db::SqlError);
+    // The foreign key into a loaded table is back too.
+    EXPECT_THROW(conn->execute("INSERT INTO NETO VALUES (1, 1, 2)", {}), db::SqlError);
+    conn->execute("INSERT INTO NETO VALUES (1, 1, 1)", {});
+    if (pg()) {
+        EXPECT_EQ(conn->query("SELECT reltuples::integer AS N FROM pg_class WHERE relname = 'filho'").rows[0][0],
+                  tk::Variant(500));
+    }
+    // A load that breaks a key fails as a statement error and leaves the tables as they were.
+    {
+        db::Transaction tx(*conn, db::TxMode::Bulk);
+        db::BulkLoad load(*conn, {"PAI"});
+        auto pais = conn->bulkInsert("PAI", {"ID", "NOME"});
+        EXPECT_THROW(
+            {
+                pais->add({7, "de novo"}); // SQLite checks here, PostgreSQL when the key is put back
+                pais->finish();
+                load.finish();
+            },
+            db::SqlError);
+    }
+    EXPECT_EQ(countIndexes(), indexes);
+    EXPECT_EQ(conn->query("SELECT COUNT(*) AS N FROM PAI").rows[0][0], tk::Variant(500));
+    EXPECT_THROW(conn->execute("INSERT INTO PAI VALUES (2, 'x')", {}), db::SqlError);
+}
+
 TEST_P(SqlDbTest, WritesLosingARaceAreRunAgainAndThenReported)
 {
     int runs = 0;
