@@ -1,8 +1,8 @@
 #include "platform/appserver/insightmethods.h"
 
-#include "platform/appserver/args.h"
 #include "platform/appserver/costmethods.h"
 #include "platform/appserver/rounding.h"
+#include "platform/contract/costmethods.h"
 #include "platform/toolkit/data/datetime.h"
 
 #include <algorithm>
@@ -45,22 +45,22 @@ struct PlanArgs
     tk::TDateTime last = 0;
 };
 
-PlanArgs readPlanArgs(const char *method, const tk::VariantArray &argv)
+template<typename M>
+PlanArgs readPlanArgs(const M &args)
 {
-    const ArgReader args(method, argv, 8);
     PlanArgs a;
-    a.context.filial = args.code(1, "CdFilial");
-    a.context.servico = args.code(2, "CdServFili");
-    a.first = std::floor(args.date(3, "first"));
-    a.last = std::floor(args.date(4, "last"));
-    a.context.tipoCusto = args.integer(5, "CdTipoCusto");
-    a.context.refeFixa = args.flag(6, "IdRefeFixa");
-    a.context.dtRefeFixa = args.date(7, "DtRefeFixa");
-    a.context.costBranch = effectiveCostBranch(args.code(8, "CdFiliCust"), a.context.filial);
+    a.context.filial = args.CdFilial;
+    a.context.servico = args.CdServFili;
+    a.first = std::floor(args.first);
+    a.last = std::floor(args.last);
+    a.context.tipoCusto = args.CdTipoCusto;
+    a.context.refeFixa = args.IdRefeFixa;
+    a.context.dtRefeFixa = args.DtRefeFixa;
+    a.context.costBranch = effectiveCostBranch(args.CdFiliCust, a.context.filial);
     if (a.last < a.first)
-        args.fail(4, "last", "is before the first day");
+        contract::refuseArgument(4, "last", "is before the first day");
     if (a.last - a.first > kMaxRangeDays)
-        args.fail(4, "last", "is more than 62 days after the first day");
+        contract::refuseArgument(4, "last", "is more than 62 days after the first day");
     return a;
 }
 
@@ -192,7 +192,7 @@ namespace {
 
 tk::Variant getConfiancaCusto(CostService &service, const tk::VariantArray &argv)
 {
-    const PlanArgs a = readPlanArgs("GetConfiancaCusto", argv);
+    const PlanArgs a = readPlanArgs(contract::fromWire<contract::GetConfiancaCusto>(argv));
     std::vector<DayConfidence> days;
     service.readTransaction([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, a.context.filial, a.context.servico, a.first, a.last,
@@ -241,13 +241,10 @@ tk::Variant getConfiancaCusto(CostService &service, const tk::VariantArray &argv
 
 tk::Variant getDecomposicaoVariacao(CostService &service, const tk::VariantArray &argv)
 {
-    if (argv.size() != 10)
-        ArgReader("GetDecomposicaoVariacao", argv, 10);
-    const tk::VariantArray planArgv(argv.begin(), argv.begin() + 8);
-    const PlanArgs a = readPlanArgs("GetDecomposicaoVariacao", planArgv);
-    const ArgReader args("GetDecomposicaoVariacao", argv, 10);
-    const int tipoCustoReal = args.integer(9, "CdTipoCustoReal");
-    const tk::TDateTime processing = args.date(10, "DtProcesso");
+    const auto args = contract::fromWire<contract::GetDecomposicaoVariacao>(argv);
+    const PlanArgs a = readPlanArgs(args);
+    const int tipoCustoReal = args.CdTipoCustoReal;
+    const tk::TDateTime processing = args.DtProcesso;
 
     std::vector<PlannedDay> plan;
     service.readTransaction([&](db::Connection &c) {
@@ -312,11 +309,11 @@ tk::Variant getDecomposicaoVariacao(CostService &service, const tk::VariantArray
 
 tk::Variant getHistoricoPreco(CostService &service, const tk::VariantArray &argv)
 {
-    const ArgReader args("GetHistoricoPreco", argv, 4);
-    const std::string branch = args.code(1, "branch");
-    const std::string product = args.code(2, "product");
-    const int tipoCusto = args.integer(3, "CdTipoCusto");
-    const tk::TDateTime priceDate = std::floor(args.date(4, "price date"));
+    const auto args = contract::fromWire<contract::GetHistoricoPreco>(argv);
+    const std::string &branch = args.branch;
+    const std::string &product = args.product;
+    const int tipoCusto = args.CdTipoCusto;
+    const tk::TDateTime priceDate = std::floor(args.priceDate);
     const tk::TDateTime from = yearBefore(priceDate) + 1;
 
     tk::DataPacket rows(std::vector<tk::PacketField>{str("CDFORNECED", 21), str("NMRAZSOCFORN", 40),

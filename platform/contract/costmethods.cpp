@@ -158,6 +158,24 @@ const std::vector<PacketLayout> &DelConsplan::packets()
     return layouts;
 }
 
+const std::vector<PacketLayout> &GetConfiancaCusto::packets()
+{
+    static const std::vector<PacketLayout> layouts;
+    return layouts;
+}
+
+const std::vector<PacketLayout> &GetDecomposicaoVariacao::packets()
+{
+    static const std::vector<PacketLayout> layouts;
+    return layouts;
+}
+
+const std::vector<PacketLayout> &GetHistoricoPreco::packets()
+{
+    static const std::vector<PacketLayout> layouts;
+    return layouts;
+}
+
 tk::Variant checkedOk(tk::Variant payload)
 {
     return tk::Variant::array({true, "", std::move(payload)});
@@ -174,7 +192,8 @@ const std::vector<MethodInfo> &methods()
         info<GetParams>(),       info<GetTrabCusto>(), info<GetCustoPadrao>(), info<GetComensPlan>(),
         info<GetCardapio>(),     info<GetProduto>(),   info<GetConsServ>(),    info<GetRealizado>(),
         info<GetItemReti>(),     info<GetProdCustZero>(), info<GetProdCotDesatu>(), info<GetOrigemCusto>(),
-        info<DelConsplan>(),
+        info<DelConsplan>(),     info<GetConfiancaCusto>(), info<GetDecomposicaoVariacao>(),
+        info<GetHistoricoPreco>(),
     };
     return all;
 }

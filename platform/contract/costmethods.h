@@ -351,6 +351,89 @@ struct DelConsplan
     bool operator==(const DelConsplan &) const = default;
 };
 
+// The figures beside the specified ones. Their packets are built beside the methods
+// (platform/appserver/insightmethods.cpp) and read by name by the window's own lists.
+
+// -> per day the raw material resting on outdated quotes and on products without cost
+struct GetConfiancaCusto
+{
+    static constexpr const char *name = "GetConfiancaCusto";
+    static constexpr bool checked = false;
+    std::string CdFilial;
+    std::string CdServFili;
+    tk::TDateTime first = 0;
+    tk::TDateTime last = 0;
+    int CdTipoCusto = 0;
+    bool IdRefeFixa = false;
+    tk::TDateTime DtRefeFixa = 0;
+    std::string CdFiliCust;
+
+    static constexpr auto arguments()
+    {
+        using M = GetConfiancaCusto;
+        return std::tuple{code("CdFilial", &M::CdFilial),         code("CdServFili", &M::CdServFili),
+                          date("first", &M::first),               date("last", &M::last),
+                          integer("CdTipoCusto", &M::CdTipoCusto), flag("IdRefeFixa", &M::IdRefeFixa),
+                          date("DtRefeFixa", &M::DtRefeFixa),     code("CdFiliCust", &M::CdFiliCust)};
+    }
+    static const std::vector<PacketLayout> &packets();
+    bool operator==(const GetConfiancaCusto &) const = default;
+};
+
+// -> realized minus planned per day before the processing date, split by cause
+struct GetDecomposicaoVariacao
+{
+    static constexpr const char *name = "GetDecomposicaoVariacao";
+    static constexpr bool checked = false;
+    std::string CdFilial;
+    std::string CdServFili;
+    tk::TDateTime first = 0;
+    tk::TDateTime last = 0;
+    int CdTipoCusto = 0;
+    bool IdRefeFixa = false;
+    tk::TDateTime DtRefeFixa = 0;
+    std::string CdFiliCust;
+    int CdTipoCustoReal = 0;
+    tk::TDateTime DtProcesso = 0;
+
+    static constexpr auto arguments()
+    {
+        using M = GetDecomposicaoVariacao;
+        return std::tuple{code("CdFilial", &M::CdFilial),
+                          code("CdServFili", &M::CdServFili),
+                          date("first", &M::first),
+                          date("last", &M::last),
+                          integer("CdTipoCusto", &M::CdTipoCusto),
+                          flag("IdRefeFixa", &M::IdRefeFixa),
+                          date("DtRefeFixa", &M::DtRefeFixa),
+                          code("CdFiliCust", &M::CdFiliCust),
+                          integer("CdTipoCustoReal", &M::CdTipoCustoReal),
+                          date("DtProcesso", &M::DtProcesso)};
+    }
+    static const std::vector<PacketLayout> &packets();
+    bool operator==(const GetDecomposicaoVariacao &) const = default;
+};
+
+// -> a product's quotes or cost rows of the 12 months up to the price date, and their summary
+struct GetHistoricoPreco
+{
+    static constexpr const char *name = "GetHistoricoPreco";
+    static constexpr bool checked = false;
+    std::string branch;
+    std::string product;
+    int CdTipoCusto = 0;
+    tk::TDateTime priceDate = 0;
+
+    static constexpr auto arguments()
+    {
+        using M = GetHistoricoPreco;
+        return std::tuple{code("branch", &M::branch), code("product", &M::product),
+                          integer("CdTipoCusto", &M::CdTipoCusto), date("price date", &M::priceDate)};
+    }
+    static const std::vector<PacketLayout> &packets();
+    bool operator==(const GetHistoricoPreco &) const = default;
+};
+
 // ---------------------------------------------------------------------------------------------------
 // The one conversion
 

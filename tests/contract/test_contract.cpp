@@ -73,6 +73,14 @@ std::vector<MethodCase> methodCases()
         methodCase("branch:code, product:code, CdTipoCusto:integer, price date:date",
                    GetOrigemCusto{"0002", "100001", 44, kDay}),
         methodCase("ChaveTrabCusto:code, CdFilial:code", DelConsplan{"ABCDE12345", "0001"}),
+        methodCase("CdFilial:code, CdServFili:code, first:date, last:date, CdTipoCusto:integer, IdRefeFixa:flag, "
+                   "DtRefeFixa:date, CdFiliCust:code",
+                   GetConfiancaCusto{"0001", "001", kFirst, kFirst + 30, 44, false, kDay, "0002"}),
+        methodCase("CdFilial:code, CdServFili:code, first:date, last:date, CdTipoCusto:integer, IdRefeFixa:flag, "
+                   "DtRefeFixa:date, CdFiliCust:code, CdTipoCustoReal:integer, DtProcesso:date",
+                   GetDecomposicaoVariacao{"0001", "001", kFirst, kFirst + 30, 44, true, kDay, "", 1, kDay}),
+        methodCase("branch:code, product:code, CdTipoCusto:integer, price date:date",
+                   GetHistoricoPreco{"0002", "100001", 44, kDay}),
     };
 }
 

@@ -1,5 +1,6 @@
 #include "platform/siblings/kpv40212/historico.h"
 
+#include "platform/contract/costmethods.h"
 #include "platform/hostlib/routines.h"
 #include "platform/hostlib/settings.h"
 #include "platform/protocol/netconnection.h"
@@ -198,7 +199,8 @@ tk::Variant FetchHistory(const std::string &branch, const std::string &product, 
     connection.Host = host::WebURL();
     connection.Port = host::WebPort();
     host::AttachServerList(connection);
-    return connection.Call("GetHistoricoPreco", {branch, product, tipoCusto, tk::Variant::fromDateTime(priceDate)});
+    return connection.Call(contract::GetHistoricoPreco::name,
+                           contract::toWire(contract::GetHistoricoPreco{branch, product, tipoCusto, priceDate}));
 }
 
 } // namespace kpv40212
