@@ -136,4 +136,9 @@ std::string TCustoServRemote::DelConsplan(const std::string &chave, const std::s
     return result.isNull() ? std::string() : result.asString();
 }
 
+int TCustoServRemote::RenovaSessao()
+{
+    return callOf(m_conn, contract::RenovaSessao{}).asInteger();
+}
+
 } // namespace kpv40206

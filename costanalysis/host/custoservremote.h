@@ -42,6 +42,8 @@ public:
                                tk::TDateTime referenceDate);
     // Empty on success, else an error text.
     std::string DelConsplan(const std::string &chave, const std::string &cdFilial);
+    // Renews the session's work sets while the window is idle; answers the lease in seconds.
+    int RenovaSessao();
 
 private:
     tk::TNetConnection &m_conn; // Not owned.

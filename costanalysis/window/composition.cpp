@@ -3,6 +3,7 @@
 
 #include "costanalysis/window/frmcustoserv.h"
 
+#include "platform/hostlib/keepalive.h"
 #include "platform/hostlib/host.h"
 #include "platform/toolkit/widgets/fonts.h"
 #include "platform/toolkit/widgets/icons.h"
@@ -144,6 +145,9 @@ void TfrmCustoServ::CreateComponents()
     host::AttachBusyPainting(*netCustoServ);
     host::AttachServerList(*netCustoServ);
     rdmCustoServ = std::make_unique<TCustoServRemote>(*netCustoServ);
+    // The work set of the outdated quotes lives on the server's lease; an idle window keeps it.
+    new host::SessionKeepAlive(
+        this, [this] { return rdmCustoServ->RenovaSessao(); }, [this] { return !ChaveTrabCusto.empty(); });
 
     // Right-hand buttons.
     sbtCustos = NewButton(panBotoes, "sbtCustos", "Visualizar Acompanhamento de Custos", "view-list-details",

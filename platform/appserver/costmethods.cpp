@@ -274,6 +274,7 @@ CostService::CostService(std::string dbPath, CostServiceOptions options)
         bind("GetProdCotDesatu", &CostService::getProdCotDesatu),
         bind("GetOrigemCusto", &CostService::getOrigemCusto),
         bind("DelConsplan", &CostService::delConsplan),
+        bind("RenovaSessao", &CostService::renovaSessao),
     };
 }
 
@@ -830,6 +831,14 @@ void WorkSetCleaner::run()
         lock.lock();
         m_wake.wait_for(lock, m_interval, [this] { return m_stop; });
     }
+}
+
+// RenovaSessao() -> the lease in seconds. The renewal itself is the one every call of a session makes
+// (registerCostMethods); this method is what a window sends while its user makes no other call.
+tk::Variant CostService::renovaSessao(const tk::VariantArray &argv)
+{
+    contract::fromWire<contract::RenovaSessao>(argv);
+    return tk::Variant(static_cast<int32_t>(m_options.workSetLeaseSeconds));
 }
 
 } // namespace appsrv

@@ -99,6 +99,7 @@ private:
     tk::Variant getProdCotDesatu(const tk::VariantArray &args);
     tk::Variant getOrigemCusto(const tk::VariantArray &args);
     tk::Variant delConsplan(const tk::VariantArray &args);
+    tk::Variant renovaSessao(const tk::VariantArray &args);
 
     // Runs fn on a pooled connection inside one read transaction.
     template<typename Fn>

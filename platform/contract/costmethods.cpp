@@ -158,6 +158,12 @@ const std::vector<PacketLayout> &DelConsplan::packets()
     return layouts;
 }
 
+const std::vector<PacketLayout> &RenovaSessao::packets()
+{
+    static const std::vector<PacketLayout> layouts;
+    return layouts;
+}
+
 const std::vector<PacketLayout> &GetConfiancaCusto::packets()
 {
     static const std::vector<PacketLayout> layouts;
@@ -192,7 +198,7 @@ const std::vector<MethodInfo> &methods()
         info<GetParams>(),       info<GetTrabCusto>(), info<GetCustoPadrao>(), info<GetComensPlan>(),
         info<GetCardapio>(),     info<GetProduto>(),   info<GetConsServ>(),    info<GetRealizado>(),
         info<GetItemReti>(),     info<GetProdCustZero>(), info<GetProdCotDesatu>(), info<GetOrigemCusto>(),
-        info<DelConsplan>(),     info<GetConfiancaCusto>(), info<GetDecomposicaoVariacao>(),
+        info<DelConsplan>(),     info<RenovaSessao>(), info<GetConfiancaCusto>(), info<GetDecomposicaoVariacao>(),
         info<GetHistoricoPreco>(),
     };
     return all;

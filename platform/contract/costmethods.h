@@ -351,6 +351,18 @@ struct DelConsplan
     bool operator==(const DelConsplan &) const = default;
 };
 
+// -> Integer: the server's work-set lease in seconds. Renews the calling session's work sets, as any call
+// does; an idle window sends it so that its work set outlives a pause of its user.
+struct RenovaSessao
+{
+    static constexpr const char *name = "RenovaSessao";
+    static constexpr bool checked = false;
+
+    static constexpr auto arguments() { return std::tuple<>{}; }
+    static const std::vector<PacketLayout> &packets();
+    bool operator==(const RenovaSessao &) const = default;
+};
+
 // The figures beside the specified ones. Their packets are built beside the methods
 // (platform/appserver/insightmethods.cpp) and read by name by the window's own lists.
 
@@ -515,6 +527,7 @@ M fromWire(const tk::VariantArray &args)
                 call.*(a.member) = std::move(converted.value);
             };
             (read(arg), ...);
+            (void)read; // a method without arguments reads none
         },
         M::arguments());
     return call;

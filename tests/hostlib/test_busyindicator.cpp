@@ -3,6 +3,7 @@
 
 #include "platform/hostlib/busyindicator.h"
 #include "platform/hostlib/hooks.h"
+#include "platform/hostlib/keepalive.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -215,6 +216,38 @@ TEST_F(BusyIndicator, AnimatesWhileACallWaits)
     while (ShowAviFrame() < start + 3 && clock.elapsed() < 5000)
         ProcessPaintEvents();
     EXPECT_GE(ShowAviFrame(), start + 3) << "the spinner repaints under ProcessPaintEvents";
+}
+
+// An idle window renews its session at a third of the server's lease, only while it holds a work set,
+// never inside a call that is waiting, and a failed renewal only waits for the next tick.
+TEST(SessionKeepAlive, RenewsAtAThirdOfTheLeaseOnlyWhenNeededAndNeverInsideACall)
+{
+    QObject owner;
+    int renewals = 0, lease = 600;
+    bool needed = false, fail = false;
+    auto *keep = new SessionKeepAlive(
+        &owner,
+        [&] {
+            ++renewals;
+            if (fail)
+                throw std::runtime_error("servidor fora");
+            return lease;
+        },
+        [&] { return needed; });
+    keep->tick();
+    EXPECT_EQ(renewals, 0) << "nothing to keep";
+    needed = true;
+    keep->tick();
+    EXPECT_EQ(renewals, 1);
+    EXPECT_EQ(keep->intervalMs(), 200 * 1000);
+    lease = 3;
+    keep->tick();
+    EXPECT_EQ(keep->intervalMs(), 2000) << "no faster than every 2 s";
+    fail = true;
+    EXPECT_NO_THROW(keep->tick());
+    EXPECT_EQ(keep->intervalMs(), 2000);
+    EXPECT_EQ(SessionKeepAlive::intervalForLease(0), 60 * 1000);
+    EXPECT_EQ(SessionKeepAlive::intervalForLease(86400), 3600 * 1000);
 }
 
 } // namespace
