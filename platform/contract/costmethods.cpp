@@ -238,16 +238,16 @@ void checkArguments(const MethodInfo &method, const tk::VariantArray &args)
     if (args.size() != method.arguments.size())
         refuseCount(method.arguments.size(), args.size());
     for (size_t i = 0; i < args.size(); ++i) {
-        const ArgSpec &spec = method.arguments[i];
+        const ArgSpec &wanted = method.arguments[i];
         std::optional<Refusal> refusal;
-        switch (spec.kind) {
+        switch (wanted.kind) {
         case ArgKind::Code: refusal = toCode(args[i]).refusal; break;
         case ArgKind::Integer: refusal = toInteger(args[i]).refusal; break;
         case ArgKind::Date: refusal = toDate(args[i]).refusal; break;
         case ArgKind::Flag: refusal = toFlag(args[i]).refusal; break;
         }
         if (refusal)
-            refuseArgument(i + 1, spec.name, describe(spec.kind, *refusal));
+            refuseArgument(i + 1, wanted.name, describe(wanted.kind, *refusal));
     }
 }
 
