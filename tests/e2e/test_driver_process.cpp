@@ -13,11 +13,18 @@
 #include <QJsonDocument>
 
 #include <filesystem>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
+#include <thread>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -275,9 +282,109 @@ TEST_F(DriverProcessTest, AnEmptyReplayShowsEveryMissingAnswerAsTheUserSeesIt)
     EXPECT_TRUE(e2e::CallsInclude(driver.send("calls"), "DelConsplan", R"(["", "0001"])"));
 }
 
-// A server that stalls once the window has loaded (its process stopped: the system still accepts
-// connections, nothing answers): closing the window waits a few seconds, not the call timeout, tells
-// the user the work set could not be released, and closes.
+// Forwards every connection to the real server until it is told to stall; from then on it reads nothing
+// and answers nothing, but keeps every connection open, as a hung server does.
+class StallingRelay
+{
+public:
+    explicit StallingRelay(uint16_t serverPort) : m_serverPort(serverPort)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof at;
+        if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr *>(&at), size) != 0 ||
+            ::listen(m_listener, 8) != 0 || ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&at), &size) != 0)
+            return;
+        m_port = ntohs(at.sin_port);
+        ::pipe(m_wake);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~StallingRelay()
+    {
+        if (m_thread.joinable()) {
+            m_quit = true;
+            ::write(m_wake[1], "q", 1);
+            m_thread.join();
+        }
+        for (int fd : m_open)
+            ::close(fd);
+        for (int fd : {m_listener, m_wake[0], m_wake[1]})
+            if (fd >= 0)
+                ::close(fd);
+    }
+    uint16_t port() const { return m_port; }
+    // After this returns, no byte more reaches the server or comes back from it.
+    void stall()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_stallAsked = true;
+        ::write(m_wake[1], "s", 1);
+        m_changed.wait(lock, [this] { return m_stalled; });
+    }
+
+private:
+    void run()
+    {
+        std::vector<std::pair<int, int>> pairs; // client, server
+        while (!m_quit) {
+            std::vector<pollfd> watched{{m_wake[0], POLLIN, 0}, {m_listener, POLLIN, 0}};
+            if (!m_stalled)
+                for (const auto &[client, server] : pairs)
+                    watched.insert(watched.end(), {{client, POLLIN, 0}, {server, POLLIN, 0}});
+            if (::poll(watched.data(), watched.size(), 1000) < 0)
+                return;
+            if (watched[0].revents & POLLIN) {
+                char ignored[16];
+                ::read(m_wake[0], ignored, sizeof ignored);
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_stallAsked && !m_stalled) {
+                    m_stalled = true;
+                    m_changed.notify_all();
+                }
+                continue;
+            }
+            if (watched[1].revents & POLLIN) {
+                const int client = ::accept(m_listener, nullptr, nullptr);
+                const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+                sockaddr_in to{};
+                to.sin_family = AF_INET;
+                to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                to.sin_port = htons(m_serverPort);
+                if (client >= 0 && server >= 0 && ::connect(server, reinterpret_cast<sockaddr *>(&to), sizeof to) == 0)
+                    pairs.emplace_back(client, server);
+                m_open.insert(m_open.end(), {client, server});
+            }
+            for (size_t i = 2; i < watched.size(); ++i) {
+                if (!(watched[i].revents & (POLLIN | POLLHUP)))
+                    continue;
+                const auto &pair = pairs[(i - 2) / 2];
+                const int from = watched[i].fd, to = from == pair.first ? pair.second : pair.first;
+                char buffer[65536];
+                const ssize_t n = ::read(from, buffer, sizeof buffer);
+                if (n > 0)
+                    ::send(to, buffer, static_cast<size_t>(n), MSG_NOSIGNAL);
+            }
+        }
+    }
+
+    uint16_t m_serverPort;
+    uint16_t m_port = 0;
+    int m_listener = -1;
+    int m_wake[2] = {-1, -1};
+    std::vector<int> m_open;
+    std::thread m_thread;
+    std::atomic<bool> m_quit{false};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_stallAsked = false;
+    bool m_stalled = false;
+};
+
+// A server that stalls once the window has loaded (the connection stays open, nothing answers): closing
+// the window waits a few seconds, not the call timeout, tells the user the work set could not be
+// released, and closes.
 TEST_F(DriverProcessTest, ClosingOnAStalledServerWaitsOnlyAFewSeconds)
 {
     const std::string exe = e2e::binDir() + "/appserver";
@@ -298,7 +405,6 @@ TEST_F(DriverProcessTest, ClosingOnAStalledServerWaitsOnlyAFewSeconds)
         pid_t pid;
         ~Stop()
         {
-            ::kill(pid, SIGCONT);
             ::kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
         }
@@ -316,11 +422,13 @@ TEST_F(DriverProcessTest, ClosingOnAStalledServerWaitsOnlyAFewSeconds)
     const std::string prefix = "listening on ";
     ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
     const std::string address = line.substr(prefix.size(), line.find('\n') - prefix.size());
+    StallingRelay relay(static_cast<uint16_t>(std::stoi(address.substr(address.rfind(':') + 1))));
+    ASSERT_NE(relay.port(), 0);
 
-    e2e::DriverProcess driver({"--db", s_db, "--server", address});
+    e2e::DriverProcess driver({"--db", s_db, "--server", "127.0.0.1:" + std::to_string(relay.port())});
     ASSERT_TRUE(e2e::JsonContains(R"({"ok": true, "window": true})", driver.send(kOpen)));
     ASSERT_TRUE(e2e::NoMessages(driver.send("messages")));
-    ASSERT_EQ(::kill(server, SIGSTOP), 0);
+    relay.stall();
     const auto started = std::chrono::steady_clock::now();
     QJsonObject closed;
     std::string error;
