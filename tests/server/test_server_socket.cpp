@@ -4,6 +4,7 @@
 
 #include "fixture.h"
 
+#include "platform/appserver/cleanup.h"
 #include "platform/appserver/costmethods.h"
 #include "platform/protocol/netconnection.h"
 #include "platform/protocol/rpcserver.h"
