@@ -10,6 +10,7 @@
 #include "platform/protocol/rpcserver.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 #include "tests/protocol/protocol_test_support.h"
 
 #include <gtest/gtest.h>
