@@ -346,6 +346,18 @@ TEST_F(Export, MonthWorkbookCarriesTheIndicators)
     }
     EXPECT_EQ(sheets["Confiança"][1].toArray()[1].toObject()["f"].toString(), "#,##0.00000");
     EXPECT_TRUE(e2e::NoMessages(driver.send("messages")));
+
+    // cost-export with the same switch writes the same indicator sheets.
+    const std::string cli = dir.file("indicadores_cli.xlsx");
+    std::string output;
+    ASSERT_EQ(e2e::runProgram({e2e::binDir() + "/cost-export", "--db", db, "--branch", "0001", "--service", "001",
+                               "--month", "2026-03", "--cost-type", "44", "--out", cli, "--indicadores", "5"},
+                              &output, std::chrono::seconds(120)),
+              0)
+        << output;
+    auto again = sheetsOf(readBack({cli}));
+    for (const auto &list : lists)
+        EXPECT_EQ(again[list.sheet], sheets[list.sheet]) << list.sheet;
 }
 
 TEST_F(Export, DailyTableAsCsvWithEitherSeparator)
