@@ -8,6 +8,7 @@
 
 #include "platform/hostlib/host.h"
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 
 #include <QGridLayout>
 #include <QLayout>
@@ -155,7 +156,18 @@ void TfrmCustoServ::CarregaConfianca()
         return;
     ErroConfianca.clear();
     try {
-        const tk::Variant result = rdmInsight->GetConfiancaCusto(ContextoCusto);
+        // The work set carries the figures GetTrabCusto computed with the daily table; without one (its
+        // write failed) or when the server no longer has it, the server prices the month again.
+        tk::Variant result;
+        if (tk::Utf8Length(ChaveTrabCusto) == 10) {
+            try {
+                result = rdmInsight->GetConfiancaTrab(ChaveTrabCusto, ContextoCusto.CdFilial);
+            } catch (const std::exception &) {
+                result = tk::Variant();
+            }
+        }
+        if (result.isNull())
+            result = rdmInsight->GetConfiancaCusto(ContextoCusto);
         LoadPacket(*cdsConfianca, result[0]);
         LoadPacket(*cdsConfiancaProd, result[1]);
         LoadPacket(*cdsConfiancaMes, result[2]);

@@ -27,6 +27,12 @@ tk::Variant TInsightRemote::GetConfiancaCusto(const TContextoCusto &c)
                        contract::toWire(contract::GetConfiancaCusto{plannedMonth(c)}));
 }
 
+tk::Variant TInsightRemote::GetConfiancaTrab(const std::string &chave, const std::string &cdFilial)
+{
+    return m_conn.Call(contract::GetConfiancaTrab::name,
+                       contract::toWire(contract::GetConfiancaTrab{.ChaveTrabCusto = chave, .CdFilial = cdFilial}));
+}
+
 tk::Variant TInsightRemote::GetDecomposicaoVariacao(const TContextoCusto &c)
 {
     contract::GetDecomposicaoVariacao call{plannedMonth(c)};

@@ -6,6 +6,8 @@
 #include "costanalysis/module/contextocusto.h"
 #include "platform/toolkit/data/variant.h"
 
+#include <string>
+
 namespace tk {
 class TNetConnection;
 }
@@ -20,6 +22,8 @@ public:
     // The analysed month: [0] cdsConfianca (per day), [1] cdsConfiancaProd (the ingredients behind
     // the shares), [2] cdsConfiancaMes (one row).
     tk::Variant GetConfiancaCusto(const TContextoCusto &c);
+    // The same three packets, as GetTrabCusto stored them with the work set `chave` of the branch.
+    tk::Variant GetConfiancaTrab(const std::string &chave, const std::string &cdFilial);
     // The analysed month up to DtProcesso: [0] cdsVariacao (per realized day), [1] cdsVariacaoMes.
     tk::Variant GetDecomposicaoVariacao(const TContextoCusto &c);
 

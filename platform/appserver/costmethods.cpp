@@ -361,11 +361,15 @@ tk::Variant CostService::getTrabCusto(const tk::VariantArray &argv)
     {
         std::vector<PlannedDay> days;
         std::string comCusPerc;
+        std::vector<DayConfidence> confidence; // kept with the work set
     };
     Computed computed = read([&](db::Connection &c) {
         const KitchenData data = KitchenData::load(c, context.filial, context.servico, first, last);
         const PriceBook book = loadPrices(c, context, first, last, data);
-        return Computed{planMonth(data, context, book), idComCusPerc(c, context.filial)};
+        Computed result{planMonth(data, context, book), idComCusPerc(c, context.filial), {}};
+        if (writeSet)
+            result.confidence = costConfidence(result.days, data, book, context);
+        return result;
     });
 
     tk::DataPacket daily = contract::newPacket<contract::GetTrabCusto>(1);
@@ -396,7 +400,8 @@ tk::Variant CostService::getTrabCusto(const tk::VariantArray &argv)
                              wire::RpcServer::callSession()};
         try {
             auto connection = m_pool.acquire();
-            key = writeWorkSet(*connection, header, computed.days, nowDateTime(), m_options.workSetCap);
+            key = writeWorkSet(*connection, header, computed.days, computed.confidence, nowDateTime(),
+                               m_options.workSetCap);
         } catch (const std::exception &e) {
             // The window shows this text and goes on with the daily table.
             key = "Erro ao gravar o conjunto de trabalho: " + m_errors.userText("GetTrabCusto", e);
@@ -677,7 +682,7 @@ tk::Variant CostService::getProdCotDesatu(const tk::VariantArray &argv)
     return read([&](db::Connection &c) {
         // Another session's set reads as absent: its key tells nothing to whoever guessed it.
         if (key.size() != kWorkSetKeyLength || !workSetExists(c, key, filial, wire::RpcServer::callSession()))
-            throw UserError("Conjunto de trabalho '" + key + "' não encontrado para a filial '" + filial + "'");
+            throw UserError(workSetNotFound(key, filial));
         tk::DataPacket packet = contract::newPacket<contract::GetProdCotDesatu>();
         const tk::DataPacket rows = c.query(
             "SELECT C.DTCONSPLAN, P.CDARVPROD, C.CDPRODUTO, P.NMPRODUTO, C.QTCONSPLAN, C.CUSTOPROD, C.DTCUSTOSUP, "
@@ -748,7 +753,7 @@ tk::Variant CostService::delConsplan(const tk::VariantArray &argv)
     try {
         auto connection = m_pool.acquire();
         if (!deleteWorkSet(*connection, key, filial, wire::RpcServer::callSession()))
-            return tk::Variant("Conjunto de trabalho '" + key + "' não encontrado para a filial '" + filial + "'");
+            return tk::Variant(workSetNotFound(key, filial));
     } catch (const std::exception &e) {
         return tk::Variant("Erro ao excluir o conjunto de trabalho '" + key + "': " + m_errors.userText("DelConsplan", e));
     }

@@ -1,8 +1,11 @@
 #include "platform/appserver/insightmethods.h"
 
 #include "platform/appserver/costmethods.h"
+#include "platform/appserver/errors.h"
 #include "platform/appserver/rounding.h"
+#include "platform/appserver/workset.h"
 #include "platform/contract/costmethods.h"
+#include "platform/protocol/rpcserver.h"
 #include "platform/toolkit/data/datetime.h"
 
 #include <algorithm>
@@ -189,17 +192,9 @@ std::vector<DayVariance> varianceSplit(const std::vector<PlannedDay> &plan,
 
 namespace {
 
-tk::Variant getConfiancaCusto(CostService &service, const tk::VariantArray &argv)
+// [days, their products, the month] of GetConfiancaCusto and GetConfiancaTrab.
+tk::Variant confidencePackets(const std::vector<DayConfidence> &days)
 {
-    const PlanArgs a = readPlanArgs(contract::fromWire<contract::GetConfiancaCusto>(argv));
-    std::vector<DayConfidence> days;
-    service.readTransaction([&](db::Connection &c) {
-        const KitchenData data = KitchenData::load(c, a.context.filial, a.context.servico, a.first, a.last,
-                                                   KitchenData::Everything);
-        const PriceBook book = loadPlanPrices(c, a.context, a.first, a.last, data);
-        days = costConfidence(planMonth(data, a.context, book), data, book, a.context);
-    });
-
     tk::DataPacket daily(std::vector<tk::PacketField>{
         dt("DTDATA"), flt("VRCUSTPRODMAT"), flt("VRCUSTDESATU"), flt("VRCUSTESTIM"), flt("QTPRODDESATU"),
         flt("QTPRODSEMCUSTO"), flt("PCDESATU"), flt("PCSEMCUSTO"), flt("PCCONFIANCA")});
@@ -236,6 +231,34 @@ tk::Variant getConfiancaCusto(CostService &service, const tk::VariantArray &argv
                   percentOrNull(base > 0, confidencePercent(outdated, estimated, base))});
     return tk::Variant::array(
         {tk::Variant(std::move(daily)), tk::Variant(std::move(ingredients)), tk::Variant(std::move(month))});
+}
+
+tk::Variant getConfiancaCusto(CostService &service, const tk::VariantArray &argv)
+{
+    const PlanArgs a = readPlanArgs(contract::fromWire<contract::GetConfiancaCusto>(argv));
+    std::vector<DayConfidence> days;
+    service.readTransaction([&](db::Connection &c) {
+        const KitchenData data = KitchenData::load(c, a.context.filial, a.context.servico, a.first, a.last,
+                                                   KitchenData::Everything);
+        const PriceBook book = loadPlanPrices(c, a.context, a.first, a.last, data);
+        days = costConfidence(planMonth(data, a.context, book), data, book, a.context);
+    });
+    return confidencePackets(days);
+}
+
+// The confidence GetTrabCusto stored with the caller's work set: no second pricing of the month.
+tk::Variant getConfiancaTrab(CostService &service, const tk::VariantArray &argv)
+{
+    const auto args = contract::fromWire<contract::GetConfiancaTrab>(argv);
+    std::vector<DayConfidence> days;
+    service.readTransaction([&](db::Connection &c) {
+        // Another session's set reads as absent, as for every work-set read.
+        if (args.ChaveTrabCusto.size() != kWorkSetKeyLength
+            || !workSetExists(c, args.ChaveTrabCusto, args.CdFilial, wire::RpcServer::callSession()))
+            throw UserError(workSetNotFound(args.ChaveTrabCusto, args.CdFilial));
+        days = readWorkSetConfidence(c, args.ChaveTrabCusto);
+    });
+    return confidencePackets(days);
 }
 
 tk::Variant getDecomposicaoVariacao(CostService &service, const tk::VariantArray &argv)
@@ -377,6 +400,9 @@ void addInsightMethods(CostService &service)
     });
     service.addMethod("GetConfiancaCusto", [&service](const tk::VariantArray &args) {
         return getConfiancaCusto(service, args);
+    });
+    service.addMethod("GetConfiancaTrab", [&service](const tk::VariantArray &args) {
+        return getConfiancaTrab(service, args);
     });
 }
 

@@ -43,9 +43,14 @@ std::string newWorkSetKey()
 }
 
 namespace {
+// The tables of a work set's rows, deleted before its header (the clean-up must not depend on the
+// foreign-key cascade being switched on).
+constexpr const char *kWorkSetRowTables[] = {"CONSPLAN", "CONFPLAN", "CONFPROD"};
+
 // The writes of one work set, inside the caller's transaction.
 std::string writeWorkSetRows(db::Connection &connection, const WorkSetHeader &header,
-                             const std::vector<PlannedDay> &days, tk::TDateTime createdAt, int64_t cap)
+                             const std::vector<PlannedDay> &days, const std::vector<DayConfidence> &confidence,
+                             tk::TDateTime createdAt, int64_t cap)
 {
     // The header row claims the key: one statement that inserts nothing when the key is taken, so
     // that two servers drawing the same key at once cannot both have it, on any dialect. Everything
@@ -107,6 +112,23 @@ std::string writeWorkSetRows(db::Connection &connection, const WorkSetHeader &he
     }
     rows->finish();
 
+    // The confidence of every day and the few products behind it, as GetConfiancaCusto answers them.
+    const auto confDays = connection.bulkInsert("CONFPLAN", {"CDCHAVETRAB", "DTCONFPLAN", "VRCUSTPRODMAT",
+                                                             "VRCUSTDESATU", "VRCUSTESTIM", "QTPRODDESATU",
+                                                             "QTPRODSEMCUSTO"});
+    const auto confProducts = connection.bulkInsert("CONFPROD", {"CDCHAVETRAB", "DTCONFPLAN", "NRORDEM", "CDPRODUTO",
+                                                                 "NMPRODUTO", "IDMOTIVO", "VRCUSTO"});
+    for (const DayConfidence &day : confidence) {
+        confDays->add({key, isoDate(day.day), day.material, day.outdatedCost, day.estimatedCost,
+                       static_cast<int32_t>(day.outdatedCount), static_cast<int32_t>(day.noCostCount)});
+        int32_t order = 0;
+        for (const BadIngredient &product : day.ingredients)
+            confProducts->add({key, isoDate(day.day), ++order, product.cdProduto, product.nmProduto,
+                               product.estimated ? "E" : "D", product.cost});
+    }
+    confDays->finish();
+    confProducts->finish();
+
     // The cap: the new set and the session's newest others stay (a session's calls renew all its sets
     // at once, so the age is what tells them apart; sets made in the same second go in key order).
     const std::string surplus =
@@ -114,15 +136,30 @@ std::string writeWorkSetRows(db::Connection &connection, const WorkSetHeader &he
         "AND CDCHAVETRAB NOT IN (SELECT CDCHAVETRAB FROM TRABCUSTO WHERE CDSESSAO = :SESSAO "
         "AND CDCHAVETRAB <> :KEY ORDER BY DTCRIACAO DESC, CDCHAVETRAB LIMIT :KEEP)";
     const db::Params capParams{{"SESSAO", header.session}, {"KEY", key}, {"KEEP", static_cast<int32_t>(std::clamp<int64_t>(cap - 1, 0, 1000000))}};
-    connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (" + surplus + ")", capParams);
+    for (const char *table : kWorkSetRowTables)
+        connection.execute(std::string("DELETE FROM ") + table + " WHERE CDCHAVETRAB IN (" + surplus + ")", capParams);
     connection.execute("DELETE FROM TRABCUSTO WHERE CDCHAVETRAB IN (" + surplus + ")", capParams);
     return key;
 }
 
-bool hasColumn(db::Connection &connection, const std::string &column)
+// The schema script's statement of one table, as CREATE TABLE IF NOT EXISTS: how a table of a later
+// version reaches an existing database with the script's own definition.
+std::string tableSql(const std::string &dialect, const std::string &table)
+{
+    const std::string sql = db::schemaSql(dialect);
+    const std::string head = "CREATE TABLE " + table + " (";
+    const size_t from = sql.find(head);
+    const size_t to = from == std::string::npos ? from : sql.find("\n);", from);
+    if (to == std::string::npos)
+        throw db::SqlError("the schema has no table " + table);
+    const size_t name = from + std::string("CREATE TABLE ").size();
+    return "CREATE TABLE IF NOT EXISTS " + sql.substr(name, to + 3 - name);
+}
+
+bool hasColumn(db::Connection &connection, const std::string &column, const char *table = "TRABCUSTO")
 {
     try {
-        connection.query("SELECT " + column + " FROM TRABCUSTO WHERE 1 = 0");
+        connection.query("SELECT " + column + " FROM " + table + " WHERE 1 = 0");
         return true;
     } catch (const db::SqlError &e) {
         if (e.kind() != db::SqlError::Kind::Statement)
@@ -134,6 +171,12 @@ bool hasColumn(db::Connection &connection, const std::string &column)
 
 void ensureWorkSetColumns(db::Connection &connection)
 {
+    if (!hasColumn(connection, "CDCHAVETRAB", "CONFPLAN") || !hasColumn(connection, "CDCHAVETRAB", "CONFPROD")) {
+        db::writeTransaction(connection, [&] {
+            for (const char *table : {"CONFPLAN", "CONFPROD"})
+                connection.exec(tableSql(connection.dialect(), table));
+        });
+    }
     if (hasColumn(connection, "CDSESSAO") && hasColumn(connection, "DTUSO"))
         return;
     const bool pg = connection.dialect() == "postgresql";
@@ -157,11 +200,13 @@ void ensureWorkSetColumns(db::Connection &connection)
 }
 
 std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header,
-                         const std::vector<PlannedDay> &days, tk::TDateTime createdAt, int64_t cap)
+                         const std::vector<PlannedDay> &days, const std::vector<DayConfidence> &confidence,
+                         tk::TDateTime createdAt, int64_t cap)
 {
     // Run again from the start (with a new key) when another server's write wins a race.
-    return db::writeTransaction(connection,
-                                [&] { return writeWorkSetRows(connection, header, days, createdAt, cap); });
+    return db::writeTransaction(connection, [&] {
+        return writeWorkSetRows(connection, header, days, confidence, createdAt, cap);
+    });
 }
 
 bool workSetExists(db::Connection &connection, const std::string &key, const std::string &filial,
@@ -173,15 +218,56 @@ bool workSetExists(db::Connection &connection, const std::string &key, const std
     return !found.rows.empty();
 }
 
+std::string workSetNotFound(const std::string &key, const std::string &filial)
+{
+    return "Conjunto de trabalho '" + key + "' não encontrado para a filial '" + filial + "'";
+}
+
+std::vector<DayConfidence> readWorkSetConfidence(db::Connection &connection, const std::string &key)
+{
+    const db::Params params{{"KEY", key}};
+    std::vector<DayConfidence> days;
+    for (const auto &row : connection
+                               .query("SELECT DTCONFPLAN, VRCUSTPRODMAT, VRCUSTDESATU, VRCUSTESTIM, QTPRODDESATU, "
+                                      "QTPRODSEMCUSTO FROM CONFPLAN WHERE CDCHAVETRAB = :KEY ORDER BY DTCONFPLAN",
+                                      params)
+                               .rows) {
+        DayConfidence day;
+        day.day = row[0].asDateTime();
+        day.material = row[1].asDouble();
+        day.outdatedCost = row[2].asDouble();
+        day.estimatedCost = row[3].asDouble();
+        day.outdatedCount = static_cast<int>(row[4].asInteger());
+        day.noCostCount = static_cast<int>(row[5].asInteger());
+        days.push_back(std::move(day));
+    }
+    const tk::DataPacket products = connection.query(
+        "SELECT DTCONFPLAN, CDPRODUTO, NMPRODUTO, IDMOTIVO, VRCUSTO FROM CONFPROD WHERE CDCHAVETRAB = :KEY "
+        "ORDER BY DTCONFPLAN, NRORDEM",
+        params);
+    auto day = days.begin();
+    for (const auto &row : products.rows) {
+        const tk::TDateTime date = row[0].asDateTime();
+        while (day != days.end() && day->day < date)
+            ++day;
+        if (day == days.end() || day->day != date)
+            throw db::SqlError("work set " + key + " keeps products of a day it has no confidence for");
+        day->ingredients.push_back(
+            {row[1].asString(), row[2].asString(), row[3].asString() == "E", row[4].asDouble()});
+    }
+    return days;
+}
+
 bool deleteWorkSet(db::Connection &connection, const std::string &key, const std::string &filial,
                    const std::string &session)
 {
     const db::Params params{{"KEY", key}, {"FILIAL", filial}, {"SESSAO", session}};
     return db::writeTransaction(connection, [&] {
         // The rows go first: the clean-up must not depend on the foreign-key cascade being switched on.
-        connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
-                           "WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL AND CDSESSAO = :SESSAO)",
-                           params);
+        for (const char *table : kWorkSetRowTables)
+            connection.execute(std::string("DELETE FROM ") + table + " WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB "
+                               "FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL AND CDSESSAO = :SESSAO)",
+                               params);
         return connection.execute(
                    "DELETE FROM TRABCUSTO WHERE CDCHAVETRAB = :KEY AND CDFILIAL = :FILIAL AND CDSESSAO = :SESSAO",
                    params) > 0;
@@ -202,9 +288,10 @@ int64_t cleanupWorkSets(db::Connection &connection, int64_t maxAgeSeconds, int64
     const db::Params limits{{"USO", iso(now - static_cast<double>(leaseSeconds) / 86400.0)},
                             {"CRIACAO", iso(now - static_cast<double>(maxAgeSeconds) / 86400.0)}};
     const int64_t removed = db::writeTransaction(connection, [&] {
-        connection.execute("DELETE FROM CONSPLAN WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB FROM TRABCUSTO "
-                           "WHERE DTUSO < :USO OR DTCRIACAO < :CRIACAO)",
-                           limits);
+        for (const char *table : kWorkSetRowTables)
+            connection.execute(std::string("DELETE FROM ") + table + " WHERE CDCHAVETRAB IN (SELECT CDCHAVETRAB "
+                               "FROM TRABCUSTO WHERE DTUSO < :USO OR DTCRIACAO < :CRIACAO)",
+                               limits);
         return connection.execute("DELETE FROM TRABCUSTO WHERE DTUSO < :USO OR DTCRIACAO < :CRIACAO", limits);
     });
     if (removed > 0 && connection.dialect() == "sqlite") {

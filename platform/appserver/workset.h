@@ -8,6 +8,7 @@
 // whose lease ran out, so a dead client's sets go within minutes. A session keeps at most a cap of
 // live sets: a new one beyond it takes the place of the oldest.
 
+#include "platform/appserver/insightmethods.h"
 #include "platform/appserver/plan.h"
 #include "platform/database/sqldb.h"
 
@@ -39,14 +40,22 @@ tk::TDateTime nowDateTime();
 // A random key of upper-case letters and digits.
 std::string newWorkSetKey();
 
-// Adds the owner and lease columns to a database made before work sets had them (safe while other
-// servers start at once), so that an existing database keeps working.
+// Adds the owner and lease columns and the confidence tables to a database made before work sets had
+// them (safe while other servers start at once), so that an existing database keeps working.
 void ensureWorkSetColumns(db::Connection &connection);
 
-// Writes the work set in its own write transaction and returns its key; the session's oldest sets
-// beyond `cap` (the new one counted) go in the same transaction.
+// Writes the work set, with the confidence of its days, in its own write transaction and returns its
+// key; the session's oldest sets beyond `cap` (the new one counted) go in the same transaction.
 std::string writeWorkSet(db::Connection &connection, const WorkSetHeader &header,
-                         const std::vector<PlannedDay> &days, tk::TDateTime createdAt, int64_t cap);
+                         const std::vector<PlannedDay> &days, const std::vector<DayConfidence> &confidence,
+                         tk::TDateTime createdAt, int64_t cap);
+
+// The text of a work set the caller may not use: absent, of another branch or of another session.
+std::string workSetNotFound(const std::string &key, const std::string &filial);
+
+// The confidence GetTrabCusto stored with the work set, day by day in date order (the products of
+// each day heaviest first); `hasIngredients` is not kept.
+std::vector<DayConfidence> readWorkSetConfidence(db::Connection &connection, const std::string &key);
 
 // True when the key names a work set of the branch that belongs to the session.
 bool workSetExists(db::Connection &connection, const std::string &key, const std::string &filial,

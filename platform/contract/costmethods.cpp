@@ -170,6 +170,11 @@ const std::vector<PacketLayout> &GetConfiancaCusto::packets()
     return layouts;
 }
 
+const std::vector<PacketLayout> &GetConfiancaTrab::packets()
+{
+    return GetConfiancaCusto::packets();
+}
+
 const std::vector<PacketLayout> &GetDecomposicaoVariacao::packets()
 {
     static const std::vector<PacketLayout> layouts;
@@ -198,7 +203,8 @@ const std::vector<MethodInfo> &methods()
         info<GetParams>(),       info<GetTrabCusto>(), info<GetCustoPadrao>(), info<GetComensPlan>(),
         info<GetCardapio>(),     info<GetProduto>(),   info<GetConsServ>(),    info<GetRealizado>(),
         info<GetItemReti>(),     info<GetProdCustZero>(), info<GetProdCotDesatu>(), info<GetOrigemCusto>(),
-        info<DelConsplan>(),     info<RenovaSessao>(), info<GetConfiancaCusto>(), info<GetDecomposicaoVariacao>(),
+        info<DelConsplan>(),     info<RenovaSessao>(), info<GetConfiancaCusto>(), info<GetConfiancaTrab>(),
+        info<GetDecomposicaoVariacao>(),
         info<GetHistoricoPreco>(),
     };
     return all;

@@ -398,6 +398,24 @@ struct GetConfiancaCusto : PlannedMonth
     static const std::vector<PacketLayout> &packets();
 };
 
+// -> the same packets as GetConfiancaCusto, as GetTrabCusto computed them for its work set: the window
+// that holds a work set reads its confidence from there instead of pricing the month again
+struct GetConfiancaTrab
+{
+    static constexpr const char *name = "GetConfiancaTrab";
+    static constexpr bool checked = false;
+    std::string ChaveTrabCusto;
+    std::string CdFilial;
+
+    static constexpr auto arguments()
+    {
+        using M = GetConfiancaTrab;
+        return std::tuple{code("ChaveTrabCusto", &M::ChaveTrabCusto), code("CdFilial", &M::CdFilial)};
+    }
+    static const std::vector<PacketLayout> &packets();
+    bool operator==(const GetConfiancaTrab &) const = default;
+};
+
 // -> realized minus planned per day before the processing date, split by cause
 struct GetDecomposicaoVariacao : PlannedMonth
 {

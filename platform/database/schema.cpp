@@ -287,6 +287,33 @@ CREATE INDEX TRABCUSTO_IDADE ON TRABCUSTO (DTCRIACAO);
 CREATE INDEX TRABCUSTO_USO ON TRABCUSTO (DTUSO);
 CREATE INDEX TRABCUSTO_SESSAO ON TRABCUSTO (CDSESSAO, DTUSO);
 
+-- The cost confidence of a work set per day, computed by GetTrabCusto with its plan: the raw material,
+-- the part of it priced from outdated quotes, the estimate of the products without cost (at their last
+-- known price) and how many products are behind each; GetConfiancaCusto answers from these rows.
+CREATE TABLE CONFPLAN (
+    CDCHAVETRAB    VARCHAR(10) NOT NULL REFERENCES TRABCUSTO (CDCHAVETRAB) ON DELETE CASCADE,
+    DTCONFPLAN     DATE        NOT NULL,
+    VRCUSTPRODMAT  DOUBLE PRECISION NOT NULL,
+    VRCUSTDESATU   DOUBLE PRECISION NOT NULL,
+    VRCUSTESTIM    DOUBLE PRECISION NOT NULL,
+    QTPRODDESATU   INTEGER     NOT NULL,
+    QTPRODSEMCUSTO INTEGER     NOT NULL,
+    PRIMARY KEY (CDCHAVETRAB, DTCONFPLAN)
+);
+
+-- The products behind those parts, in their order within the day (heaviest first); IDMOTIVO 'D' an
+-- outdated quote, 'E' a product without cost.
+CREATE TABLE CONFPROD (
+    CDCHAVETRAB   VARCHAR(10) NOT NULL REFERENCES TRABCUSTO (CDCHAVETRAB) ON DELETE CASCADE,
+    DTCONFPLAN    DATE        NOT NULL,
+    NRORDEM       INTEGER     NOT NULL,
+    CDPRODUTO     VARCHAR(10) NOT NULL,
+    NMPRODUTO     VARCHAR(50) NOT NULL,
+    IDMOTIVO      CHAR(1)     NOT NULL,
+    VRCUSTO       DOUBLE PRECISION NOT NULL,
+    PRIMARY KEY (CDCHAVETRAB, DTCONFPLAN, NRORDEM)
+);
+
 -- Planned consumption of a work set per product and day where the price came from an outdated quote,
 -- with the unit cost used and the period of the quote behind it.
 CREATE TABLE CONSPLAN (

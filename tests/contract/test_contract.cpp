@@ -77,6 +77,7 @@ std::vector<MethodCase> methodCases()
         methodCase("CdFilial:code, CdServFili:code, first:date, last:date, CdTipoCusto:integer, IdRefeFixa:flag, "
                    "DtRefeFixa:date, CdFiliCust:code",
                    GetConfiancaCusto{"0001", "001", kFirst, kFirst + 30, 44, false, kDay, "0002"}),
+        methodCase("ChaveTrabCusto:code, CdFilial:code", GetConfiancaTrab{"ABCDE12345", "0001"}),
         methodCase("CdFilial:code, CdServFili:code, first:date, last:date, CdTipoCusto:integer, IdRefeFixa:flag, "
                    "DtRefeFixa:date, CdFiliCust:code, CdTipoCustoReal:integer, DtProcesso:date",
                    GetDecomposicaoVariacao{"0001", "001", kFirst, kFirst + 30, 44, true, kDay, "", 1, kDay}),

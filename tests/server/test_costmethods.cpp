@@ -349,9 +349,19 @@ TEST_P(TinyKitchen, CostConfidenceFromOutdatedAndEstimatedIngredients)
     EXPECT_DOUBLE_EQ(num(month, 0, "QTPRODSEMCUSTO"), 1);
 
     // The daily table it sits beside costs the same raw material.
-    const tk::DataPacket daily = call("GetTrabCusto", trabCustoArgs())[1].packet();
+    const tk::Variant trab = call("GetTrabCusto", trabCustoArgs());
+    const tk::DataPacket &daily = trab[1].packet();
     for (size_t i = 0; i < daily.rows.size(); ++i)
         EXPECT_DOUBLE_EQ(num(days, i, "VRCUSTPRODMAT"), num(daily, i, "VRCUSTPRODMAT")) << i;
+    // Its work set keeps the same figures, computed in the same pass, and answers them as they are.
+    const std::string key = trab[0].asString();
+    EXPECT_EQ(call("GetConfiancaTrab", {key, "0001"}), result);
+    for (const tk::VariantArray &wrong : {tk::VariantArray{key, "0002"}, tk::VariantArray{"ZZZZZZZZZZ", "0001"},
+                                          tk::VariantArray{"", "0001"}})
+        EXPECT_THROW(call("GetConfiancaTrab", wrong), appsrv::UserError) << wrong[0].asString();
+    EXPECT_EQ(call("DelConsplan", {key, "0001"}), tk::Variant(""));
+    for (const char *table : {"CONFPLAN", "CONFPROD"})
+        EXPECT_EQ(c->query(std::string("SELECT COUNT(*) AS N FROM ") + table).rows[0][0], tk::Variant(0)) << table;
 
     EXPECT_THROW(call("GetConfiancaCusto", {"0001", "001", D(2026, 3, 31), D(2026, 3, 1), 44, false, D(2026, 3, 1),
                                             "0002"}),
@@ -620,7 +630,8 @@ TEST_P(TinyKitchen, WorkSetLife)
     EXPECT_NE(again.size(), 10u);
     EXPECT_EQ(call("DelConsplan", {"", "0001"}), tk::Variant("")); // a window whose first load failed
     auto c = db::Connection::open(file.path());
-    EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM CONSPLAN").rows[0][0], tk::Variant(0));
+    for (const char *table : {"CONSPLAN", "CONFPLAN", "CONFPROD"})
+        EXPECT_EQ(c->query(std::string("SELECT COUNT(*) AS N FROM ") + table).rows[0][0], tk::Variant(0)) << table;
 
     // Without the write flag no work set is made and the key is empty.
     tk::VariantArray noWrite = trabCustoArgs();
@@ -643,8 +654,10 @@ TEST_P(TinyKitchen, StaleWorkSetsAreRemoved)
                          {{"T", tk::DateTimeToIso(now - 0.6)}, {"K", old1}}), 1);
     EXPECT_EQ(service->cleanupStaleWorkSets(now), 1);
     EXPECT_EQ(c->query("SELECT CDCHAVETRAB FROM TRABCUSTO").rows.size(), 1u);
-    EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM CONSPLAN WHERE CDCHAVETRAB = :K", {{"K", old1}}).rows[0][0],
-              tk::Variant(0));
+    for (const char *table : {"CONSPLAN", "CONFPLAN"})
+        EXPECT_EQ(c->query(std::string("SELECT COUNT(*) AS N FROM ") + table + " WHERE CDCHAVETRAB = :K",
+                           {{"K", old1}}).rows[0][0], tk::Variant(0)) << table;
+    EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM CONFPLAN").rows[0][0], tk::Variant(31)); // old2's days
     EXPECT_NE(call("DelConsplan", {old1, "0001"}).asString(), "");
     // A set unused for longer than its lease (default 10 min) goes too, however young.
     EXPECT_EQ(c->execute("UPDATE TRABCUSTO SET DTUSO = :T WHERE CDCHAVETRAB = :K",
@@ -672,14 +685,15 @@ TEST_P(TinyKitchen, StaleWorkSetsAreRemoved)
     EXPECT_EQ(c->query("PRAGMA freelist_count").rows.at(0).at(0).asInteger(), 0);
 }
 
-// A database made before work sets had an owner and a lease gains both columns when a server starts,
+// A database made before work sets had an owner, a lease and their confidence gains the columns and
+// tables when a server starts,
 // and its old sets get a lease from their creation; a second server starting on it changes nothing.
 TEST_P(TinyKitchen, OlderDatabasesGainTheOwnerAndLeaseColumns)
 {
     const std::string key = call("GetTrabCusto", trabCustoArgs())[0].asString();
     auto c = db::Connection::open(file.path());
     c->exec("DROP INDEX TRABCUSTO_USO; DROP INDEX TRABCUSTO_SESSAO; ALTER TABLE TRABCUSTO DROP COLUMN DTUSO; "
-            "ALTER TABLE TRABCUSTO DROP COLUMN CDSESSAO");
+            "ALTER TABLE TRABCUSTO DROP COLUMN CDSESSAO; DROP TABLE CONFPROD; DROP TABLE CONFPLAN");
     const auto reopened = std::make_shared<appsrv::CostService>(file.path());
     appsrv::CostService second(file.path());
     EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM TRABCUSTO WHERE CDSESSAO = '' AND DTUSO = DTCRIACAO").rows[0][0],
@@ -687,6 +701,10 @@ TEST_P(TinyKitchen, OlderDatabasesGainTheOwnerAndLeaseColumns)
     EXPECT_FALSE(reopened->call("GetProdCotDesatu", {key, "0001", "0002", "001", 44, D(2026, 3, 1), D(2026, 3, 31),
                                                      D(2026, 3, 1), false}).packet().rows.empty());
     EXPECT_EQ(reopened->call("DelConsplan", {key, "0001"}), tk::Variant(""));
+    // The confidence tables are back, as the script makes them: a new set keeps its days there.
+    const std::string fresh = reopened->call("GetTrabCusto", trabCustoArgs())[0].asString();
+    EXPECT_EQ(c->query("SELECT COUNT(*) AS N FROM CONFPLAN WHERE CDCHAVETRAB = :K", {{"K", fresh}}).rows[0][0],
+              tk::Variant(31));
 }
 
 TEST_P(TinyKitchen, CleanerThreadRemovesStaleSetsAndStops)

@@ -517,6 +517,9 @@ TEST_P(DemoServer, WorkSetLifeOverTheSocket)
     ASSERT_EQ(key.size(), 10u);
     const tk::VariantArray readArgs{key, "0001", "0002", "001", 44, D(2026, 3, 1), D(2026, 3, 31), D(2026, 3, 1), false};
     EXPECT_FALSE(call("GetProdCotDesatu", readArgs).packet().rows.empty());
+    // The confidence kept with the set is the month's, as pricing it again gives it, on every back end.
+    EXPECT_EQ(call("GetConfiancaTrab", {key, "0001"}),
+              call("GetConfiancaCusto", {"0001", "001", D(2026, 3, 1), D(2026, 3, 31), 44, false, D(2026, 3, 1), "0002"}));
     EXPECT_EQ(call("DelConsplan", {key, "0001"}), tk::Variant(""));
     try {
         call("GetProdCotDesatu", readArgs);
@@ -549,6 +552,7 @@ TEST_P(DemoServer, AWorkSetIsItsSessionsOnly)
     } catch (const tk::ERemoteError &e) {
         EXPECT_NE(std::string(e.what()).find("não encontrado"), std::string::npos) << e.what();
     }
+    EXPECT_THROW(other.Call("GetConfiancaTrab", {key, "0001"}), tk::ERemoteError);
     EXPECT_NE(other.Call("DelConsplan", {key, "0001"}).asString(), "");
     net.Close(); // a reconnection keeps the session
     EXPECT_FALSE(call("GetProdCotDesatu", readArgs).packet().rows.empty());
