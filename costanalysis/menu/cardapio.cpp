@@ -7,8 +7,10 @@
 
 #include "platform/hostlib/host.h"
 #include "platform/toolkit/data/datetime.h"
+#include "platform/toolkit/data/filtergroups.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -20,8 +22,9 @@ using host::RoundDec;
 // The day's ingredients (qryProduto, every dish of the day) indexed once per load:
 // - the two dish flags by dish key (CDPRATO, CDFILAUXPRAT, DTCARDAPIO, whatever the diet), the same
 //   exact, case-sensitive searches as keyed searches over the unfiltered ingredients;
-// - each dish's ingredients in view order, by CDPRATO and CDFILAUXPRAT (and CDDIETPAD in diet mode),
-//   the records the dish's ingredient filter selects.
+// - each dish's ingredients in view order, grouped by the fields of the dish's ingredient filter
+//   (PratoFiltro, the filter the ingredient grid shows the dish with): the toolkit's filter groups
+//   answer that same filter text, read by the dataset's parser, with the records it selects.
 // Searching and filtering the dataset itself for every dish computed (the whole month's dishes when
 // the menu first loads, every dish of the day at each day change) rebuilt its view two to four
 // times per dish; the index keeps a day change within the interactive budget.
@@ -41,50 +44,34 @@ struct IngredientData
 struct IngredientIndex
 {
     std::unordered_map<std::string, DishFlags> flags;
-    std::unordered_map<std::string, std::vector<IngredientData>> byDish;
-    std::unordered_map<std::string, std::vector<IngredientData>> byDishDiet;
+    std::optional<tk::TFilterGroups<IngredientData>> dishes; // empty while qryProduto is closed
 };
 
 namespace {
 
+bool ComDieta()
+{
+    return host::ModuloAtiv() == 24;
+}
+
 std::string PratoFiltro(const std::string &prato, const std::string &filAux, const std::string &dieta)
 {
     std::string filter = tk::FilterAnd(tk::FilterEq("CDPRATO", prato), tk::FilterEq("CDFILAUXPRAT", filAux));
-    if (host::ModuloAtiv() == 24)
+    if (ComDieta())
         filter = tk::FilterAnd(filter, tk::FilterEq("CDDIETPAD", dieta));
     return filter;
 }
 
-void AppendKeyPart(std::string &key, const std::string &part)
-{
-    key += part;
-    key += '\x1f';
-}
-
 std::string FlagKey(const std::string &prato, const std::string &filAux, const tk::Variant &dtCardapio)
 {
-    std::string key;
-    AppendKeyPart(key, prato);
-    AppendKeyPart(key, filAux);
+    std::string key = prato;
+    key += '\x1f';
+    key += filAux;
+    key += '\x1f';
     if (!dtCardapio.isNull()) {
         const double serial = dtCardapio.asDateTime();
         key.append(reinterpret_cast<const char *>(&serial), sizeof serial);
     }
-    return key;
-}
-
-std::string DishKey(const std::string &prato, const std::string &filAux)
-{
-    std::string key;
-    AppendKeyPart(key, prato);
-    AppendKeyPart(key, filAux);
-    return key;
-}
-
-std::string DishDietKey(const std::string &prato, const std::string &filAux, const std::string &dieta)
-{
-    std::string key = DishKey(prato, filAux);
-    AppendKeyPart(key, dieta);
     return key;
 }
 
@@ -95,51 +82,23 @@ IngredientIndex BuildIndex(tk::TClientDataSet &produto)
         return index;
     const tk::TField *prato = produto.FieldByName("CDPRATO");
     const tk::TField *filAux = produto.FieldByName("CDFILAUXPRAT");
-    const tk::TField *dieta = produto.FieldByName("CDDIETPAD");
     const tk::TField *dtCardapio = produto.FieldByName("DTCARDAPIO");
     const tk::TField *desatu = produto.FieldByName("IDCUSTODESATU");
     const tk::TField *custo = produto.FieldByName("CustoProd");
     const tk::TField *qtdeBruta = produto.FieldByName("QTDEBRUTA");
     const tk::TField *calendario = produto.FieldByName("IDINTESAFR");
-    const bool wasFiltered = produto.Filtered();
-    tk::DisableControlsGuard controls(produto);
-    if (wasFiltered)
-        produto.SetFiltered(false);
-    // A dish's ingredients come in a row: while a row's key fields hold the previous row's values,
-    // the previous row's entries are reused and no key is built.
-    auto text = [](const tk::Variant &v) { return v.isNull() ? std::string() : v.asString(); };
-    tk::Variant lastPrato, lastFilAux, lastDt, lastDieta;
-    DishFlags *flags = nullptr;
-    std::vector<IngredientData> *byDish = nullptr;
-    std::vector<IngredientData> *byDishDiet = nullptr;
-    for (int row = 0; row < produto.RecordCount(); ++row) {
-        produto.WithViewRecord(row, [&] {
-            tk::Variant pratoValue = prato->Value();
-            tk::Variant filAuxValue = filAux->Value();
-            tk::Variant dtValue = dtCardapio->Value();
-            tk::Variant dietaValue = dieta->Value();
-            const bool sameDish = byDish && pratoValue == lastPrato && filAuxValue == lastFilAux;
-            if (!sameDish || dtValue != lastDt)
-                flags = &index.flags[FlagKey(text(pratoValue), text(filAuxValue), dtValue)];
-            if (!sameDish)
-                byDish = &index.byDish[DishKey(text(pratoValue), text(filAuxValue))];
-            if (!sameDish || dietaValue != lastDieta)
-                byDishDiet = &index.byDishDiet[DishDietKey(text(pratoValue), text(filAuxValue), text(dietaValue))];
-            lastPrato = std::move(pratoValue);
-            lastFilAux = std::move(filAuxValue);
-            lastDt = std::move(dtValue);
-            lastDieta = std::move(dietaValue);
-            if (!desatu->IsNull() && desatu->AsString() == "S")
-                flags->outdated = true;
-            const double custoProd = custo->AsFloat();
-            if (!custo->IsNull() && custoProd == 0)
-                flags->zeroCost = true;
-            byDish->push_back(IngredientData{qtdeBruta->AsFloat(), custoProd, calendario->AsString()});
-            byDishDiet->push_back(byDish->back());
-        });
-    }
-    if (wasFiltered)
-        produto.SetFiltered(true);
+    std::vector<std::string> keys{"CDPRATO", "CDFILAUXPRAT"};
+    if (ComDieta())
+        keys.push_back("CDDIETPAD");
+    index.dishes.emplace(produto, std::move(keys), [&] {
+        DishFlags &flags = index.flags[FlagKey(prato->AsString(), filAux->AsString(), dtCardapio->Value())];
+        if (!desatu->IsNull() && desatu->AsString() == "S")
+            flags.outdated = true;
+        const double custoProd = custo->AsFloat();
+        if (!custo->IsNull() && custoProd == 0)
+            flags.zeroCost = true;
+        return IngredientData{qtdeBruta->AsFloat(), custoProd, calendario->AsString()};
+    });
     return index;
 }
 
@@ -158,20 +117,15 @@ struct DishSums
 DishSums SomaPrato(const IngredientIndex &index, const std::string &prato, const std::string &filAux,
                    const std::string &dieta, double dishDiners)
 {
-    const std::vector<IngredientData> *ingredients = nullptr;
-    if (host::ModuloAtiv() == 24) {
-        const auto found = index.byDishDiet.find(DishDietKey(prato, filAux, dieta));
-        ingredients = found == index.byDishDiet.end() ? nullptr : &found->second;
-    } else {
-        const auto found = index.byDish.find(DishKey(prato, filAux));
-        ingredients = found == index.byDish.end() ? nullptr : &found->second;
-    }
+    static const std::vector<IngredientData> none;
+    const std::vector<IngredientData> &ingredients =
+        index.dishes ? index.dishes->Select(PratoFiltro(prato, filAux, dieta)) : none;
     DishSums sums;
-    if (!ingredients || ingredients->empty())
+    if (ingredients.empty())
         return sums;
     sums.hasIngredients = true;
     const int month = tk::MonthOf(ContextoCusto.DtProcesso);
-    for (const IngredientData &item : *ingredients) {
+    for (const IngredientData &item : ingredients) {
         const IngredienteCalc r =
             CalculaCustoIngrediente(item.qtdeBruta, item.custoProd, item.calendario, month, dishDiners);
         sums.custo += r.custoTotal;

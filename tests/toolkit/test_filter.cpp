@@ -3,6 +3,7 @@
 #include "platform/toolkit/data/dataset.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/filter.h"
+#include "platform/toolkit/data/filtergroups.h"
 #include "platform/toolkit/data/formats.h"
 
 #include "tests/toolkit/fixtures.h"
@@ -240,6 +241,49 @@ TEST_F(FilterTest, HelperTextsSelectTheValueTheyQuote)
     // A combined filter never changes the meaning of its parts, whatever blank precedes an OR.
     EXPECT_EQ(names(FilterAnd("QT = 1\nOR QT = 2", "QT = 2")), Strings{"beta"});
     EXPECT_EQ(names(FilterAnd("QT = 2", "QT = 1\r\nOR QT = 2")), Strings{"beta"});
+}
+
+// Filter groups answer an equality filter with exactly the records the filter selects, in view order;
+// any other filter is refused rather than answered differently.
+TEST_F(FilterTest, FilterGroupsSelectWhatTheFilterSelects)
+{
+    struct Case
+    {
+        std::vector<std::string> keys;
+        std::string filter;
+    };
+    const Case cases[] = {
+        {{"NAME"}, "NAME = 'alpha'"},
+        {{"NAME"}, "NAME = 'ALPHA'"},   // case-sensitive, as the filter
+        {{"NAME"}, "NAME = 'o''brien'"},
+        {{"NAME"}, "NAME = 'nobody'"},
+        {{"QT"}, "QT = 2"},
+        {{"QT"}, "QT = 2.0"},           // numbers by value
+        {{"VR"}, "VR = '2,5'"},         // the null VR is in no group
+        {{"OK", "DT"}, "OK = TRUE AND DT = '05/03/2024'"},
+        {{"OK", "DT"}, "DT = '05/03/2024' AND (OK = FALSE)"}, // any order, any nesting of AND
+        {{"OK", "DT"}, "OK = TRUE AND DT = '05/03/2024 12:00'"}, // ALPHA's OK is null
+        {{"NAME", "QT"}, FilterAnd(FilterEq("NAME", "gamma"), "QT = 3")},
+    };
+    ds.SetIndexFieldNames("QT");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.filter);
+        const TFilterGroups<std::string> groups(ds, c.keys, [this] { return ds.FieldByName("NAME")->AsString(); });
+        EXPECT_EQ(groups.Select(c.filter), names(c.filter));
+    }
+
+    // The pass leaves the dataset's filter as it found it.
+    names("QT > 4");
+    const TFilterGroups<int> byName(ds, {"NAME"}, [this] { return ds.FieldByName("QT")->AsInteger(); });
+    EXPECT_EQ(byName.Select("NAME = 'beta'"), std::vector<int>{2});
+    EXPECT_TRUE(ds.Filtered());
+    EXPECT_EQ(tktest::column(ds, "NAME"), (Strings{"ALPHA", "çedilha"}));
+
+    for (const char *other : {"NAME = 'alpha' OR NAME = 'beta'", "NAME > 'a'", "NOT NAME = 'alpha'",
+                              "NAME = 'alpha' AND QT = 1", "NAME = 'alpha' AND NAME = 'alpha'", "", "NOPE = 1",
+                              "NAME IS NULL"})
+        EXPECT_THROW(byName.Select(other), EFilterError) << other;
+    EXPECT_THROW(TFilterGroups<int>(ds, {"NOPE"}, [] { return 0; }), EDatabaseError);
 }
 
 } // namespace

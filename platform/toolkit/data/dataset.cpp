@@ -430,6 +430,11 @@ std::unique_ptr<FilterExpression> TClientDataSet::Impl::compileFilter(const std:
     });
 }
 
+std::unique_ptr<FilterExpression> TClientDataSet::CompileFilter(const std::string &text) const
+{
+    return d->compileFilter(text);
+}
+
 void TClientDataSet::Impl::fire(const TDataSetNotifyEvent &event)
 {
     if (!event)

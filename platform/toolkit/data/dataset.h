@@ -102,6 +102,8 @@ public:
     void SetFilter(const std::string &text);
     bool Filtered() const;
     void SetFiltered(bool value);
+    // The filter text as this dataset's fields read it (EFilterError if bad); nullptr for a blank text.
+    std::unique_ptr<FilterExpression> CompileFilter(const std::string &text) const;
 
     // --- Cursor over the view ------------------------------------------------------------
     void First();

@@ -508,6 +508,102 @@ bool FilterExpression::eval(int index, const std::vector<Variant> &values) const
     return false;
 }
 
+namespace {
+
+// One value of an equality key, in the storage classes eval compares: a text with a text, any number
+// (integer, float, date-time) as a double, a boolean with a boolean. False for what no equality selects.
+void appendKeyText(std::string &key, const std::string &text)
+{
+    const uint32_t size = static_cast<uint32_t>(text.size());
+    key.push_back('S');
+    key.append(reinterpret_cast<const char *>(&size), sizeof size);
+    key.append(text);
+}
+
+bool appendKeyNumber(std::string &key, double value)
+{
+    if (std::isnan(value))
+        return false; // equal to nothing, itself included
+    if (value == 0)
+        value = 0; // -0 = 0
+    key.push_back('N');
+    key.append(reinterpret_cast<const char *>(&value), sizeof value);
+    return true;
+}
+
+bool appendKeyValue(std::string &key, const Variant &value)
+{
+    const Variant::Storage &st = value.storage();
+    if (const auto *s = std::get_if<std::string>(&st)) {
+        appendKeyText(key, *s);
+        return true;
+    }
+    if (const auto *d = std::get_if<double>(&st))
+        return appendKeyNumber(key, *d);
+    if (const auto *i = std::get_if<int32_t>(&st))
+        return appendKeyNumber(key, *i);
+    if (const auto *dt = std::get_if<Variant::DateTimeValue>(&st))
+        return appendKeyNumber(key, dt->value);
+    if (const auto *b = std::get_if<bool>(&st)) {
+        key.push_back('B');
+        key.push_back(*b ? '\1' : '\0');
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<std::string> FilterExpression::equalityKey(const std::vector<int> &fields) const
+{
+    std::vector<const Node *> equalities;
+    bool plain = true;
+    std::function<void(int)> walk = [&](int index) {
+        const Node &n = m_nodes[size_t(index)];
+        if (n.kind == Node::And) {
+            walk(n.left);
+            walk(n.right);
+        } else if ((n.kind == Node::CmpText || n.kind == Node::CmpNumber || n.kind == Node::CmpBoolean)
+                   && n.cmp == Node::Eq) {
+            equalities.push_back(&n);
+        } else {
+            plain = false;
+        }
+    };
+    if (m_root >= 0)
+        walk(m_root);
+    if (!plain || equalities.size() != fields.size())
+        return std::nullopt;
+    std::string key;
+    for (const int field : fields) {
+        const auto on = std::find_if(equalities.begin(), equalities.end(),
+                                     [field](const Node *n) { return n->field == field; });
+        if (on == equalities.end())
+            return std::nullopt;
+        const Node &n = **on;
+        if (n.kind == Node::CmpText) {
+            appendKeyText(key, n.text);
+        } else if (n.kind == Node::CmpNumber) {
+            if (!appendKeyNumber(key, n.number))
+                return std::nullopt;
+        } else {
+            key.push_back('B');
+            key.push_back(n.boolean ? '\1' : '\0');
+        }
+    }
+    return key;
+}
+
+std::optional<std::string> FilterExpression::recordEqualityKey(const std::vector<const Variant *> &values)
+{
+    std::string key;
+    for (const Variant *value : values) {
+        if (!appendKeyValue(key, *value))
+            return std::nullopt;
+    }
+    return key;
+}
+
 bool FilterExpression::matches(const std::vector<Variant> &values) const
 {
     return eval(m_root, values);

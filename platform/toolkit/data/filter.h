@@ -25,6 +25,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,14 @@ public:
     bool matches(const std::vector<Variant> &values) const;
 
     const std::string &text() const { return m_text; }
+
+    // Equality keys, for indexes that answer a filter without evaluating it on every record. The key
+    // of an expression that is a conjunction of one `FIELD = constant` on each of `fields` (any order,
+    // any nesting of AND), or nullopt for any other shape; and the key of a record's values of those
+    // fields, or nullopt when no such equality can select the record (a null, say). The expression
+    // selects exactly the records whose key equals its own.
+    std::optional<std::string> equalityKey(const std::vector<int> &fields) const;
+    static std::optional<std::string> recordEqualityKey(const std::vector<const Variant *> &values);
     // Positions of the fields the expression reads.
     const std::vector<int> &fieldIndices() const { return m_fields; }
 
