@@ -3,6 +3,7 @@
 #include "platform/database/sqldb.h"
 
 #include "platform/toolkit/data/datetime.h"
+#include "platform/toolkit/data/text.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -97,9 +98,8 @@ void ReadIniFile(const std::string &path, host::Settings &settings)
     if (ini.contains("Custos/Indicadores"))
         settings.indicadoresCusto = toInt(ini.value("Custos/Indicadores").toString(), "[Custos] Indicadores") != 0;
     if (ini.contains("Custos/LimiteConfianca")) {
-        bool ok = false;
-        const double limit = ini.value("Custos/LimiteConfianca").toString().replace(',', '.').toDouble(&ok);
-        if (!ok || limit < 0 || limit > 100)
+        double limit = 0;
+        if (!tk::ParsePercent(ini.value("Custos/LimiteConfianca").toString().trimmed().toStdString(), limit))
             throw EOptionError("[Custos] LimiteConfianca deve ser um percentual de 0 a 100: "
                                + ini.value("Custos/LimiteConfianca").toString().toStdString());
         settings.limiteConfianca = limit;

@@ -241,4 +241,20 @@ TEST(TextHelpers, Utf8AwareLeftLengthAndTrim)
     EXPECT_EQ(tk::Trim("   "), "");
 }
 
+TEST(TextHelpers, PercentOptions)
+{
+    const std::pair<const char *, double> good[] = {{"5", 5}, {"7,5", 7.5}, {"7.5", 7.5}, {"0", 0}, {"100", 100},
+                                                    {"0,25", 0.25}};
+    for (const auto &[text, expected] : good) {
+        double value = -1;
+        EXPECT_TRUE(tk::ParsePercent(text, value)) << text;
+        EXPECT_DOUBLE_EQ(value, expected) << text;
+    }
+    for (const char *bad : {"", "abc", "5%", " 5", "-1", "100,5", "1e1", "nan", "inf", "5,,5", "0x10"}) {
+        double value = -1;
+        EXPECT_FALSE(tk::ParsePercent(bad, value)) << bad;
+        EXPECT_EQ(value, -1) << bad;
+    }
+}
+
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "tools/driver/command.h"
 
+#include "platform/toolkit/data/text.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -90,9 +92,8 @@ bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out
         } else if (arg == "--operator") {
             o.operatorName = value;
         } else if (arg == "--indicadores") {
-            char *end = nullptr;
-            const double limit = std::strtod(value.c_str(), &end);
-            if (value.empty() || *end != '\0' || !(limit >= 0 && limit <= 100)) {
+            double limit = 0;
+            if (!tk::ParsePercent(value, limit)) {
                 error = "--indicadores takes the flag threshold in percent, 0 to 100, not '" + value + "'";
                 return false;
             }

@@ -1,5 +1,7 @@
 #include "tools/export/exportoptions.h"
 
+#include "platform/toolkit/data/text.h"
+
 #include "platform/toolkit/data/datetime.h"
 
 #include <charconv>
@@ -112,10 +114,8 @@ bool parseExportOptions(const std::vector<std::string> &args, ExportOptions &out
         } else if (arg == "--operator") {
             o.operatorName = value;
         } else if (arg == "--indicadores") {
-            // The driver's rule: a percent from 0 to 100.
-            char *end = nullptr;
-            const double limit = std::strtod(value.c_str(), &end);
-            if (value.empty() || *end != '\0' || !(limit >= 0 && limit <= 100)) {
+            double limit = 0;
+            if (!tk::ParsePercent(value, limit)) {
                 error = "--indicadores takes the flag threshold in percent, 0 to 100, not '" + value + "'";
                 return false;
             }

@@ -1,5 +1,7 @@
 #include "platform/toolkit/data/text.h"
 
+#include <charconv>
+
 namespace tk {
 
 std::string Utf8Left(const std::string &text, size_t characters)
@@ -33,6 +35,22 @@ std::string Trim(const std::string &text)
     while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
         --end;
     return text.substr(begin, end - begin);
+}
+
+bool ParsePercent(const std::string &text, double &percent)
+{
+    std::string number = text;
+    for (char &c : number) {
+        if (c == ',')
+            c = '.';
+    }
+    double value = 0;
+    const char *end = number.data() + number.size();
+    const auto [stop, error] = std::from_chars(number.data(), end, value, std::chars_format::fixed);
+    if (number.empty() || error != std::errc() || stop != end || !(value >= 0 && value <= 100))
+        return false;
+    percent = value;
+    return true;
 }
 
 } // namespace tk
