@@ -347,6 +347,148 @@ QJsonObject DriverProcess::send(const std::string &command)
     return answer;
 }
 
+// --- Matching answers -----------------------------------------------------------------------------
+
+namespace {
+
+bool mismatch(std::string *why, const std::string &text)
+{
+    if (why)
+        *why = text;
+    return false;
+}
+
+// The JSON path `inner` (from driver::jsonContains, starting with "$") placed under `path`.
+std::string under(const std::string &path, const std::string &inner)
+{
+    return inner.rfind('$', 0) == 0 ? path + inner.substr(1) : path + ": " + inner;
+}
+
+// The field an entry of a "fields" (a string) or "columns" (an object's "field") list names; empty
+// when it names none.
+QString entryName(const QJsonValue &entry)
+{
+    if (entry.isString())
+        return entry.toString();
+    return entry.toObject().value("field").toString();
+}
+
+// The field of each place of a dump's rows: a dataset's "fields" or a grid's column fields. False for
+// any other answer.
+bool rowNames(const QJsonObject &answer, std::vector<QString> &names)
+{
+    if (!answer.value("rows").isArray())
+        return false;
+    const QJsonValue list = answer.contains("fields") ? answer.value("fields") : answer.value("columns");
+    if (!list.isArray())
+        return false;
+    for (const QJsonValue &entry : list.toArray())
+        names.push_back(entryName(entry));
+    return true;
+}
+
+std::string namesText(const std::vector<QString> &names)
+{
+    std::string text;
+    for (const QString &name : names)
+        text += (text.empty() ? "" : ", ") + driver::fromQString(name);
+    return text;
+}
+
+bool rowsContain(const QJsonArray &expected, const QJsonArray &actual, const std::vector<QString> &names,
+                 const std::string &dumpName, std::string *why)
+{
+    if (expected.size() != actual.size())
+        return mismatch(why, "$.rows: expected " + std::to_string(expected.size()) + " rows, got "
+                                 + std::to_string(actual.size()));
+    for (qsizetype r = 0; r < expected.size(); ++r) {
+        const std::string path = "$.rows[" + std::to_string(r) + "]";
+        std::string inner;
+        if (!expected.at(r).isObject()) {
+            if (!driver::jsonContains(expected.at(r), actual.at(r), {}, &inner))
+                return mismatch(why, under(path, inner));
+            continue;
+        }
+        const QJsonObject row = expected.at(r).toObject();
+        const QJsonArray values = actual.at(r).toArray();
+        for (auto it = row.begin(); it != row.end(); ++it) {
+            const std::string field = driver::fromQString(it.key());
+            const auto at = std::find(names.begin(), names.end(), it.key());
+            if (at == names.end())
+                return mismatch(why, path + ": no field \"" + field + "\" in " + dumpName + " (" + namesText(names) + ")");
+            if (std::find(at + 1, names.end(), it.key()) != names.end())
+                return mismatch(why, path + ": \"" + field + "\" names more than one column of " + dumpName
+                                         + "; write this row by position");
+            const qsizetype place = at - names.begin();
+            if (!driver::jsonContains(it.value(), values.at(place), {}, &inner))
+                return mismatch(why, under(path + "." + field, inner));
+        }
+    }
+    return true;
+}
+
+// True when every entry of the list names its field.
+bool namesEveryEntry(const QJsonArray &list)
+{
+    return !list.isEmpty()
+           && std::all_of(list.begin(), list.end(), [](const QJsonValue &e) { return !entryName(e).isEmpty(); });
+}
+
+bool namedListContains(const QString &key, const QJsonArray &expected, const QJsonArray &actual, std::string *why)
+{
+    const std::string path = "$." + driver::fromQString(key);
+    qsizetype next = 0;
+    QString previous;
+    for (const QJsonValue &entry : expected) {
+        const QString name = entryName(entry);
+        qsizetype at = next;
+        while (at < actual.size() && entryName(actual.at(at)) != name)
+            ++at;
+        if (at == actual.size()) {
+            bool earlier = false;
+            for (qsizetype i = 0; i < next; ++i)
+                earlier = earlier || entryName(actual.at(i)) == name;
+            return mismatch(why, path + ": " + (earlier ? "\"" + driver::fromQString(name) + "\" comes before \""
+                                                              + driver::fromQString(previous) + "\""
+                                                        : "no \"" + driver::fromQString(name) + "\"")
+                                     + " in " + driver::jsonText(actual));
+        }
+        std::string inner;
+        if (!driver::jsonContains(entry, actual.at(at), {}, &inner))
+            return mismatch(why, under(path + "[" + std::to_string(at) + "]", inner));
+        previous = name;
+        next = at + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+bool answerContains(const QJsonValue &expected, const QJsonValue &actual, std::string *why)
+{
+    std::vector<QString> names;
+    if (!expected.isObject() || !actual.isObject() || !rowNames(actual.toObject(), names))
+        return driver::jsonContains(expected, actual, {}, why);
+    const QJsonObject wanted = expected.toObject(), dump = actual.toObject();
+    const std::string dumpName =
+        dump.value("name").isString() ? driver::fromQString(dump.value("name").toString()) : std::string("the dump");
+    QJsonObject rest; // the keys matched as any other answer
+    for (auto it = wanted.begin(); it != wanted.end(); ++it) {
+        const QJsonValue actualValue = dump.value(it.key());
+        if (it.key() == "rows" && it.value().isArray()) {
+            if (!rowsContain(it.value().toArray(), actualValue.toArray(), names, dumpName, why))
+                return false;
+        } else if ((it.key() == "fields" || it.key() == "columns") && it.value().isArray() && actualValue.isArray()
+                   && namesEveryEntry(it.value().toArray())) {
+            if (!namedListContains(it.key(), it.value().toArray(), actualValue.toArray(), why))
+                return false;
+        } else {
+            rest.insert(it.key(), it.value());
+        }
+    }
+    return driver::jsonContains(rest, dump, {}, why);
+}
+
 // --- Scenario files ---------------------------------------------------------------------------------
 
 Scenario parseScenario(const std::string &text, const std::string &path)
@@ -449,7 +591,7 @@ std::vector<std::string> runScenario(const Scenario &scenario, DriverProcess &dr
             failures.push_back(where + "failed: " + shortened(driver::jsonText(answer)));
         for (const QJsonValue &expected : step.expectations) {
             std::string why;
-            if (!driver::jsonContains(expected, answer, {}, &why))
+            if (!answerContains(expected, answer, &why))
                 failures.push_back(where + why + "\n    answer: " + shortened(driver::jsonText(answer)));
         }
     }
@@ -461,7 +603,7 @@ std::vector<std::string> runScenario(const Scenario &scenario, DriverProcess &dr
 ::testing::AssertionResult JsonContains(const QJsonValue &expected, const QJsonValue &actual)
 {
     std::string why;
-    if (driver::jsonContains(expected, actual, {}, &why))
+    if (answerContains(expected, actual, &why))
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << why << "\n    actual: " << shortened(driver::jsonText(actual));
 }

@@ -5,9 +5,9 @@
 //
 // Scenario file (*.scn): one driver command a line. Lines starting with "=> " after a command hold a
 // JSON subset the command's answer must contain ("contains" matching: objects by the keys given,
-// arrays element-wise with the same length, numbers within 1e-9). A JSON text may run over several
-// "=> " lines; each complete text is one expectation. Unless an expectation names "ok", the answer
-// must also be {"ok": true}. Blank lines and lines starting with '#' are comments, except
+// arrays element-wise with the same length, numbers within 1e-9; see answerContains for dumps). A
+// JSON text may run over several "=> " lines; each complete text is one expectation. Unless an
+// expectation names "ok", the answer must also be {"ok": true}. Blank lines and lines starting with '#' are comments, except
 // "#! ARGS..." lines, which add driver arguments ("#! --module-ativo 24"); in them ${SCENARIO_DIR}
 // stands for the folder of the scenario file.
 
@@ -115,6 +115,17 @@ std::vector<std::string> scenarioFiles(const std::string &folder);
 std::vector<std::string> runScenario(const Scenario &scenario, DriverProcess &driver);
 
 // --- Assertions ---------------------------------------------------------------------------------------
+
+// The matching of every expectation against an answer: driver::jsonContains, and for the answer of a
+// `dump` of a dataset or a grid (an object with "rows" and the dataset's "fields" or the grid's
+// "columns") two rules by field name, so that a golden keeps passing when a field or a column is added:
+//   - an expected row may be an object keyed by field name (a dataset's field, a grid column's
+//     "field"), matched against the value or cell at that field's place; "rows" still needs as many
+//     rows as the dump has, and a name the dump does not have fails, naming it;
+//   - an expected "fields" or "columns" list whose every entry names its field (a string; an object
+//     with "field") matches those entries in that order, passing over the dump's others.
+// Positional rows and lists match as before. On a mismatch `why` gets the path and the difference.
+bool answerContains(const QJsonValue &expected, const QJsonValue &actual, std::string *why = nullptr);
 
 // The answer contains the expected JSON subset (given as JSON text or value).
 ::testing::AssertionResult JsonContains(const std::string &expectedJson, const QJsonValue &actual);

@@ -1,15 +1,8 @@
-// Runs every scenario file of tests/e2e_realized/scenarios against the real driver and server, and
-// checks the consumption sub-page against the daily table over a whole demo month.
-//
-// Besides the runner's own syntax, a scenario names its database in comment lines:
-//   # database: demo              the small demo database of March 2026 (made once per run)
-//   # fixture: NAME.sql           an empty schema with fixtures/NAME.sql applied (several allowed,
-//                                 applied in order)
-//   # sql: STATEMENT;             one more statement applied after the fixtures
-// A scenario without a database line is an error. Replayed answers come in through the runner's
-// "#! --replay ${SCENARIO_DIR}/NAME.json" lines.
+// The realized pages beyond what a scenario file states, beside the scenario files of
+// tests/e2e_realized (run by tests/e2e/test_scenarios.cpp): the consumption sub-page against the
+// daily table over a whole demo month, and the report module's array, which carries a key the
+// server makes.
 
-#include "platform/database/sqldb.h"
 #include "tests/e2e/scenario.h"
 #include "tests/e2e/scenariodb.h"
 
@@ -18,10 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -29,34 +18,6 @@ std::string realizedFolder()
 {
     return e2e::sourceDir() + "/tests/e2e_realized";
 }
-
-class RealizedScenario : public ::testing::TestWithParam<e2e::BackendCase>
-{
-};
-
-TEST_P(RealizedScenario, Passes)
-{
-    const auto &[file, backend] = GetParam();
-    const std::string text = e2e::readText(file);
-    const e2e::Scenario scenario = e2e::parseScenario(text, file);
-    ASSERT_FALSE(scenario.steps.empty()) << file << " has no command";
-
-    e2e::TestDatabase db(backend);
-    ASSERT_TRUE(e2e::makeScenarioDatabase(e2e::scenarioDatabase(text), realizedFolder() + "/fixtures", db));
-
-    std::vector<std::string> args = {"--db", db.uri()};
-    args.insert(args.end(), scenario.driverArgs.begin(), scenario.driverArgs.end());
-    e2e::DriverProcess driver(args);
-    ASSERT_TRUE(driver.running());
-    for (const std::string &failure : e2e::runScenario(scenario, driver))
-        ADD_FAILURE() << failure;
-    EXPECT_EQ(driver.finish(), 0) << driver.errorOutput();
-}
-
-INSTANTIATE_TEST_SUITE_P(Realized, RealizedScenario,
-                         ::testing::Combine(::testing::ValuesIn(e2e::scenarioFiles(realizedFolder() + "/scenarios")),
-                                            ::testing::ValuesIn(e2e::backends())),
-                         e2e::backendCaseName);
 
 // The column of a field in a dataset dump; -1 when the dump has no such field.
 int fieldIndex(const QJsonObject &dump, const QString &name)
