@@ -217,15 +217,33 @@ KitchenData KitchenData::load(db::Connection &connection, const std::string &fil
             });
 
         // The catalogue rows of those products in one statement: a statement per product costs a
-        // round trip each on a database server.
+        // round trip each on a database server. PostgreSQL takes the codes read above as one array
+        // and finds each by the catalogue's key; running the recipe's join a second time costs it
+        // more than the rest of the call. SQLite runs that join again, cheaper there than a list.
         const size_t count = data.products.size(); // so far only recipe products
         std::vector<char> missing(count, 1);
+        std::string sql = "SELECT CDPRODUTO, NMPRODUTO, SGUNIDADE, IDINTESAFR FROM PRODUTO WHERE CDPRODUTO IN ("
+                          "SELECT R.CDPRODUTO FROM (SELECT DISTINCT CDFILAUXPRAT, CDPRATO FROM ITCARDAPIO "
+                          "WHERE CDFILIAL = :FILIAL AND CDSERVFILI = :SERV AND DTCARDAPIO BETWEEN :D1 AND :D2) I "
+                          "JOIN PRATOPROD R ON R.CDFILAUXPRAT = I.CDFILAUXPRAT AND R.CDPRATO = I.CDPRATO)";
+        db::Params params = range;
+        if (connection.dialect() == "postgresql") {
+            std::string codes = "{"; // an array literal: each code quoted, its quotes and backslashes escaped
+            for (size_t i = 0; i < count; ++i) {
+                codes += i ? ",\"" : "\"";
+                for (const char ch : data.products[i].cdProduto) {
+                    if (ch == '"' || ch == '\\')
+                        codes += '\\';
+                    codes += ch;
+                }
+                codes += '"';
+            }
+            sql = "SELECT CDPRODUTO, NMPRODUTO, SGUNIDADE, IDINTESAFR FROM PRODUTO "
+                  "WHERE CDPRODUTO = ANY (CAST(:PRODUTOS AS VARCHAR[]))";
+            params = {{"PRODUTOS", codes + "}"}};
+        }
         connection.forEachRow(
-            "SELECT CDPRODUTO, NMPRODUTO, SGUNIDADE, IDINTESAFR FROM PRODUTO WHERE CDPRODUTO IN ("
-            "SELECT R.CDPRODUTO FROM (SELECT DISTINCT CDFILAUXPRAT, CDPRATO FROM ITCARDAPIO WHERE CDFILIAL = :FILIAL "
-            " AND CDSERVFILI = :SERV AND DTCARDAPIO BETWEEN :D1 AND :D2) I "
-            "JOIN PRATOPROD R ON R.CDFILAUXPRAT = I.CDFILAUXPRAT AND R.CDPRATO = I.CDPRATO)",
-            range, [&](const db::Connection::Row &row) {
+            sql, params, [&](const db::Connection::Row &row) {
                 const auto found = data.m_productIds.find(row.text(0));
                 if (found == data.m_productIds.end())
                     return; // a product of a dish that is not part of the plan

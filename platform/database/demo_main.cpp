@@ -4,6 +4,7 @@
 
 #include "platform/database/demodata.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -115,8 +116,11 @@ int main(int argc, char **argv)
     if (!postgres && std::filesystem::exists(file))
         return usage("'" + file + "' already exists; remove it first");
     if (isatty(STDERR_FILENO)) {
-        options.progress = [](const std::string &line) {
-            std::fprintf(stderr, "\r%-78s", line.c_str());
+        // Each line with the time since the start, so that the phases of a long load can be told apart.
+        const auto start = std::chrono::steady_clock::now();
+        options.progress = [start](const std::string &line) {
+            const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+            std::fprintf(stderr, "\r%6.1f s  %-68s", elapsed.count(), line.c_str());
             std::fflush(stderr);
         };
     }

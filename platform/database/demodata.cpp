@@ -454,10 +454,11 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
     summary.products = static_cast<int>(products.size());
 
     // Prices at both branches: cost rows of the bases 1, 2 and 10; supplier quotes of 6, 44 and 48.
-    const std::string insCusto = "INSERT INTO CUSTOPROD (CDFILIAL, CDTIPOCUSTO, CDPRODUTO, DTINIVIGCUST, VRCUSTPROD, "
-                                 "CDFORNECED, NMMARCA) VALUES (:F, :T, :P, :D, :V, :S, :M)";
-    const std::string insCotacao = "INSERT INTO COTACAO (CDFILIAL, CDTIPOCUSTO, CDPRODUTO, CDFORNECED, DTINIVALITM, "
-                                   "DTFINVALITM, VRCOTACAO, NMMARCA) VALUES (:F, :T, :P, :S, :D1, :D2, :V, :M)";
+    // The month's many rows go in through bulk writers, as the history's do (COPY on PostgreSQL).
+    auto custos = c.bulkInsert("CUSTOPROD", {"CDFILIAL", "CDTIPOCUSTO", "CDPRODUTO", "DTINIVIGCUST", "VRCUSTPROD",
+                                             "CDFORNECED", "NMMARCA"});
+    auto cotacoes = c.bulkInsert("COTACAO", {"CDFILIAL", "CDTIPOCUSTO", "CDPRODUTO", "CDFORNECED", "DTINIVALITM",
+                                             "DTFINVALITM", "VRCOTACAO", "NMMARCA"});
     const tk::TDateTime midMonth = tk::EncodeDate(options.year, options.month, 12);
     // Quotes of the month cover every day, except for two products used every day whose quotes leave a
     // gap: gas (a consumption item of every day type) on the 5th and 6th, white rice (in both rice
@@ -480,25 +481,19 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
                 const tk::Variant s = tipo == 10 ? tk::Variant() : tk::Variant(supplier.code);
                 const tk::Variant m = tipo == 10 ? tk::Variant() : tk::Variant(brand);
                 if (tipo == 10) {
-                    c.execute(insCusto, {{"F", branch}, {"T", tipo}, {"P", p.code}, {"D", day(twoMonthsBack)},
-                                         {"V", money(tk::RoundDec(p.price, 2))}, {"S", s}, {"M", m}});
+                    custos->add({branch, tipo, p.code, day(twoMonthsBack), money(tk::RoundDec(p.price, 2)), s, m});
                     continue;
                 }
-                c.execute(insCusto, {{"F", branch}, {"T", tipo}, {"P", p.code}, {"D", day(twoMonthsBack)},
-                                     {"V", money(p.price * 0.95 * noise)}, {"S", s}, {"M", m}});
-                c.execute(insCusto, {{"F", branch}, {"T", tipo}, {"P", p.code}, {"D", day(previousMonth)},
-                                     {"V", money(p.price * noise)}, {"S", s}, {"M", m}});
+                custos->add({branch, tipo, p.code, day(twoMonthsBack), money(p.price * 0.95 * noise), s, m});
+                custos->add({branch, tipo, p.code, day(previousMonth), money(p.price * noise), s, m});
                 if (movesMidMonth) {
-                    c.execute(insCusto, {{"F", branch}, {"T", tipo}, {"P", p.code}, {"D", day(midMonth)},
-                                         {"V", money(p.price * 1.06 * noise)}, {"S", s}, {"M", m}});
+                    custos->add({branch, tipo, p.code, day(midMonth), money(p.price * 1.06 * noise), s, m});
                 }
             }
             for (int tipo : {6, 44, 48}) {
                 const double typeFactor = tipo == 6 ? 1.0 : tipo == 44 ? 1.015 : 0.975;
                 auto quote = [&](const Supplier &from, tk::TDateTime d1, tk::TDateTime d2, double value) {
-                    c.execute(insCotacao, {{"F", branch}, {"T", tipo}, {"P", p.code}, {"S", from.code},
-                                           {"D1", day(d1)}, {"D2", day(d2)}, {"V", money(value * typeFactor)},
-                                           {"M", brand}});
+                    cotacoes->add({branch, tipo, p.code, from.code, day(d1), day(d2), money(value * typeFactor), brand});
                     ++summary.quotes;
                 };
                 quote(supplier, previousMonth, first - 1, p.price * 0.97);
@@ -543,9 +538,11 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
     }
     const std::string insPrato =
         "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, QTRENDPRAT) VALUES (:F, :P, :N, 100)";
-    const std::string insReceita =
-        "INSERT INTO PRATOPROD (CDFILAUXPRAT, CDPRATO, CDPRODUTO, SGUNIDPROD, QTPRODUTO, QTDERECE, VRFATCOR, VRFATCOC) "
-        "VALUES (:F, :P, :R, :U, :Q, :N, :C, :K)";
+    custos->finish();
+    cotacoes->finish();
+    // A dish's row goes in before its recipe's, which the writer holds back or sends after it.
+    auto receitas = c.bulkInsert("PRATOPROD", {"CDFILAUXPRAT", "CDPRATO", "CDPRODUTO", "SGUNIDPROD", "QTPRODUTO",
+                                               "QTDERECE", "VRFATCOR", "VRFATCOC"});
     std::vector<std::string> dishCodes;
     std::map<std::string, double> correction; // one correction factor per product
     for (size_t i = 0; i < dishes.size(); ++i) {
@@ -566,10 +563,10 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
             if (p.unit == "DZ" || p.unit == "UN" || p.unit == "MC")
                 net = p.unit == "DZ" ? ing.net / 0.6 : ing.net; // egg recipes weigh; stock counts dozens
             net = tk::RoundDec(net, 5);
-            c.execute(insReceita, {{"F", filial}, {"P", code}, {"R", p.code}, {"U", p.unit}, {"Q", net * 100},
-                                   {"N", net}, {"C", correction[p.code]}, {"K", cookingFactor(p.group)}});
+            receitas->add({filial, code, p.code, p.unit, net * 100, net, correction[p.code], cookingFactor(p.group)});
         }
     }
+    receitas->finish();
     summary.dishes = static_cast<int>(dishes.size());
 
     // Menus.
@@ -594,10 +591,10 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
     for (size_t i = 0; i < dishes.size(); ++i)
         pools[dishes[i].category].push_back(i);
 
-    const std::string insCardapio = "INSERT INTO CARDAPIO (CDFILIAL, CDSERVFILI, DTCARDAPIO, CDDIETPAD, QTCOMESTICAR, "
-                                    "QTCLIESTICAR) VALUES (:F, :S, :D, :T, :C, :K)";
-    const std::string insItem = "INSERT INTO ITCARDAPIO (CDFILIAL, CDSERVFILI, DTCARDAPIO, CDDIETPAD, CDFILAUXPRAT, "
-                                "CDPRATO, NRORDEM, VRPECONSCARD) VALUES (:F, :S, :D, :T, :F, :P, :O, :V)";
+    auto cardapios = c.bulkInsert("CARDAPIO", {"CDFILIAL", "CDSERVFILI", "DTCARDAPIO", "CDDIETPAD", "QTCOMESTICAR",
+                                               "QTCLIESTICAR"});
+    auto itens = c.bulkInsert("ITCARDAPIO", {"CDFILIAL", "CDSERVFILI", "DTCARDAPIO", "CDDIETPAD", "CDFILAUXPRAT",
+                                             "CDPRATO", "NRORDEM", "VRPECONSCARD"});
     std::map<int, std::map<std::string, double>> plannedByDay; // day -> product -> gross quantity
     std::map<int, double> dinersByDay;
     for (tk::TDateTime d = first; d <= last; d += 1) {
@@ -608,8 +605,7 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
             const double base = weekend ? plan.weekendDiners : plan.weekdayDiners;
             const double diners = std::round(base * random.uniform(0.94, 1.06));
             const double clients = std::round(diners * random.uniform(0.84, 0.9));
-            c.execute(insCardapio, {{"F", filial}, {"S", servico}, {"D", day(d)}, {"T", plan.code}, {"C", diners},
-                                    {"K", clients}});
+            cardapios->add({filial, servico, day(d), plan.code, diners, clients});
             dinersByDay[static_cast<int>(d)] += diners;
             int order = 0;
             for (const Slot &slot : plan.slots) {
@@ -625,8 +621,7 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
                     continue; // the pool is exhausted for today
                 usedToday.insert(pick);
                 const double share = slot.share;
-                c.execute(insItem, {{"F", filial}, {"S", servico}, {"D", day(d)}, {"T", plan.code},
-                                    {"P", dishCodes[pick]}, {"O", ++order}, {"V", share}});
+                itens->add({filial, servico, day(d), plan.code, filial, dishCodes[pick], ++order, share});
                 ++summary.menuLines;
                 const double dishDiners = std::round(diners * share / 100.0);
                 for (const Ingredient &ing : dishes[pick].ingredients) {
@@ -636,6 +631,9 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
             }
         }
     }
+
+    cardapios->finish();
+    itens->finish();
 
     // Consumption types and items by day type.
     c.execute("INSERT INTO TIPOCONSSERV (CDFILIAL, CDSERVFILI, TPCONS, CDTPRCONSFIX, NMTIPOPRAT, VRCUSTPADRTP) "
@@ -688,6 +686,8 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
     // has no withdrawal recorded.
     const tk::TDateTime missing = tk::EncodeDate(options.year, options.month, 8);
     int withdrawal = 0;
+    auto retiradas = c.bulkInsert("RETIRADA", {"CDFILIAL", "CDSERVFILI", "NRRETIRADA", "DTRETIRADA", "CDPRODUTO",
+                                               "QTRETIRADA"});
     for (tk::TDateTime d = first; d < processing; d += 1) {
         const double planned = dinersByDay[static_cast<int>(d)];
         const double effective = std::round(planned * random.uniform(0.91, 1.05));
@@ -713,11 +713,10 @@ DemoSummary generateDemoData(Connection &c, const DemoOptions &options)
             q = counted ? std::max(1.0, std::round(q)) : tk::RoundDec(q, 3);
             if (q <= 0)
                 continue;
-            c.execute("INSERT INTO RETIRADA (CDFILIAL, CDSERVFILI, NRRETIRADA, DTRETIRADA, CDPRODUTO, QTRETIRADA) "
-                      "VALUES (:F, :S, :N, :D, :P, :Q)",
-                      {{"F", filial}, {"S", servico}, {"N", ++withdrawal}, {"D", day(d)}, {"P", code}, {"Q", q}});
+            retiradas->add({filial, servico, ++withdrawal, day(d), code, q});
         }
     }
+    retiradas->finish();
     summary.withdrawals = withdrawal;
     generateDemoScale(c, options, summary);
     if (options.progress)

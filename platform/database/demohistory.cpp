@@ -254,6 +254,7 @@ void generateDemoScale(Connection &c, const DemoOptions &options, DemoSummary &s
                     ++summary.menuLines;
                 }
             }
+            itens->finish(); // the lines' rows are all made: the wire is free for the realized side
             // Days before the processing date are realized: the demo month's first half, every day before.
             for (tk::TDateTime d = month; d <= tk::EndOfTheMonth(month) && (!current || d < processing); d += 1) {
                 int source = static_cast<int>(current ? d : sourceDay(d, first, lastRealized));
@@ -276,7 +277,6 @@ void generateDemoScale(Connection &c, const DemoOptions &options, DemoSummary &s
                     ++summary.withdrawals;
                 }
             }
-            itens->finish();
             comensais->finish();
             retiradas->finish();
             ++done;

@@ -34,6 +34,9 @@ using detail::oneLine;
 using detail::sqlExcerpt;
 
 constexpr size_t kStatementCacheSize = 64;
+// Bulk rows stream to the server in pieces of kCopySendBytes while their writer holds the connection's
+// COPY; a writer whose rows wait for the wire takes it over once kCopyChunkBytes of them are waiting.
+constexpr size_t kCopySendBytes = 64 << 10;
 constexpr size_t kCopyChunkBytes = 1 << 20;
 const char *const kConnectTimeoutSeconds = "10";
 
@@ -247,15 +250,19 @@ struct Columns
 
 class PgConnection;
 
+// Rows in COPY's text form. The writer that holds the connection's COPY streams its rows as they come,
+// so that the server stores them while the caller makes the next ones; the others keep theirs until
+// the wire is free, they have a chunk's worth, or they finish.
 class PgBulkInsert final : public BulkInsert
 {
 public:
     PgBulkInsert(PgConnection &connection, const std::string &table, const std::vector<std::string> &columns);
+    ~PgBulkInsert() override;
     void add(const std::vector<tk::Variant> &row) override;
     void finish() override;
 
 private:
-    void flush();
+    void send();
     PgConnection &m_connection; // Not owned.
     std::string m_copy;
     size_t m_columns;
@@ -296,6 +303,7 @@ public:
 
     void exec(const std::string &sql) override
     {
+        endCopy();
         check(Result(PQexec(m_conn, sql.c_str())), sql);
     }
 
@@ -358,6 +366,7 @@ public:
     }
     void rollback() override
     {
+        abandonCopy();
         if (inTransaction())
             exec("ROLLBACK");
     }
@@ -374,16 +383,53 @@ public:
         return std::make_unique<PgBulkInsert>(*this, table, columns);
     }
 
-    // One COPY ... FROM STDIN with `data` (rows in COPY's text form).
-    void copy(const std::string &command, const std::string &data)
+    // The connection has at most one COPY ... FROM STDIN open, held by one writer. copyData sends
+    // `data` (rows in COPY's text form) into the writer's COPY, opening it (and ending another's) first.
+    void copyData(const PgBulkInsert *writer, const std::string &command, const std::string &data)
     {
-        Result start(PQexec(m_conn, command.c_str()));
-        if (!start || PQresultStatus(start.get()) != PGRES_COPY_IN) {
-            check(std::move(start), command);
-            throw SqlError("SQL error: the server did not start the copy [" + sqlExcerpt(command) + "]");
+        if (m_copyWriter != writer || !m_copyOpen) {
+            endCopy();
+            Result start(PQexec(m_conn, command.c_str()));
+            if (!start || PQresultStatus(start.get()) != PGRES_COPY_IN) {
+                check(std::move(start), command);
+                throw SqlError("SQL error: the server did not start the copy [" + sqlExcerpt(command) + "]");
+            }
+            m_copyOpen = true;
+            m_copyCommand = command;
+            m_copyWriter = writer;
         }
-        const bool sent = PQputCopyData(m_conn, data.data(), static_cast<int>(data.size())) == 1;
-        PQputCopyEnd(m_conn, sent ? nullptr : "the client could not send the rows");
+        if (PQputCopyData(m_conn, data.data(), static_cast<int>(data.size())) != 1) {
+            // The server refused a row (its error is the COPY's result) or the connection broke.
+            endCopy();
+            throw SqlError("SQL error: the rows could not be sent: " + oneLine(PQerrorMessage(m_conn)) + " ["
+                               + sqlExcerpt(command) + "]",
+                           broken() ? SqlError::Kind::Connection : SqlError::Kind::Statement);
+        }
+    }
+    bool copyHeldBy(const PgBulkInsert *writer) const { return m_copyOpen && m_copyWriter == writer; }
+    bool copyOpen() const { return m_copyOpen; }
+    // A writer that goes away leaves what it sent in its COPY, which the next statement ends.
+    void releaseCopy(const PgBulkInsert *writer)
+    {
+        if (m_copyWriter == writer)
+            m_copyWriter = nullptr;
+    }
+
+    // Ends the open COPY, if any, and reports its failure.
+    void endCopy()
+    {
+        if (!m_copyOpen)
+            return;
+        m_copyOpen = false;
+        m_copyWriter = nullptr;
+        PQputCopyEnd(m_conn, nullptr);
+        check(copyResult(), m_copyCommand);
+    }
+
+private:
+    // The last result after a COPY ended: its failure, when it failed.
+    Result copyResult()
+    {
         Result last;
         while (PGresult *r = PQgetResult(m_conn)) {
             if (!last || PQresultStatus(r) != PGRES_COMMAND_OK)
@@ -391,10 +437,20 @@ public:
             else
                 PQclear(r);
         }
-        check(std::move(last), command);
+        return last;
     }
 
-private:
+    // A rollback cancels the open COPY rather than storing it, and cannot fail on it.
+    void abandonCopy()
+    {
+        if (!m_copyOpen)
+            return;
+        m_copyOpen = false;
+        m_copyWriter = nullptr;
+        PQputCopyEnd(m_conn, "rolled back");
+        copyResult();
+    }
+
     struct Statement
     {
         std::string name;
@@ -547,6 +603,7 @@ private:
 
     Result run(const std::string &sql, const Params &params, Statement **used = nullptr)
     {
+        endCopy();
         // The names are read before the statement is prepared, so that a missing value is reported
         // as such and the values can give the types when the statement alone cannot.
         const Translated *translated = nullptr;
@@ -660,6 +717,9 @@ private:
     using CacheList = std::list<std::pair<std::string, Statement>>;
     CacheList m_lru; // Most recently used first.
     std::unordered_map<std::string, CacheList::iterator> m_cache;
+    bool m_copyOpen = false;
+    std::string m_copyCommand;
+    const PgBulkInsert *m_copyWriter = nullptr; // Not owned; null once its writer went away.
 };
 
 PgBulkInsert::PgBulkInsert(PgConnection &connection, const std::string &table, const std::vector<std::string> &columns)
@@ -699,22 +759,28 @@ void PgBulkInsert::add(const std::vector<tk::Variant> &row)
         }
     }
     m_buffer += '\n';
-    if (m_buffer.size() >= kCopyChunkBytes)
-        flush();
+    const size_t due = m_connection.copyHeldBy(this) || !m_connection.copyOpen() ? kCopySendBytes : kCopyChunkBytes;
+    if (m_buffer.size() >= due)
+        send();
 }
 
 void PgBulkInsert::finish()
 {
-    flush();
+    if (!m_buffer.empty())
+        send();
+    if (m_connection.copyHeldBy(this))
+        m_connection.endCopy();
 }
 
-void PgBulkInsert::flush()
+PgBulkInsert::~PgBulkInsert()
 {
-    if (m_buffer.empty())
-        return;
-    std::string data;
-    data.swap(m_buffer);
-    m_connection.copy(m_copy, data);
+    m_connection.releaseCopy(this);
+}
+
+void PgBulkInsert::send()
+{
+    m_connection.copyData(this, m_copy, m_buffer);
+    m_buffer.clear();
 }
 
 std::string quoteConninfo(const std::string &value)

@@ -153,10 +153,11 @@ TEST_P(TinyKitchen, IngredientsByNameThenCodeWithTheirCatalogueData)
         c->exec(pg() ? "SET session_replication_role = replica" : "PRAGMA foreign_keys = OFF");
         c->exec("INSERT INTO PRODUTO (CDPRODUTO, CDARVPROD, NMPRODUTO, SGUNIDADE, IDINTESAFR) VALUES "
                 "('P0', '1', 'Arroz', 'SC', '333333333333'), ('P9', '1', 'Abacate', 'UN', NULL), "
-                "('Q1', '1', 'arroz', 'KG', '111111111111');"
+                "('Q1', '1', 'arroz', 'KG', '111111111111'), ('Q\"2,\\', '1', 'Azeite', 'L', NULL);"
                 "INSERT INTO PRATOPROD (CDFILAUXPRAT, CDPRATO, CDPRODUTO, SGUNIDPROD, QTPRODUTO, QTDERECE, VRFATCOR, "
                 "VRFATCOC) VALUES ('0001', 'D1', 'P0', 'SC', 1, 0.02, 1, 1), ('0001', 'D1', 'P9', 'UN', 1, 0.03, 1, 1), "
-                "('0001', 'D1', 'Q1', 'KG', 1, 0.04, 1, 1), ('0001', 'D1', 'PX', 'KG', 1, 0.05, 1, 1);");
+                "('0001', 'D1', 'Q1', 'KG', 1, 0.04, 1, 1), ('0001', 'D1', 'PX', 'KG', 1, 0.05, 1, 1), "
+                "('0001', 'D1', 'Q\"2,\\', 'L', 1, 0.06, 1, 1);"); // a code with a quote, comma, backslash
     }
     const tk::DataPacket p = call("GetProduto", {"0001", "001", D(2026, 3, 2), 44, false, D(2026, 3, 2),
                                                  D(2026, 3, 1), "0002"}).packet();
@@ -165,6 +166,7 @@ TEST_P(TinyKitchen, IngredientsByNameThenCodeWithTheirCatalogueData)
         {"D1", "P9", "Abacate", "UN", "", 0.03},
         {"D1", "P0", "Arroz", "SC", "333333333333", 0.02},
         {"D1", "P1", "Arroz", "KG", "111111111111", 0.08},
+        {"D1", "Q\"2,\\", "Azeite", "L", "", 0.06},
         {"D1", "P3", "Salsa", "MC", "113111111111", 0.01},
         {"D1", "Q1", "arroz", "KG", "111111111111", 0.04}, // bytes order: lower case after upper case
         {"D2", "P2", "Frango", "KG", "111111111111", 0.15},

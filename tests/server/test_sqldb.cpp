@@ -237,13 +237,23 @@ TEST_P(SqlDbTest, BulkInsertWritesEveryRowWithItsTypes)
     {
         db::Transaction tx(*conn, db::TxMode::Immediate);
         auto bulk = conn->bulkInsert("T", {"ID", "NOME", "VALOR", "DIA", "ATIVO", "OBS"});
-        for (int i = 100; i < 3100; ++i)
+        // A second writer into the same table, with rows of its own in between and a statement in the
+        // middle: whichever holds the wire, every row of both arrives once.
+        auto other = conn->bulkInsert("T", {"ID", "VALOR"});
+        for (int i = 100; i < 3100; ++i) {
             bulk->add({i, "linha\t" + std::to_string(i), i / 4.0, D(2026, 3, 1 + i % 28), i % 2 == 0,
                        i % 3 == 0 ? tk::Variant() : tk::Variant("a\tb\nc\\d")});
+            for (int k = 0; k < 20; ++k)
+                other->add({100000 + 20 * i + k, 1.0});
+            if (i == 2000)
+                EXPECT_EQ(conn->query("SELECT COUNT(*) AS N FROM T WHERE ID < 0").rows[0][0], tk::Variant(0));
+        }
         bulk->finish();
+        other->finish();
         tx.commit();
     }
-    const tk::DataPacket p = conn->query("SELECT COUNT(*) AS N, SUM(VALOR) AS S FROM T WHERE ID >= 100");
+    EXPECT_EQ(conn->query("SELECT COUNT(*) AS N FROM T WHERE ID >= 100000").rows[0][0], tk::Variant(60000));
+    const tk::DataPacket p = conn->query("SELECT COUNT(*) AS N, SUM(VALOR) AS S FROM T WHERE ID BETWEEN 100 AND 3099");
     EXPECT_EQ(p.rows[0][0], tk::Variant(3000));
     EXPECT_DOUBLE_EQ(p.rows[0][1].asDouble(), (100 + 3099) * 3000 / 2 / 4.0);
     const tk::DataPacket one = conn->query("SELECT NOME, DIA, ATIVO, OBS FROM T WHERE ID = :ID", {{"ID", 101}});
@@ -257,6 +267,24 @@ TEST_P(SqlDbTest, BulkInsertWritesEveryRowWithItsTypes)
         auto bulk = conn->bulkInsert("T", {"ID"});
         EXPECT_THROW(bulk->add({1, 2}), db::SqlError);
     }
+    // A row the table refuses fails the load, however many rows went before it; a rollback in the
+    // middle of a stream leaves none of them.
+    for (const bool refused : {true, false}) {
+        SCOPED_TRACE(refused ? "refused row" : "rollback");
+        db::Transaction tx(*conn, db::TxMode::Immediate);
+        auto bulk = conn->bulkInsert("T", {"ID", "NOME"});
+        EXPECT_THROW(
+            {
+                for (int i = 0; i < 20000; ++i)
+                    bulk->add({refused && i == 15000 ? 200000 : 200000 + i, "x"}); // a key twice
+                if (!refused)
+                    throw db::SqlError("stop");
+                bulk->finish();
+            },
+            db::SqlError);
+    }
+    EXPECT_EQ(conn->query("SELECT COUNT(*) AS N FROM T WHERE ID >= 200000 AND ID < 300000").rows[0][0],
+              tk::Variant(0));
 }
 
 TEST_P(SqlDbTest, BulkLoadPutsKeysIndexesAndForeignKeysBackAndAnalyses)
