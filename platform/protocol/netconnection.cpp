@@ -3,6 +3,7 @@
 #include "platform/protocol/socket.h"
 #include "platform/protocol/wire.h"
 
+#include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -59,6 +60,21 @@ std::string ServerAddress::text() const
 {
     const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     return shown + ":" + std::to_string(port);
+}
+
+bool ServerAddress::isLoopback() const
+{
+    if (host == "localhost")
+        return true;
+    unsigned char v4[4];
+    if (inet_pton(AF_INET, host.c_str(), v4) == 1)
+        return v4[0] == 127;
+    unsigned char v6[16];
+    if (inet_pton(AF_INET6, host.c_str(), v6) != 1)
+        return false;
+    static const unsigned char loopback[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    static const unsigned char mapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    return std::equal(v6, v6 + 16, loopback) || (std::equal(v6, v6 + 12, mapped) && v6[12] == 127);
 }
 
 std::optional<ServerAddress> ParseServerAddress(const std::string &input, std::string &error, bool allowPortZero)
@@ -242,7 +258,7 @@ void TNetConnection::connectTo(const ServerAddress &server, const std::string &a
     try {
         auto socket = std::make_unique<wire::Socket>(
             wire::Socket::connectTo(server.host, static_cast<uint16_t>(server.port), wait));
-        socket->sendAll(wire::encodeHello(wire::kProtocolVersion, SessionId), wait);
+        socket->sendAll(wire::encodeHello(wire::kProtocolVersion, SessionId, {User, Password}), wait);
         const auto payload = socket->readFrame(std::min(MaxFrameBytes, kMaxHandshakeBytes), wait, 0);
         if (!payload)
             throw wire::ClosedError("connection closed by the server during the handshake");

@@ -39,6 +39,9 @@ struct ServerAddress
     int port = 0;
 
     std::string text() const; // "host:port", "[::1]:port"
+    // Only this machine can reach it: 127.0.0.0/8, ::1 (also as ::ffff:127.x.x.x) or "localhost".
+    // Any other host, a wildcard ("0.0.0.0", "::") or another name, may be reached from elsewhere.
+    bool isLoopback() const;
     bool operator==(const ServerAddress &) const = default;
 };
 
@@ -81,6 +84,10 @@ public:
 
     // The id of this process's session: drawn once from the system's random source (32 hex digits).
     static const std::string &ProcessSessionId();
+    // The operator's sign-in, sent in every hello when User is not empty; a server with a password
+    // file refuses a connection without it ("Usuário ou senha inválidos").
+    std::string User;
+    std::string Password;
 
     std::function<void(TNetConnection &)> BeforeConnect; // runs just before connecting
     // Runs after every connection that completed its handshake; ConnectedTo() names the server.

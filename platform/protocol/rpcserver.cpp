@@ -27,8 +27,9 @@ namespace {
 // Set on connection threads, so that stop() called from a handler does not join its own thread.
 thread_local const void *t_servingServer = nullptr;
 thread_local std::string t_callSession; // the hello's session of the connection this thread serves
+thread_local std::string t_callUser;    // the operator the connection signed in as; empty: none
 
-constexpr uint32_t kMaxHelloBytes = 256;
+constexpr uint32_t kMaxHelloBytes = 512; // session, user and password included
 constexpr int kLingerMs = 200;
 
 std::string formatMs(Clock::duration elapsed)
@@ -158,6 +159,38 @@ struct RpcServer::Impl
         socket.shutdownAndDrain(kLingerMs, wakeRead);
     }
 
+    // Checks a hello's sign-in. A refusal waits signInDelayMs first (on this connection's thread
+    // only, so other connections go on), is logged with the user and the peer, never the password.
+    bool signIn(Socket &socket, const std::string &peer, const Credentials &credentials)
+    {
+        bool accepted = false;
+        try {
+            accepted = !credentials.empty() && options.checkCredentials(credentials);
+        } catch (const std::exception &e) {
+            log("connection " + peer + ": the sign-in check failed: " + e.what());
+        }
+        if (accepted) {
+            log("connection " + peer + ": user '" + credentials.user + "' signed in");
+            return true;
+        }
+        log("connection " + peer + ": "
+            + (credentials.empty() ? std::string("no user given") : "user '" + credentials.user + "' refused: wrong user or password"));
+        if (options.signInDelayMs > 0) {
+            pollfd wake{wakeRead, POLLIN, 0};
+            ::poll(&wake, 1, options.signInDelayMs);
+        }
+        const std::string text = credentials.empty() ? "Este servidor exige usuário e senha"
+                                                     : "Usuário ou senha inválidos";
+        try {
+            WaitSpec wait = WaitSpec::within(1000);
+            wait.cancelFd = wakeRead;
+            socket.sendAll(encodeErrorFrame(text), wait);
+        } catch (const std::exception &) {
+        }
+        socket.shutdownAndDrain(kLingerMs, wakeRead);
+        return false;
+    }
+
     Response dispatch(const Request &request)
     {
         if (!request.refused.empty()) {
@@ -255,11 +288,18 @@ struct RpcServer::Impl
                 return evicted();
             if (!hello)
                 return;
-            const uint16_t version = decodeHello(*hello, &t_callSession);
+            Credentials credentials;
+            const uint16_t version = decodeHello(*hello, &t_callSession, &credentials);
             if (version != kProtocolVersion) {
                 refuseConnection(socket, peer, "unsupported protocol version " + std::to_string(version)
                                                    + " (server speaks " + std::to_string(kProtocolVersion) + ")");
                 return;
+            }
+            t_callUser.clear();
+            if (options.checkCredentials) {
+                if (!signIn(socket, peer, credentials))
+                    return;
+                t_callUser = credentials.user;
             }
             socket.sendAll(encodeHelloAck(kProtocolVersion), writeWait());
 
@@ -558,6 +598,11 @@ void RpcServer::wait()
 const std::string &RpcServer::callSession()
 {
     return t_callSession;
+}
+
+const std::string &RpcServer::callUser()
+{
+    return t_callUser;
 }
 
 uint16_t RpcServer::port() const

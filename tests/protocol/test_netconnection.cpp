@@ -364,6 +364,14 @@ TEST(ServerAddresses, ParseHostPortListsAndIpv6)
     }
 }
 
+TEST(ServerAddresses, LoopbackIsOnlyThisMachine)
+{
+    for (const char *host : {"127.0.0.1", "127.0.0.2", "127.255.0.9", "::1", "::ffff:127.0.0.1", "localhost"})
+        EXPECT_TRUE((tk::ServerAddress{host, 8211}.isLoopback())) << host;
+    for (const char *host : {"0.0.0.0", "::", "10.0.0.1", "128.0.0.1", "::2", "::ffff:10.0.0.1", "app1", "localhost2"})
+        EXPECT_FALSE((tk::ServerAddress{host, 8211}.isLoopback())) << host;
+}
+
 TEST(ServerAddresses, OnlyKnownReadsCountAsRepeatable)
 {
     EXPECT_FALSE(tk::IsWritingCall("GetProduto", {"0001"}));
