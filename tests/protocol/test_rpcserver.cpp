@@ -127,7 +127,7 @@ TEST(RpcServer, RefusedHandshakesGetAnErrorFrameAndAreClosed)
         {"newer protocol version", wire::encodeHello(2), "unsupported protocol version 2 (server speaks 1)"},
         {"wrong magic", rawFrame(std::string("\x01HTTP\x01\x00", 7)), "bad magic"},
         {"request before the hello", wire::encodeRequest({1, "Echo", {}}), "unexpected frame kind 3"},
-        {"oversized hello", rawFrame(std::string(300, '\x01')), "exceeds the limit of 256 bytes"},
+        {"oversized hello", rawFrame(std::string(600, '\x01')), "exceeds the limit of 512 bytes"},
         {"an HTTP request", "GET / HTTP/1.1\r\nHost: x\r\n\r\n", "exceeds the limit"},
     };
     for (const auto &c : cases) {
@@ -141,6 +141,75 @@ TEST(RpcServer, RefusedHandshakesGetAnErrorFrameAndAreClosed)
     RawClient client(server.port);
     client.handshake();
     EXPECT_TRUE(client.call("Echo", {}).ok);
+}
+
+TEST(RpcServer, ASignInIsCheckedInTheHandshakeAndARefusalIsDelayedAndLogged)
+{
+    wire::RpcServer::Options options;
+    options.checkCredentials = [](const wire::Credentials &c) { return c.user == "ana" && c.password == "certa"; };
+    // Long enough that a refusal blocking the server would stall the next client; the stop ends it.
+    options.signInDelayMs = 60000;
+    TestServer server(options);
+    server.server->registerMethod("WhoAmI", [](const VariantArray &) { return Variant(wire::RpcServer::callUser()); });
+
+    RawClient wrong(server.port);
+    wrong.send(wire::encodeHello(1, "s1", {"ana", "errada"}));
+    ASSERT_TRUE(eventually([&] { return server.logContains("user 'ana' refused: wrong user or password"); }));
+    for (const std::string &line : server.log())
+        EXPECT_FALSE(contains(line, "errada")) << line;
+
+    // Another connection signs in meanwhile and its calls know their operator.
+    RawClient right(server.port);
+    right.send(wire::encodeHello(1, "s2", {"ana", "certa"}));
+    auto ack = right.read();
+    ASSERT_TRUE(ack.has_value());
+    ASSERT_EQ(wire::frameKind(*ack), wire::FrameKind::HelloAck);
+    EXPECT_EQ(right.call("WhoAmI", {}).result.asString(), "ana");
+    EXPECT_TRUE(server.logContains("user 'ana' signed in"));
+}
+
+TEST(RpcServer, WithoutAValidSignInTheConnectionIsRefused)
+{
+    wire::RpcServer::Options options;
+    options.checkCredentials = [](const wire::Credentials &c) { return c.user == "ana" && c.password == "certa"; };
+    options.signInDelayMs = 1;
+    TestServer server(options);
+    const std::pair<std::string, std::string> cases[] = {
+        {wire::encodeHello(1, "s1", {"ana", "errada"}), "Usuário ou senha inválidos"},
+        {wire::encodeHello(1, "s1", {"bruno", "certa"}), "Usuário ou senha inválidos"},
+        {wire::encodeHello(1, "s1"), "Este servidor exige usuário e senha"},
+        {wire::encodeHello(), "Este servidor exige usuário e senha"},
+    };
+    for (const auto &[hello, text] : cases) {
+        RawClient client(server.port);
+        client.send(hello);
+        EXPECT_EQ(client.expectErrorAndClose(), text);
+    }
+    EXPECT_TRUE(server.logContains("user 'bruno' refused"));
+    EXPECT_TRUE(server.logContains("no user given"));
+    // Through the client: its user and password travel in every hello.
+    tk::TNetConnection connection;
+    connection.Port = server.port;
+    connection.User = "ana";
+    connection.Password = "errada";
+    try {
+        connection.Call("Echo", {});
+        ADD_FAILURE() << "a wrong password was accepted";
+    } catch (const tk::ENetError &e) {
+        EXPECT_TRUE(contains(e.what(), "Usuário ou senha inválidos")) << e.what();
+    }
+    connection.Password = "certa";
+    EXPECT_TRUE(connection.Call("Echo", {"um"}).isArray());
+}
+
+TEST(RpcServer, WithoutACheckASignInIsIgnoredAndCallsHaveNoUser)
+{
+    TestServer server;
+    server.server->registerMethod("WhoAmI", [](const VariantArray &) { return Variant(wire::RpcServer::callUser()); });
+    RawClient client(server.port);
+    client.send(wire::encodeHello(1, "s1", {"ana", "qualquer"}));
+    ASSERT_TRUE(client.read().has_value());
+    EXPECT_EQ(client.call("WhoAmI", {}).result.asString(), "");
 }
 
 TEST(RpcServer, BadFramesCloseOnlyTheirOwnConnection)
