@@ -210,8 +210,9 @@ int passwdCommand(int argc, char **argv)
                         "       appserver passwd FILE --delete USER\n"
                         "       appserver passwd FILE --list\n";
     const std::vector<std::string> args(argv, argv + argc);
-    if (args.size() < 2 || args.size() > 3 || (args.size() == 2 && args[1] != "--list")
-        || (args.size() == 3 && args[1].rfind("--", 0) == 0 && args[1] != "--delete")) {
+    const bool valid = (args.size() == 2 && (args[1] == "--list" || args[1].rfind("--", 0) != 0))
+                       || (args.size() == 3 && args[1] == "--delete");
+    if (!valid) {
         std::fprintf(stderr, "%s", usage);
         return 2;
     }
