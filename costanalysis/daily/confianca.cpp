@@ -39,8 +39,13 @@ std::unique_ptr<tk::TClientDataSet> NovoDataSet(const char *name, std::initializ
     auto ds = std::make_unique<tk::TClientDataSet>(name);
     for (const auto &[field, type, size] : fields) {
         tk::TField *f = ds->AddField(field, type, size, tk::TFieldKind::fkData);
-        if (std::string(field).rfind("PC", 0) == 0)
+        const std::string prefix = std::string(field).substr(0, 2);
+        if (prefix == "PC")
             f->SetDisplayFormat(kPercentual);
+        else if (prefix == "VR")
+            f->SetDisplayFormat("#,##0.00000");
+        else if (prefix == "QT")
+            f->SetDisplayFormat("#,##0");
     }
     return ds;
 }

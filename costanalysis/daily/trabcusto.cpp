@@ -5,6 +5,7 @@
 
 #include "platform/hostlib/host.h"
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 
 namespace kpv40206 {
 

@@ -9,6 +9,7 @@
 #include "platform/toolkit/data/costrules.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 
 namespace kpv40206 {
 

@@ -273,6 +273,72 @@ std::vector<tk::ExportSheet> TfrmCustoServ::PlanilhasDoMes(const std::function<b
     page(tshPlanReal, dbgPlanReal, "Planejado x Realizado");
     page(tshProdCustZero, dbgCustZero, "Produtos Custo Zero");
     page(tshCotDesatu, dbgCotDesatu, "Cotação Desatualizada");
+    for (tk::ExportSheet &sheet : PlanilhasIndicadores())
+        sheets.push_back(std::move(sheet));
+    return sheets;
+}
+
+std::vector<tk::ExportSheet> TfrmCustoServ::PlanilhasIndicadores()
+{
+    std::vector<tk::ExportSheet> sheets;
+    if (!ConfiancaAtiva)
+        return sheets;
+    // A totals row under a day list: the label in the first column, the month's figure under each
+    // column of the same field.
+    auto totals = [](tk::ExportSheet &sheet, tk::TClientDataSet &month, const std::string &label) {
+        if (!month.Active() || month.IsEmpty() || sheet.columns.empty())
+            return;
+        std::vector<tk::ExportCell> row(sheet.columns.size());
+        row[0] = Text(label);
+        row[0].null = true; // a label in the day column, written as text on a totals row
+        for (size_t i = 1; i < sheet.columns.size(); ++i) {
+            const tk::TField *field = month.FindField(sheet.columns[i].fieldName);
+            if (field && !field->IsNull())
+                row[i] = Number(field->AsFloat(), sheet.columns[i].displayFormat);
+        }
+        sheet.totalsFrom = int(sheet.rows.size());
+        sheet.rows.push_back(std::move(row));
+    };
+
+    if (cdsConfianca->Active()) {
+        tk::ExportSheet days = tk::SheetOf(*cdsConfianca, "Confiança",
+                                           {{"DTDATA", "Dia", 80},
+                                            {"VRCUSTPRODMAT", "Matéria Prima", 110},
+                                            {"VRCUSTDESATU", "Em Cotação Desatualizada", 150},
+                                            {"VRCUSTESTIM", "Sem Custo (estimado)", 130},
+                                            {"QTPRODDESATU", "Produtos Desatualizados", 140},
+                                            {"QTPRODSEMCUSTO", "Produtos sem Custo", 120},
+                                            {"PCDESATU", "Desatualizado (%)", 110},
+                                            {"PCSEMCUSTO", "Sem Custo (%)", 100},
+                                            {"PCCONFIANCA", "Confiança (%)", 100}});
+        totals(days, *cdsConfiancaMes, "Mês");
+        sheets.push_back(std::move(days));
+    }
+    if (cdsConfiancaProd->Active()) {
+        tk::ExportSheet products = tk::SheetOf(*cdsConfiancaProd, "Confiança por Produto",
+                                               {{"DTDATA", "Dia", 80},
+                                                {"CDPRODUTO", "Produto", 80},
+                                                {"NMPRODUTO", "Nome do Produto", 220},
+                                                {"IDMOTIVO", "Motivo", 160},
+                                                {"VRCUSTO", "Custo", 110},
+                                                {"PCCUSTO", "% da Matéria Prima do Dia", 150}});
+        for (auto &row : products.rows) {
+            tk::ExportCell &reason = row[3];
+            reason.text = reason.text == "E" ? "Sem custo (estimado)" : "Cotação desatualizada";
+        }
+        sheets.push_back(std::move(products));
+    }
+    if (dbgVariacao && cdsVariacao) {
+        if (!cdsVariacao->Active())
+            CarregaVariacao();
+        if (cdsVariacao->Active()) {
+            tk::ExportSheet split = dbgVariacao->Actions().Sheet();
+            split.name = "Decomposição da Variação";
+            totals(split, *cdsVariacaoMes,
+                   "Até " + tk::FormatDateTime("ddddd", ContextoCusto.DtProcesso - 1));
+            sheets.push_back(std::move(split));
+        }
+    }
     return sheets;
 }
 
@@ -336,7 +402,9 @@ void TfrmCustoServ::ConfiguraExportacao()
     actExportaMes->setObjectName(QStringLiteral("actExportaMes"));
     connect(actExportaMes, &QAction::triggered, this, [this] { ExportaMesPeloUsuario(); });
     for (tk::TDBGrid *grid : {dbgTrabCusto, dbgCardapio, dbgPrato, dbgDieta, dbgTipoCons, dbgConsPerc, dbgRealizado,
-                              dbgProdReal, dbgPlanReal, dbgCustZero, dbgCotDesatu}) {
+                              dbgProdReal, dbgPlanReal, dbgCustZero, dbgCotDesatu, dbgVariacao}) {
+        if (!grid)
+            continue;
         grid->Actions().ExtraActions = {actExportaMes};
         grid->Actions().PrintHeader = [this, grid] { return CabecalhoImpressao(grid->Actions().SheetName()); };
     }

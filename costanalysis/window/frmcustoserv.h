@@ -132,6 +132,8 @@ public:
     std::vector<tk::ExportSheet> PlanilhasDoMes(const std::function<bool(int, int)> &progress = {});
     tk::ExportSheet PlanilhaParametros() const;
     tk::ExportSheet PlanilhaDias() const; // the daily grid and a totals row
+    // With the indicators on: the days' confidence, the products it rests on, the variance split.
+    std::vector<tk::ExportSheet> PlanilhasIndicadores();
     // FILE.xlsx: the month workbook; FILE.csv: the daily table. tk::Exception on failure.
     void ExportaMes(const std::string &path, const std::function<bool(int, int)> &progress = {});
     // "Exportar mês…" of the grids' menus: asks for the file, exports under the busy indicator.

@@ -4,6 +4,7 @@
 
 #include "platform/hostlib/host.h"
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 
 #include <algorithm>
 

@@ -189,46 +189,6 @@ Realized loadRealized(db::Connection &connection, const std::string &filial, con
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------
-// Connection pool
-
-ConnectionPool::ConnectionPool(std::string dbPath, size_t maxIdle) : m_path(std::move(dbPath)), m_maxIdle(maxIdle) {}
-
-void ConnectionPool::Release::operator()(db::Connection *connection) const
-{
-    std::unique_ptr<db::Connection> owned(connection);
-    if (!owned)
-        return;
-    bool broken = owned->broken();
-    try {
-        if (!broken && owned->inTransaction())
-            owned->rollback();
-    } catch (...) {
-        broken = true; // a connection in an unknown state is closed, not reused
-    }
-    std::lock_guard<std::mutex> lock(pool->m_mutex);
-    if (owned->broken()) {
-        // The database went away (a restart, a network fault): the idle connections went with it.
-        pool->m_idle.clear();
-        return;
-    }
-    if (!broken && pool->m_idle.size() < pool->m_maxIdle)
-        pool->m_idle.push_back(std::move(owned));
-}
-
-ConnectionPool::Lease ConnectionPool::acquire()
-{
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_idle.empty()) {
-            db::Connection *connection = m_idle.back().release();
-            m_idle.pop_back();
-            return Lease(connection, Release{this});
-        }
-    }
-    return Lease(db::Connection::open(m_path, db::OpenMode::ExistingOnly).release(), Release{this});
-}
-
-// ---------------------------------------------------------------------------------------------------
 // Service
 
 CostService::CostService(std::string dbPath, CostServiceOptions options)
@@ -793,44 +753,6 @@ tk::Variant CostService::delConsplan(const tk::VariantArray &argv)
         return tk::Variant("Erro ao excluir o conjunto de trabalho '" + key + "': " + m_errors.userText("DelConsplan", e));
     }
     return tk::Variant("");
-}
-
-// ---------------------------------------------------------------------------------------------------
-// Stale work-set clean-up
-
-WorkSetCleaner::WorkSetCleaner(std::shared_ptr<CostService> service, std::chrono::milliseconds interval,
-                               std::function<void(const std::string &)> log)
-    : m_service(std::move(service)), m_interval(interval), m_log(std::move(log))
-{
-    m_thread = std::thread([this] { run(); });
-}
-
-WorkSetCleaner::~WorkSetCleaner()
-{
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stop = true;
-    }
-    m_wake.notify_all();
-    m_thread.join();
-}
-
-void WorkSetCleaner::run()
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    while (!m_stop) {
-        lock.unlock();
-        try {
-            const int64_t removed = m_service->cleanupStaleWorkSets();
-            if (removed > 0 && m_log)
-                m_log("work-set clean-up: removed " + std::to_string(removed) + " stale work set(s)");
-        } catch (const std::exception &e) {
-            if (m_log)
-                m_log(std::string("work-set clean-up failed: ") + e.what());
-        }
-        lock.lock();
-        m_wake.wait_for(lock, m_interval, [this] { return m_stop; });
-    }
 }
 
 // RenovaSessao() -> the lease in seconds. The renewal itself is the one every call of a session makes

@@ -4,19 +4,18 @@
 // database. Each call runs on a pooled connection in one read transaction; a work-set write runs in
 // its own write transaction. Handlers are safe to run on many threads at once.
 
+#include "platform/appserver/connectionpool.h"
 #include "platform/appserver/errors.h"
 #include "platform/database/sqldb.h"
 #include "platform/toolkit/data/variant.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace wire {
@@ -35,27 +34,6 @@ struct CostServiceOptions
     size_t maxIdleConnections = 16;            // pooled connections kept open between calls
     // The technical detail of failed calls, one line each ("erro REF METHOD: detail"); see ErrorReporter.
     std::function<void(const std::string &)> log;
-};
-
-// Connections to one database file, one per concurrent call, reused between calls.
-class ConnectionPool
-{
-public:
-    explicit ConnectionPool(std::string dbPath, size_t maxIdle);
-
-    struct Release
-    {
-        ConnectionPool *pool; // Not owned.
-        void operator()(db::Connection *connection) const;
-    };
-    using Lease = std::unique_ptr<db::Connection, Release>;
-    Lease acquire();
-
-private:
-    std::string m_path;
-    size_t m_maxIdle;
-    std::mutex m_mutex;
-    std::vector<std::unique_ptr<db::Connection>> m_idle; // Owned.
 };
 
 class CostService
@@ -116,27 +94,5 @@ private:
 // Registers every method of the service on the server. The handlers share the returned service.
 std::shared_ptr<CostService> registerCostMethods(wire::RpcServer &server, const std::string &dbPath,
                                                  CostServiceOptions options = {});
-
-// Removes stale work sets at start and then every `interval`, on its own thread, until destroyed.
-class WorkSetCleaner
-{
-public:
-    WorkSetCleaner(std::shared_ptr<CostService> service, std::chrono::milliseconds interval,
-                   std::function<void(const std::string &)> log = {});
-    ~WorkSetCleaner();
-    WorkSetCleaner(const WorkSetCleaner &) = delete;
-    WorkSetCleaner &operator=(const WorkSetCleaner &) = delete;
-
-private:
-    void run();
-
-    std::shared_ptr<CostService> m_service;
-    std::chrono::milliseconds m_interval;
-    std::function<void(const std::string &)> m_log;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_stop = false;
-    std::thread m_thread;
-};
 
 } // namespace appsrv

@@ -45,8 +45,7 @@ struct PlanArgs
     tk::TDateTime last = 0;
 };
 
-template<typename M>
-PlanArgs readPlanArgs(const M &args)
+PlanArgs readPlanArgs(const contract::PlannedMonth &args)
 {
     PlanArgs a;
     a.context.filial = args.CdFilial;

@@ -6,6 +6,7 @@
 // logs every call on standard error (with the detail of each failure under its reference), and stops
 // cleanly on SIGTERM or SIGINT.
 
+#include "platform/appserver/cleanup.h"
 #include "platform/appserver/costmethods.h"
 #include "platform/appserver/passwords.h"
 #include "platform/protocol/netconnection.h"

@@ -366,11 +366,10 @@ struct RenovaSessao
 // The figures beside the specified ones. Their packets are built beside the methods
 // (platform/appserver/insightmethods.cpp) and read by name by the window's own lists.
 
-// -> per day the raw material resting on outdated quotes and on products without cost
-struct GetConfiancaCusto
+// The planned range the confidence and the variance split rest on, priced as the daily table prices
+// it: the same arguments in the same wire order for both.
+struct PlannedMonth
 {
-    static constexpr const char *name = "GetConfiancaCusto";
-    static constexpr bool checked = false;
     std::string CdFilial;
     std::string CdServFili;
     tk::TDateTime first = 0;
@@ -382,45 +381,37 @@ struct GetConfiancaCusto
 
     static constexpr auto arguments()
     {
-        using M = GetConfiancaCusto;
+        using M = PlannedMonth;
         return std::tuple{code("CdFilial", &M::CdFilial),         code("CdServFili", &M::CdServFili),
                           date("first", &M::first),               date("last", &M::last),
                           integer("CdTipoCusto", &M::CdTipoCusto), flag("IdRefeFixa", &M::IdRefeFixa),
                           date("DtRefeFixa", &M::DtRefeFixa),     code("CdFiliCust", &M::CdFiliCust)};
     }
+    bool operator==(const PlannedMonth &) const = default;
+};
+
+// -> per day the raw material resting on outdated quotes and on products without cost
+struct GetConfiancaCusto : PlannedMonth
+{
+    static constexpr const char *name = "GetConfiancaCusto";
+    static constexpr bool checked = false;
     static const std::vector<PacketLayout> &packets();
-    bool operator==(const GetConfiancaCusto &) const = default;
 };
 
 // -> realized minus planned per day before the processing date, split by cause
-struct GetDecomposicaoVariacao
+struct GetDecomposicaoVariacao : PlannedMonth
 {
     static constexpr const char *name = "GetDecomposicaoVariacao";
     static constexpr bool checked = false;
-    std::string CdFilial;
-    std::string CdServFili;
-    tk::TDateTime first = 0;
-    tk::TDateTime last = 0;
-    int CdTipoCusto = 0;
-    bool IdRefeFixa = false;
-    tk::TDateTime DtRefeFixa = 0;
-    std::string CdFiliCust;
     int CdTipoCustoReal = 0;
     tk::TDateTime DtProcesso = 0;
 
     static constexpr auto arguments()
     {
         using M = GetDecomposicaoVariacao;
-        return std::tuple{code("CdFilial", &M::CdFilial),
-                          code("CdServFili", &M::CdServFili),
-                          date("first", &M::first),
-                          date("last", &M::last),
-                          integer("CdTipoCusto", &M::CdTipoCusto),
-                          flag("IdRefeFixa", &M::IdRefeFixa),
-                          date("DtRefeFixa", &M::DtRefeFixa),
-                          code("CdFiliCust", &M::CdFiliCust),
-                          integer("CdTipoCustoReal", &M::CdTipoCustoReal),
-                          date("DtProcesso", &M::DtProcesso)};
+        return std::tuple_cat(PlannedMonth::arguments(),
+                              std::tuple{integer("CdTipoCustoReal", &M::CdTipoCustoReal),
+                                         date("DtProcesso", &M::DtProcesso)});
     }
     static const std::vector<PacketLayout> &packets();
     bool operator==(const GetDecomposicaoVariacao &) const = default;

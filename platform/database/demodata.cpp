@@ -5,6 +5,7 @@
 
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 
 #include <algorithm>
 #include <cmath>

@@ -131,6 +131,22 @@ TEST(CostContract, EveryMethodRoundTripsAndKeepsItsWireSignature)
     EXPECT_EQ(contract::findMethod("GetNada"), nullptr);
 }
 
+// The confidence and the variance split share their planned range: the variance call's first
+// arguments read back as a confidence call of the same range.
+TEST(CostContract, InsightMethodsShareThePlannedRange)
+{
+    const contract::PlannedMonth range{"0001", "001", kFirst, kFirst + 30, 44, true, kDay, "0002"};
+    contract::GetDecomposicaoVariacao variance{range};
+    variance.CdTipoCustoReal = 2;
+    variance.DtProcesso = kDay;
+    tk::VariantArray wire = contract::toWire(variance);
+    ASSERT_EQ(wire.size(), 10u);
+    EXPECT_EQ(wire[8].asInteger(), 2);
+    wire.resize(8);
+    EXPECT_EQ(contract::toWire(contract::GetConfiancaCusto{range}), wire);
+    EXPECT_EQ(static_cast<const contract::PlannedMonth &>(contract::fromWire<contract::GetConfiancaCusto>(wire)), range);
+}
+
 TEST(CostContract, CheckedMethodsAndPacketLayouts)
 {
     std::vector<std::string> checked;

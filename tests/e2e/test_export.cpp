@@ -283,6 +283,83 @@ TEST_F(Export, MonthWorkbookHoldsTheWindowsFiguresEverySheetEveryRow)
     }
 }
 
+// With the indicators on, the workbook adds the days' confidence, the products it rests on and the
+// variance split, each with the window's figures, and the month's line under the days.
+TEST_F(Export, MonthWorkbookCarriesTheIndicators)
+{
+    DriverProcess driver({"--db", db, "--indicadores", "5"});
+    ASSERT_TRUE(e2e::AnswerOk(driver.send(kOpen)));
+    ASSERT_TRUE(e2e::AnswerOk(driver.send("page tshPlanReal")));
+    const std::string path = dir.file("indicadores.xlsx");
+    ASSERT_TRUE(e2e::AnswerOk(driver.send("exportmonth " + path)));
+    const QJsonObject book = readBack({path});
+    const std::vector<QString> names = sheetNames(book);
+    ASSERT_GE(names.size(), 3u);
+    EXPECT_EQ(std::vector<QString>(names.end() - 3, names.end()),
+              (std::vector<QString>{"Confiança", "Confiança por Produto", "Decomposição da Variação"}));
+    auto sheets = sheetsOf(book);
+
+    const struct
+    {
+        const char *sheet, *dataset, *month;
+        std::vector<const char *> fields; // in the sheet's column order
+    } lists[] = {{"Confiança", "cdsConfianca", "cdsConfiancaMes",
+                  {"DTDATA", "VRCUSTPRODMAT", "VRCUSTDESATU", "VRCUSTESTIM", "QTPRODDESATU", "QTPRODSEMCUSTO",
+                   "PCDESATU", "PCSEMCUSTO", "PCCONFIANCA"}},
+                 {"Confiança por Produto", "cdsConfiancaProd", nullptr,
+                  {"DTDATA", "CDPRODUTO", "NMPRODUTO", "IDMOTIVO", "VRCUSTO", "PCCUSTO"}},
+                 {"Decomposição da Variação", "cdsVariacao", "cdsVariacaoMes",
+                  {"DTDATA", "VRDIFERENCA", "VREFEITOCOMENS", "VREFEITOPRECO", "VREFEITOQTDE", "VRFORACARD",
+                   "VRCONSINDIR", "VRRESIDUO"}}};
+    for (const auto &list : lists) {
+        SCOPED_TRACE(list.sheet);
+        const QJsonObject ds = driver.send(std::string("dump ") + list.dataset);
+        const int count = ds["recordCount"].toInt();
+        const QJsonArray rows = sheets[list.sheet];
+        ASSERT_GT(count, 0);
+        ASSERT_EQ(rows.size(), 1 + count + (list.month ? 1 : 0));
+        for (int r = 0; r < count; ++r) {
+            const QJsonArray cells = rows[r + 1].toArray();
+            for (size_t c = 0; c < list.fields.size(); ++c) {
+                const QJsonValue want = field(ds, r, list.fields[c]);
+                const QJsonObject got = cells[qsizetype(c)].toObject();
+                if (std::string(list.fields[c]) == "IDMOTIVO")
+                    EXPECT_EQ(got["v"].toString(), want.toString() == "E" ? "Sem custo (estimado)"
+                                                                          : "Cotação desatualizada");
+                else if (want.isDouble())
+                    EXPECT_TRUE(sameNumber(got["v"].toDouble(), want.toDouble())) << list.fields[c] << " row " << r;
+                else if (want.isString() && c > 0)
+                    EXPECT_EQ(got["v"].toString(), want.toString());
+            }
+        }
+        if (!list.month)
+            continue;
+        const QJsonArray total = rows[count + 1].toArray();
+        const QJsonObject month = driver.send(std::string("dump ") + list.month);
+        EXPECT_TRUE(total[0].toObject()["bold"].toBool() || total[1].toObject()["bold"].toBool());
+        for (size_t c = 1; c < list.fields.size(); ++c) {
+            const QJsonValue want = field(month, 0, list.fields[c]);
+            if (want.isDouble())
+                EXPECT_TRUE(sameNumber(total[qsizetype(c)].toObject()["v"].toDouble(), want.toDouble()))
+                    << list.fields[c];
+        }
+    }
+    EXPECT_EQ(sheets["Confiança"][1].toArray()[1].toObject()["f"].toString(), "#,##0.00000");
+    EXPECT_TRUE(e2e::NoMessages(driver.send("messages")));
+
+    // cost-export with the same switch writes the same indicator sheets.
+    const std::string cli = dir.file("indicadores_cli.xlsx");
+    std::string output;
+    ASSERT_EQ(e2e::runProgram({e2e::binDir() + "/cost-export", "--db", db, "--branch", "0001", "--service", "001",
+                               "--month", "2026-03", "--cost-type", "44", "--out", cli, "--indicadores", "5"},
+                              &output, std::chrono::seconds(120)),
+              0)
+        << output;
+    auto again = sheetsOf(readBack({cli}));
+    for (const auto &list : lists)
+        EXPECT_EQ(again[list.sheet], sheets[list.sheet]) << list.sheet;
+}
+
 TEST_F(Export, DailyTableAsCsvWithEitherSeparator)
 {
     DriverProcess driver({"--db", db});

@@ -9,6 +9,7 @@
 #include "platform/toolkit/widgets/errors.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 #include "tests/hostlib/testdb.h"
 
 #include <gtest/gtest.h>

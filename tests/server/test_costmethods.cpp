@@ -3,6 +3,7 @@
 
 #include "fixture.h"
 
+#include "platform/appserver/cleanup.h"
 #include "platform/appserver/costmethods.h"
 #include "platform/appserver/insightmethods.h"
 #include "platform/appserver/workset.h"

@@ -4,11 +4,13 @@
 
 #include "fixture.h"
 
+#include "platform/appserver/cleanup.h"
 #include "platform/appserver/costmethods.h"
 #include "platform/protocol/netconnection.h"
 #include "platform/protocol/rpcserver.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 #include "tests/protocol/protocol_test_support.h"
 
 #include <gtest/gtest.h>

@@ -11,6 +11,8 @@
 #include "platform/siblings/kpv40210/grafcustoacum.h"
 #include "platform/siblings/kpv40213/decomposicao.h"
 #include "platform/siblings/common/chartactions.h"
+#include "platform/siblings/common/help.h"
+#include "platform/hostlib/helpbrowser.h"
 #include "platform/toolkit/data/dataset.h"
 #include "platform/toolkit/data/datasource.h"
 #include "platform/toolkit/data/datetime.h"
@@ -31,6 +33,8 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
 
 #include <gtest/gtest.h>
 
@@ -285,6 +289,39 @@ TEST_P(ChartWindows, CloseButtonClosesTheWindow)
     window->CloseButton()->click();
     EXPECT_EQ(accepted.count(), 1);
     EXPECT_FALSE(window->isVisible());
+}
+
+// F1 in a chart window opens its module's page in the host's help browser.
+TEST_P(ChartWindows, F1OpensTheModulesHelpPage)
+{
+    const ChartCase &c = GetParam();
+    auto ds = makeTable(c);
+    fill(*ds, c, 3);
+    const auto window = c.create(argsFor(c, ds.get()));
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 5000));
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    const auto *browser = window->findChild<host::THelpBrowser *>();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_TRUE(browser->PageTitle().contains(QString::fromLatin1(c.code))) << browser->PageTitle().toStdString();
+}
+
+// Every sibling module carries its page; the context is the number of the module code.
+TEST(SiblingHelp, EveryModuleHasItsPage)
+{
+    for (const char *module : {"KPV40207", "KPV40208", "KPV40210", "KPV40212", "KPV40213", "KPV49700"}) {
+        SCOPED_TRACE(module);
+        const int context = siblings::HelpContextOf(module);
+        EXPECT_EQ(context, 12300000 + std::stoi(std::string(module).substr(3)));
+        const QUrl page = host::HelpPage("Kpvhelp.hlp", context);
+        ASSERT_FALSE(page.isEmpty());
+        QFile file(QStringLiteral(":") + page.path());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(QString::fromUtf8(file.readAll()).contains(QStringLiteral("(%1)</title>").arg(module)));
+    }
+    for (const char *bad : {"", "KPV", "KPV402070", "KPV4020x"})
+        EXPECT_EQ(siblings::HelpContextOf(bad), 0) << bad;
 }
 
 TEST_P(ChartWindows, SaveCopyPrintAndPdfOfTheChart)

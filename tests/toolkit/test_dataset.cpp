@@ -4,6 +4,7 @@
 #include "platform/toolkit/data/datasource.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 
 #include "tests/toolkit/fixtures.h"
 

@@ -2,6 +2,7 @@
 
 #include "platform/toolkit/data/costrules.h"
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 
 #include <gtest/gtest.h>
 

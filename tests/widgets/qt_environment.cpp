@@ -12,7 +12,7 @@ public:
     void SetUp() override
     {
         static int argc = 1;
-        static char arg0[] = "widgets_tests";
+        static char arg0[] = "widgets_controls";
         static char *argv[] = {arg0, nullptr};
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -3,6 +3,7 @@
 #include "platform/toolkit/data/datetime.h"
 
 #include <charconv>
+#include <cstdlib>
 
 namespace costexport {
 
@@ -43,11 +44,13 @@ const char *exportUsage()
 {
     return "usage: cost-export --db URI [--server HOST:PORT[,HOST:PORT...]] --branch CODE --service CODE\n"
            "                   --month YYYY-MM --cost-type N [--cost-type-real N] [--cost-branch CODE]\n"
-           "                   --out FILE.xlsx|FILE.csv [--operator NAME] [--module-ativo N]\n"
+           "                   --out FILE.xlsx|FILE.csv [--operator NAME] [--module-ativo N] [--indicadores LIMITE]\n"
            "Writes the month of the cost analysis (every sheet of the window's month export) to FILE.xlsx,\n"
            "or the daily table to FILE.csv, computed by the cost analysis window itself, off screen.\n"
            "Without --server an application server runs in-process over --db; with it the window talks to\n"
            "the servers named and --db is still the suite database of the window's local queries.\n"
+           "With --indicadores the workbook adds the days' confidence (days above LIMITE % flagged), the\n"
+           "products it rests on and the variance split.\n"
            "Exit status: 0 written, 1 no server, no data or the file could not be written, 2 bad command line.\n";
 }
 
@@ -61,7 +64,8 @@ bool parseExportOptions(const std::vector<std::string> &args, ExportOptions &out
             continue;
         }
         static const char *valued[] = {"--db", "--server", "--branch", "--service", "--month", "--cost-type",
-                                       "--cost-type-real", "--cost-branch", "--out", "--operator", "--module-ativo"};
+                                       "--cost-type-real", "--cost-branch", "--out", "--operator", "--module-ativo",
+                                       "--indicadores"};
         bool known = false;
         for (const char *name : valued)
             known = known || arg == name;
@@ -107,6 +111,16 @@ bool parseExportOptions(const std::vector<std::string> &args, ExportOptions &out
             o.out = value;
         } else if (arg == "--operator") {
             o.operatorName = value;
+        } else if (arg == "--indicadores") {
+            // The driver's rule: a percent from 0 to 100.
+            char *end = nullptr;
+            const double limit = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(limit >= 0 && limit <= 100)) {
+                error = "--indicadores takes the flag threshold in percent, 0 to 100, not '" + value + "'";
+                return false;
+            }
+            o.indicadores = true;
+            o.limiteConfianca = limit;
         }
     }
     if (!o.help) {

@@ -25,6 +25,9 @@ struct ExportOptions
     std::string out;
     std::string operatorName = "cost-export";
     int moduloAtiv = 0;
+    // The figures beside the specified ones (confidence, variance split) and their sheets.
+    bool indicadores = false;
+    double limiteConfianca = 5;
     bool help = false;
 
     bool csv() const; // --out ends in .csv

@@ -83,6 +83,8 @@ int run(const costexport::ExportOptions &options)
     settings.dbPath = options.db;
     settings.operatorName = options.operatorName;
     settings.moduloAtiv = options.moduloAtiv;
+    settings.indicadoresCusto = options.indicadores;
+    settings.limiteConfianca = options.limiteConfianca;
     settings.modulesDir = QCoreApplication::applicationDirPath().toStdString();
     if (options.servers.empty()) {
         wire::RpcServer::Options serverOptions;

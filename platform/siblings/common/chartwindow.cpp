@@ -1,6 +1,7 @@
 #include "platform/siblings/common/chartwindow.h"
 
 #include "platform/siblings/common/chartactions.h"
+#include "platform/siblings/common/help.h"
 #include "platform/siblings/common/style.h"
 #include "platform/toolkit/data/formats.h"
 
@@ -83,6 +84,7 @@ TfrmGrafico::TfrmGrafico(const ChartDefinition &definition, ChartData data, QWid
     setObjectName(QString::fromStdString("frm" + definition.module));
     setWindowTitle(definition.windowTitle);
     SetWindowLook(*this, QStyle::SP_FileDialogContentsView);
+    InstallHelpKey(*this, definition.module);
     resize(1100, 560);
 
     m_chart = new QChart();

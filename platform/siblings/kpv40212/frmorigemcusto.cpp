@@ -4,6 +4,7 @@
 
 #include "platform/hostlib/routines.h"
 #include "platform/siblings/common/moduleargs.h"
+#include "platform/siblings/common/help.h"
 #include "platform/siblings/common/style.h"
 #include "platform/toolkit/data/dataset.h"
 
@@ -82,6 +83,7 @@ TfrmOrigemCusto::TfrmOrigemCusto(const tk::DataPacket &packet, const std::string
     setObjectName(QStringLiteral("frmOrigemCusto"));
     setWindowTitle(QStringLiteral("Origem do Custo - Produto ") + q(cdProduto));
     siblings::SetWindowLook(*this, QStyle::SP_MessageBoxInformation);
+    siblings::InstallHelpKey(*this, "KPV40212");
 
     lblFilial = new QLabel(QStringLiteral("Filial: ") + q(cdFilial), this);
     lblFilial->setObjectName(QStringLiteral("lblFilial"));

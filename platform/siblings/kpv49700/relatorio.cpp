@@ -2,6 +2,7 @@
 
 #include "platform/hostlib/printheader.h"
 #include "platform/hostlib/routines.h"
+#include "platform/siblings/common/help.h"
 #include "platform/siblings/common/style.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
@@ -285,6 +286,7 @@ TfrmRelProdutos::TfrmRelProdutos(tk::DataPacket rows, ReportHeader header, QWidg
     setObjectName(QStringLiteral("frmRelProdutos"));
     setWindowTitle(QStringLiteral("Relatório de Produtos - ") + ReportTitle(m_header.listagem));
     siblings::SetWindowLook(*this, QStyle::SP_FileDialogDetailedView);
+    siblings::InstallHelpKey(*this, "KPV49700");
     printer()->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), orientationOf(m_header.listagem),
                                          kMarginsMm, QPageLayout::Millimeter));
     printer()->setDocName(ReportTitle(m_header.listagem));

@@ -4,24 +4,22 @@
 #include "platform/toolkit/data/datasource.h"
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <cmath>
 #include <limits>
-#include <strings.h>
 
 namespace tk {
 
+using detail::LocateIndex;
+using detail::numericOf;
+using detail::prefetchAhead;
 using detail::Record;
+using detail::sameName;
 
 namespace {
-
-bool sameName(const std::string &a, const std::string &b)
-{
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 std::vector<std::string> splitFieldList(const std::string &list)
 {
@@ -53,75 +51,6 @@ private:
     Fn m_fn;
 };
 
-bool numericOf(const Variant::Storage &st, double &out)
-{
-    if (const auto *d = std::get_if<double>(&st)) {
-        out = *d;
-        return true;
-    }
-    if (const auto *i = std::get_if<int32_t>(&st)) {
-        out = *i;
-        return true;
-    }
-    if (const auto *dt = std::get_if<Variant::DateTimeValue>(&st)) {
-        out = dt->value;
-        return true;
-    }
-    return false;
-}
-
-// Hashes of Locate's key values: two values Locate takes as equal hash alike (a text by its bytes,
-// a number by its double value whatever its storage, -0 as 0), so unequal hashes rule a record out.
-uint64_t mixHash(uint64_t h)
-{
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdULL;
-    h ^= h >> 33;
-    h *= 0xc4ceb9fe1a85ec53ULL;
-    h ^= h >> 33;
-    return h;
-}
-
-uint64_t hashText(const std::string &text)
-{
-    uint64_t h = 0xcbf29ce484222325ULL; // FNV-1a
-    for (const char c : text) {
-        h ^= uint8_t(c);
-        h *= 0x100000001b3ULL;
-    }
-    return mixHash(h ^ text.size());
-}
-
-uint64_t hashNumber(double value)
-{
-    if (value == 0)
-        value = 0; // -0 equals 0
-    uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return mixHash(bits ^ 0x6e756d626572ULL);
-}
-
-constexpr uint64_t kNullHash = 0x4e554c4cULL;
-uint64_t hashBoolean(bool value)
-{
-    return value ? 0x74727565ULL : 0x66616c73ULL;
-}
-
-uint64_t locateHash(const Variant &v)
-{
-    const Variant::Storage &st = v.storage();
-    if (const auto *s = std::get_if<std::string>(&st))
-        return hashText(*s);
-    double num = 0;
-    if (numericOf(st, num))
-        return hashNumber(num);
-    if (const auto *b = std::get_if<bool>(&st))
-        return hashBoolean(*b);
-    if (v.isNull())
-        return kNullHash;
-    return 0x6f74686572ULL; // an array or a packet: no key matches it
-}
-
 // Ordering of two values of one field: null first, then by value.
 int compareValues(const Variant &a, const Variant &b)
 {
@@ -144,29 +73,9 @@ int compareValues(const Variant &a, const Variant &b)
     return 0;
 }
 
-// Scans over the view chase two pointers per record (record, then its values); fetching a few
-// records ahead hides most of that latency. `slot` is the value the scan reads first.
-constexpr size_t kPrefetchDistance = 16;
-
-// Locate hashes its key fields into contiguous arrays once this many scans of the records have run
-// since the records last changed (a new filter or index keeps the hashes): hashing costs a few
-// scans and then makes each Locate several times faster, so Locates repeated on the same records
-// pay for it while an insert or a delete between two Locates never triggers it.
-constexpr int kLocateScansBeforeCopy = 4;
-
 // Above this many matching records the hashes are of little help in finding the first of them in the
 // view: with so many matches, the scan of the view's records stops early.
 constexpr size_t kLocateMaxCandidates = 16;
-
-// `records`: a vector of Record pointers, raw or owning.
-template <typename Records>
-inline void prefetchAhead(const Records &records, size_t i, size_t slot)
-{
-    if (i + 2 * kPrefetchDistance < records.size())
-        __builtin_prefetch(&*records[i + 2 * kPrefetchDistance]);
-    if (i + kPrefetchDistance < records.size())
-        __builtin_prefetch(records[i + kPrefetchDistance]->values.data() + slot);
-}
 
 } // namespace
 
@@ -454,67 +363,12 @@ bool TClientDataSet::Impl::passesFilter(const Record *record) const
 
 void TClientDataSet::Impl::recordsChanged()
 {
-    // Emptied but kept: the next copy reuses the memory instead of faulting in fresh pages.
-    for (std::vector<uint64_t> &column : locateHashes)
-        column.clear();
-    locateScans = 0;
+    locateIndex.recordsChanged();
 }
 
 void TClientDataSet::Impl::recordChanged(const Record *record, int slot)
 {
-    // The records are the same: the hashes stay, with the record's new values. Most edits happen
-    // with no hash to update; they skip the search for the record.
-    const bool anyCurrent = std::any_of(locateHashes.begin(), locateHashes.end(),
-                                        [this](const auto &column) { return column.size() == records.size(); });
-    if (!anyCurrent || records.empty())
-        return;
-    if (slot < 0 || slot >= int(records.size()) || records[size_t(slot)].get() != record) {
-        const auto it = std::find_if(records.begin(), records.end(),
-                                     [record](const auto &r) { return r.get() == record; });
-        if (it == records.end()) {
-            recordsChanged();
-            return;
-        }
-        slot = int(it - records.begin());
-    }
-    for (size_t f = 0; f < locateHashes.size(); ++f)
-        if (locateHashes[f].size() == records.size())
-            locateHashes[f][size_t(slot)] = locateHash(record->values[f]);
-}
-
-void TClientDataSet::Impl::buildLocateHashes(const std::vector<size_t> &fieldIndices)
-{
-    if (locateHashes.size() != fields.size())
-        locateHashes.resize(fields.size());
-    std::vector<size_t> missing;
-    for (size_t f : fieldIndices)
-        if (locateHashes[f].size() != records.size()
-            && std::find(missing.begin(), missing.end(), f) == missing.end())
-            missing.push_back(f);
-    if (missing.empty())
-        return;
-    for (size_t f : missing) {
-        locateHashes[f].clear();
-        locateHashes[f].reserve(records.size());
-        const std::string &name = fields[f]->FieldName();
-        if (std::none_of(locateHashedNames.begin(), locateHashedNames.end(),
-                         [&](const std::string &n) { return sameName(n, name); }))
-            locateHashedNames.push_back(name);
-    }
-    // One pass over the records for every missing field.
-    for (size_t i = 0; i < records.size(); ++i) {
-        prefetchAhead(records, i, missing.front());
-        const std::vector<Variant> &values = records[i]->values;
-        for (size_t f : missing)
-            locateHashes[f].push_back(locateHash(values[f]));
-    }
-}
-
-bool TClientDataSet::Impl::hasLocateHashes(const std::vector<size_t> &fieldIndices) const
-{
-    return std::all_of(fieldIndices.begin(), fieldIndices.end(), [this](size_t f) {
-        return f < locateHashes.size() && locateHashes[f].size() == records.size();
-    });
+    locateIndex.recordChanged(records, record, slot);
 }
 
 int TClientDataSet::Impl::firstInView(std::vector<const Record *> &candidates) const
@@ -626,8 +480,7 @@ void TClientDataSet::Impl::viewChanged(bool scrollEvents)
 
 void TClientDataSet::Impl::clearContent()
 {
-    recordsChanged();
-    std::vector<std::vector<uint64_t>>().swap(locateHashes);
+    locateIndex.release();
     view.clear();
     sorted.clear();
     sortedValid = false;
@@ -650,7 +503,7 @@ void TClientDataSet::Impl::openWith(std::vector<std::unique_ptr<Record>> newReco
 
     clearContent();
     records = std::move(newRecords);
-    locateHashes = std::move(hashes);
+    locateIndex.adopt(std::move(hashes));
     byId.reserve(records.size());
     for (const auto &r : records)
         byId.emplace(r->id, r.get());
@@ -809,181 +662,6 @@ void TClientDataSet::Close()
     d->active = false;
     d->state = TDataSetState::dsInactive;
     d->notify(TDataSource::Event::ActiveChanged);
-}
-
-void TClientDataSet::SetData(const Variant &packet)
-{
-    SetData(packet.packet());
-}
-
-void TClientDataSet::SetData(Variant &&packet)
-{
-    if (DataPacket *own = packet.exclusivePacket())
-        loadPacket(*own, true);
-    else
-        SetData(packet.packet());
-}
-
-void TClientDataSet::SetData(DataPacket &&packet)
-{
-    loadPacket(packet, true);
-}
-
-void TClientDataSet::SetData(const DataPacket &packet)
-{
-    // Only read: nothing is moved out of a packet that is not consumed.
-    loadPacket(const_cast<DataPacket &>(packet), false);
-}
-
-void TClientDataSet::loadPacket(DataPacket &packet, bool consume)
-{
-    d->checkNotComputing("load");
-    const size_t packetFields = packet.fields.size();
-    for (size_t r = 0; r < packet.rows.size(); ++r)
-        if (packet.rows[r].size() != packetFields)
-            throw EPacketError("Data packet row " + std::to_string(r) + " has " + std::to_string(packet.rows[r].size())
-                               + " values for " + std::to_string(packetFields) + " fields");
-
-    if (!d->hasPersistentDataFields()) {
-        // Fields come from the packet. A field of the same name and type survives, so that
-        // pointers to it stay valid from one load to the next; calculated fields stay after them.
-        std::vector<std::unique_ptr<TField>> next;
-        std::vector<std::unique_ptr<TField>> old = std::move(d->fields);
-        d->fields.clear();
-        d->fieldsChanged();
-        for (const PacketField &pf : packet.fields) {
-            for (const auto &n : next)
-                if (sameName(n->FieldName(), pf.name))
-                    throw EPacketError("Duplicate field '" + pf.name + "' in data packet");
-            std::unique_ptr<TField> field;
-            for (auto &o : old) {
-                if (o && !o->Calculated() && sameName(o->FieldName(), pf.name) && o->DataType() == pf.type) {
-                    field = std::move(o);
-                    break;
-                }
-            }
-            if (!field) {
-                field = std::make_unique<TField>(this, pf.name, pf.type, pf.size, TFieldKind::fkData);
-                field->m_autoCreated = true;
-                field->SetVisible(!(pf.attributes & pfHidden));
-                field->SetReadOnly(pf.attributes & pfReadOnly);
-            }
-            field->m_size = pf.size;
-            next.push_back(std::move(field));
-        }
-        for (auto &o : old)
-            if (o && o->Calculated()) {
-                for (const auto &n : next)
-                    if (sameName(n->FieldName(), o->FieldName()))
-                        throw EDatabaseError("Data packet field '" + o->FieldName()
-                                             + "' has the name of a calculated field");
-                next.push_back(std::move(o));
-            }
-        d->fields = std::move(next);
-        d->fieldsChanged();
-        for (size_t i = 0; i < d->fields.size(); ++i)
-            d->fields[i]->m_index = int(i);
-    }
-
-    // Map every data field to its packet column.
-    const size_t nFields = d->fields.size();
-    std::vector<int> column(nFields, -1);
-    for (size_t i = 0; i < nFields; ++i) {
-        const TField &f = *d->fields[i];
-        if (f.Calculated())
-            continue;
-        column[i] = packet.fieldIndex(f.FieldName());
-        if (column[i] < 0)
-            throw EDatabaseError("Field '" + f.FieldName() + "' not found in the data packet loaded into '"
-                                 + m_name + "'");
-    }
-
-    // Values already of their field's storage type (the usual case) are taken or copied as they are;
-    // others are converted.
-    auto converted = [&](const Variant &value, size_t i) -> std::optional<Variant> {
-        const TField &f = *d->fields[i];
-        if (detail::storedAs(value, f.DataType()))
-            return std::nullopt;
-        return detail::coerceToField(value, f.DataType(), f.FieldName());
-    };
-    // Fields in the packet's column order (the usual case: fields made from the packet, calculated
-    // ones after them): a consumed row becomes the record's values as it is.
-    bool inOrder = consume && nFields >= packetFields;
-    for (size_t i = 0; inOrder && i < nFields; ++i)
-        inOrder = i < packetFields ? column[i] == int(i) : column[i] < 0;
-    // Fields searched before are hashed while their values are at hand.
-    std::vector<size_t> hashed;
-    for (size_t i = 0; i < nFields; ++i)
-        if (!d->fields[i]->Calculated()
-            && std::any_of(d->locateHashedNames.begin(), d->locateHashedNames.end(),
-                           [&](const std::string &n) { return sameName(n, d->fields[i]->FieldName()); }))
-            hashed.push_back(i);
-    std::vector<std::vector<uint64_t>> hashes(hashed.empty() ? 0 : nFields);
-    for (size_t f : hashed)
-        hashes[f].reserve(packet.rows.size());
-    auto hash = [&](const Record &rec) {
-        for (size_t f : hashed)
-            hashes[f].push_back(locateHash(rec.values[f]));
-    };
-    std::vector<std::unique_ptr<Record>> records;
-    records.reserve(packet.rows.size());
-    for (auto &row : packet.rows) {
-        auto rec = std::make_unique<Record>();
-        rec->id = d->nextId++;
-        if (inOrder) {
-            for (size_t i = 0; i < packetFields; ++i)
-                if (std::optional<Variant> value = converted(row[i], i))
-                    row[i] = std::move(*value);
-            rec->values = std::move(row);
-            rec->values.resize(nFields);
-            hash(*rec);
-            records.push_back(std::move(rec));
-            continue;
-        }
-        rec->values.resize(nFields);
-        for (size_t i = 0; i < nFields; ++i) {
-            if (column[i] < 0)
-                continue;
-            Variant &value = row[size_t(column[i])];
-            if (std::optional<Variant> other = converted(value, i))
-                rec->values[i] = std::move(*other);
-            else if (consume)
-                rec->values[i] = std::move(value);
-            else
-                rec->values[i] = value;
-        }
-        hash(*rec);
-        records.push_back(std::move(rec));
-    }
-    if (consume)
-        packet.rows.clear();
-    d->openWith(std::move(records), std::move(hashes));
-}
-
-DataPacket TClientDataSet::Data() const
-{
-    DataPacket packet;
-    std::vector<size_t> positions;
-    for (const auto &f : d->fields) {
-        if (f->Calculated())
-            continue;
-        uint32_t attributes = 0;
-        if (!f->Visible())
-            attributes |= pfHidden;
-        if (f->ReadOnly())
-            attributes |= pfReadOnly;
-        packet.fields.push_back(PacketField{f->FieldName(), f->DataType(), f->Size(), attributes});
-        positions.push_back(size_t(f->Index()));
-    }
-    packet.rows.reserve(d->records.size());
-    for (const auto &r : d->records) {
-        std::vector<Variant> row;
-        row.reserve(positions.size());
-        for (size_t p : positions)
-            row.push_back(r->values[p]);
-        packet.rows.push_back(std::move(row));
-    }
-    return packet;
 }
 
 // --- Index ---------------------------------------------------------------------------------------------
@@ -1295,37 +973,23 @@ bool TClientDataSet::Locate(const std::string &keyFields, const Variant &keyValu
     bool scanRecords = possible;
     if (!possible) {
         // No record can match.
-    } else if (!anyCalculated && (d->hasLocateHashes(keyIndices) || d->locateScans >= kLocateScansBeforeCopy)) {
+    } else if (!anyCalculated && d->locateIndex.worthUsing(keyIndices, d->records.size())) {
         // A repeated Locate on data keys only: the records whose key hashes match, in load order,
         // each checked against its values, then the first of them in the view. No handler runs
         // during the search, so the hashes stay valid throughout.
-        d->buildLocateHashes(keyIndices);
-        std::vector<const uint64_t *> columns;
+        d->locateIndex.build(d->fields, d->records, keyIndices);
         std::vector<uint64_t> wanted;
         for (const Key &k : keys) {
-            columns.push_back(d->locateHashes[k.index].data());
-            wanted.push_back(k.kind == Key::Text     ? hashText(k.text)
-                             : k.kind == Key::Number ? hashNumber(k.number)
-                             : k.kind == Key::Boolean ? hashBoolean(k.boolean)
-                                                      : kNullHash);
+            wanted.push_back(k.kind == Key::Text      ? LocateIndex::hashText(k.text)
+                             : k.kind == Key::Number  ? LocateIndex::hashNumber(k.number)
+                             : k.kind == Key::Boolean ? LocateIndex::hashBoolean(k.boolean)
+                                                      : LocateIndex::kNullHash);
         }
-        const uint64_t *first = columns.front();
-        const uint64_t firstWanted = wanted.front();
-        const size_t count = d->records.size();
-        std::vector<const Record *> candidates;
-        for (size_t i = 0; i < count && candidates.size() <= kLocateMaxCandidates; ++i) {
-            if (first[i] != firstWanted)
-                continue;
-            size_t k = 1;
-            while (k < keys.size() && columns[k][i] == wanted[k])
-                ++k;
-            if (k < keys.size())
-                continue;
-            const Record *r = d->records[i].get();
-            if (std::all_of(keys.begin(), keys.end(),
-                            [&](const Key &key) { return keyMatches(key, r->values[key.index]); }))
-                candidates.push_back(r);
-        }
+        std::vector<const Record *> candidates = d->locateIndex.candidates(
+            d->records, keyIndices, wanted, kLocateMaxCandidates, [&](const Record &r) {
+                return std::all_of(keys.begin(), keys.end(),
+                                   [&](const Key &key) { return keyMatches(key, r.values[key.index]); });
+            });
         if (candidates.size() <= kLocateMaxCandidates) {
             found = d->firstInView(candidates);
             scanRecords = false;
@@ -1336,7 +1000,7 @@ bool TClientDataSet::Locate(const std::string &keyFields, const Variant &keyValu
         // keys (computed on demand by the handler, which may change the view): read the records of
         // the view themselves, in order.
         if (!anyCalculated)
-            ++d->locateScans;
+            d->locateIndex.countScan();
         for (size_t i = 0; i < d->view.size(); ++i) {
             prefetchAhead(d->view, i, keys.front().index);
             Record *r = d->view[i];

@@ -1,13 +1,16 @@
 #pragma once
 
-// Private state of TClientDataSet, shared by dataset.cpp and field.cpp. Not part of the API.
+// Private state of TClientDataSet, shared by dataset.cpp, datasetload.cpp, locateindex.cpp and field.cpp.
+// Not part of the API.
 
 #include "platform/toolkit/data/dataset.h"
 #include "platform/toolkit/data/datasource.h"
 #include "platform/toolkit/data/filter.h"
+#include "platform/toolkit/data/locateindex.h"
 
 #include <memory>
 #include <string>
+#include <strings.h>
 #include <unordered_map>
 #include <vector>
 
@@ -34,6 +37,44 @@ struct ActiveContext
 bool storedAs(const Variant &value, FieldType type);
 // Converts a value to the storage type of a field; EDatabaseError when impossible.
 Variant coerceToField(const Variant &value, FieldType type, const std::string &fieldName);
+
+// Field and index names compare without case.
+inline bool sameName(const std::string &a, const std::string &b)
+{
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// The value of a number or a date, as Locate, the index order and the coercions see it.
+inline bool numericOf(const Variant::Storage &st, double &out)
+{
+    if (const auto *d = std::get_if<double>(&st)) {
+        out = *d;
+        return true;
+    }
+    if (const auto *i = std::get_if<int32_t>(&st)) {
+        out = *i;
+        return true;
+    }
+    if (const auto *dt = std::get_if<Variant::DateTimeValue>(&st)) {
+        out = dt->value;
+        return true;
+    }
+    return false;
+}
+
+// Scans over the view chase two pointers per record (record, then its values); fetching a few
+// records ahead hides most of that latency. `slot` is the value the scan reads first.
+constexpr size_t kPrefetchDistance = 16;
+
+// `records`: a vector of Record pointers, raw or owning.
+template <typename Records>
+inline void prefetchAhead(const Records &records, size_t i, size_t slot)
+{
+    if (i + 2 * kPrefetchDistance < records.size())
+        __builtin_prefetch(&*records[i + 2 * kPrefetchDistance]);
+    if (i + kPrefetchDistance < records.size())
+        __builtin_prefetch(records[i + kPrefetchDistance]->values.data() + slot);
+}
 
 } // namespace detail
 
@@ -89,18 +130,7 @@ struct TClientDataSet::Impl
     bool insertAppend = true;
     detail::Record *insertAnchor = nullptr; // Not owned; Insert places the record before it.
 
-    // Locate's hashes of its data key fields' values in load order (parallel to `records`), by field
-    // index (empty: none): a search compares contiguous 8-byte hashes instead of chasing a record and
-    // its values per row, and reads a record only when all its hashes match. They follow the records,
-    // not the view: a new filter or index keeps them and an edit updates its record's entries
-    // (recordChanged); an insert, a delete or a new load empties them (recordsChanged). Hashing costs
-    // more than a scan, so it is done only once locateScans record scans have run since they were
-    // last emptied.
-    std::vector<std::vector<uint64_t>> locateHashes;
-    // Names of the fields hashed so far: a new load hashes them as it reads its rows, so that a
-    // dataset searched again after every reload does not read all its records on the first search.
-    std::vector<std::string> locateHashedNames;
-    int locateScans = 0;
+    detail::LocateIndex locateIndex; // see locateindex.h
 
     // Controls.
     int disableCount = 0;
@@ -140,15 +170,14 @@ struct TClientDataSet::Impl
     // A new view (open, filter, index): recomputes, positions on the first record and notifies.
     void viewChanged(bool scrollEvents);
     void arrive(int oldCur);
-    // hashes: Locate's hashes of the new records, by field index (see locateHashes), may be empty.
+    // hashes: Locate's hashes of the new records, by field index (LocateIndex::adopt), may be empty.
     void openWith(std::vector<std::unique_ptr<detail::Record>> newRecords,
                   std::vector<std::vector<uint64_t>> hashes = {});
     void clearContent();
 
+    // An insert, a delete or a new load; an edit of one record (slot in `records`: a hint, may be stale).
     void recordsChanged();
-    void recordChanged(const detail::Record *record, int slot); // slot in `records`: a hint, may be stale
-    void buildLocateHashes(const std::vector<size_t> &fieldIndices); // those not current
-    bool hasLocateHashes(const std::vector<size_t> &fieldIndices) const;
+    void recordChanged(const detail::Record *record, int slot);
     // The first view position holding one of `candidates` (any order), -1 when none does.
     int firstInView(std::vector<const detail::Record *> &candidates) const;
 

@@ -1,5 +1,7 @@
 #include "platform/toolkit/data/filter.h"
 
+#include "platform/toolkit/data/text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>

@@ -68,9 +68,4 @@ double RoundDec(double value, int places);
 // alphanumerics, 'C' 'c' any, '!' '>' '<' modifiers, '\' literal next, ';' fields: mask;save;blank.
 std::string FormatMaskText(const std::string &editMask, const std::string &value);
 
-// UTF-8 aware helpers: "the first three letters" are characters, not bytes.
-std::string Utf8Left(const std::string &text, size_t characters);
-size_t Utf8Length(const std::string &text);
-std::string Trim(const std::string &text);
-
 } // namespace tk

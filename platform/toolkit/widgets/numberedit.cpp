@@ -1,6 +1,7 @@
 #include "platform/toolkit/widgets/numberedit.h"
 
 #include "platform/toolkit/data/formats.h"
+#include "platform/toolkit/data/text.h"
 
 #include <algorithm>
 
