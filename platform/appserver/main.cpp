@@ -51,8 +51,8 @@ int help()
                 "  --db DATABASE             the suite database: a SQLite file, or PostgreSQL as\n"
                 "                            postgresql://USER@HOST:PORT/DBNAME or \"host=... dbname=...\"\n"
                 "  --listen HOST:PORT        address to listen on (default 127.0.0.1:8211; port 0: any free)\n"
-                "  --listen [::1]:PORT       IPv6 addresses are written in brackets; only loopback addresses\n"
-                "                            (127.0.0.0/8, ::1, localhost) are accepted\n"
+                "  --listen [::1]:PORT       IPv6 addresses are written in brackets; an address other than\n"
+                "                            loopback (127.0.0.0/8, ::1, localhost) needs --passwords and TLS\n"
                 "  --passwords FILE          operators must sign in with a user and password of FILE; a wrong\n"
                 "                            one is refused after a second and logged with the user and peer\n"
                 "  --workset-max-age SECONDS work sets older than this are removed (default 43200, 60 to 2592000)\n"
@@ -151,13 +151,9 @@ int main(int argc, char **argv)
     }
     if (dbPath.empty())
         return usage("--db is required");
-    // Other machines may only be served once operators sign in with a password over TLS; until this
-    // server offers both, it listens on this machine's loopback addresses only.
-    if (!listen.isLoopback()) {
-        std::fprintf(stderr,
-                     "appserver: --listen %s is reachable from other machines, which needs operator passwords"
-                     " and TLS; listen on 127.0.0.1 or [::1]\n",
-                     listen.text().c_str());
+    // TLS is not offered yet, so only loopback can be served.
+    if (const std::string refusal = appsrv::listenRefusal(listen, !passwordPath.empty(), false); !refusal.empty()) {
+        std::fprintf(stderr, "appserver: %s\n", refusal.c_str());
         return 2;
     }
 

@@ -250,4 +250,17 @@ int passwdCommand(int argc, char **argv)
     }
 }
 
+std::string listenRefusal(const tk::ServerAddress &listen, bool passwords, bool tls)
+{
+    if (listen.isLoopback() || (passwords && tls))
+        return {};
+    std::string missing;
+    if (!passwords)
+        missing = "--passwords FILE";
+    if (!tls)
+        missing += std::string(missing.empty() ? "" : " and ") + "--tls-cert FILE --tls-key FILE";
+    return "--listen " + listen.text() + " is reachable from other machines, which needs " + missing
+           + "; or listen on 127.0.0.1 or [::1]";
+}
+
 } // namespace appsrv

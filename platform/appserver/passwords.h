@@ -5,6 +5,7 @@
 // random salt of its own, so the file never holds a password and two equal passwords look different.
 // The server reads the file once at start; the `appserver passwd` sub-command writes it.
 
+#include "platform/protocol/netconnection.h"
 #include "platform/protocol/wire.h"
 
 #include <map>
@@ -49,5 +50,10 @@ private:
 // terminal), `appserver passwd FILE --delete USER`, `appserver passwd FILE --list`. Returns the
 // exit status: 0, 1 (file error), 2 (usage).
 int passwdCommand(int argc, char **argv);
+
+// Why the server may not listen on `listen`; empty when it may. Loopback stays open as it is; an
+// address other machines can reach needs both a password file and TLS, so that neither a password
+// nor a figure crosses the network in the clear.
+std::string listenRefusal(const tk::ServerAddress &listen, bool passwords, bool tls);
 
 } // namespace appsrv

@@ -149,6 +149,12 @@ struct RpcServer::Impl
     void refuseConnection(Socket &socket, const std::string &peer, const std::string &text)
     {
         log("connection " + peer + ": " + text);
+        sendRefusal(socket, text);
+    }
+
+    // The error frame of a refused connection, then the end of it.
+    void sendRefusal(Socket &socket, const std::string &text)
+    {
         try {
             WaitSpec wait = WaitSpec::within(1000);
             wait.cancelFd = wakeRead;
@@ -179,15 +185,7 @@ struct RpcServer::Impl
             pollfd wake{wakeRead, POLLIN, 0};
             ::poll(&wake, 1, options.signInDelayMs);
         }
-        const std::string text = credentials.empty() ? "Este servidor exige usuário e senha"
-                                                     : "Usuário ou senha inválidos";
-        try {
-            WaitSpec wait = WaitSpec::within(1000);
-            wait.cancelFd = wakeRead;
-            socket.sendAll(encodeErrorFrame(text), wait);
-        } catch (const std::exception &) {
-        }
-        socket.shutdownAndDrain(kLingerMs, wakeRead);
+        sendRefusal(socket, credentials.empty() ? "Este servidor exige usuário e senha" : "Usuário ou senha inválidos");
         return false;
     }
 
