@@ -1,6 +1,7 @@
 #include "platform/protocol/netconnection.h"
 
 #include "platform/protocol/socket.h"
+#include "platform/protocol/tls.h"
 #include "platform/protocol/wire.h"
 
 #include <arpa/inet.h>
@@ -256,8 +257,20 @@ void TNetConnection::connectTo(const ServerAddress &server, const std::string &a
     wire::WaitSpec wait = wire::WaitSpec::within(ConnectTimeoutMs > 0 ? ConnectTimeoutMs : TimeoutMs);
     wait.onSlice = OnWait;
     try {
+        if (TlsCaFile.empty() && !User.empty() && !server.isLoopback())
+            failHere("a password goes to a server on another machine only over TLS (no TLS CA file is set)");
+        if (!TlsCaFile.empty() && (!m_tls || m_tlsFile != TlsCaFile)) {
+            try {
+                m_tls = wire::TlsContext::client(TlsCaFile);
+                m_tlsFile = TlsCaFile;
+            } catch (const tk::Exception &e) {
+                failHere(e.what());
+            }
+        }
         auto socket = std::make_unique<wire::Socket>(
             wire::Socket::connectTo(server.host, static_cast<uint16_t>(server.port), wait));
+        if (!TlsCaFile.empty())
+            socket->startTls(*m_tls, server.host, wait);
         socket->sendAll(wire::encodeHello(wire::kProtocolVersion, SessionId, {User, Password}), wait);
         const auto payload = socket->readFrame(std::min(MaxFrameBytes, kMaxHandshakeBytes), wait, 0);
         if (!payload)
@@ -290,8 +303,7 @@ void TNetConnection::connectTo(const ServerAddress &server, const std::string &a
 // (idle too long, or closed to make room) or the end of the stream.
 bool TNetConnection::staleConnection() const
 {
-    pollfd fd{m_socket->fd(), POLLIN, 0};
-    return ::poll(&fd, 1, 0) > 0;
+    return m_socket->readable();
 }
 
 Variant TNetConnection::Call(const std::string &method, const VariantArray &args)

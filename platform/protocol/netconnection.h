@@ -14,6 +14,7 @@
 
 namespace wire {
 class Socket;
+class TlsContext;
 }
 
 namespace tk {
@@ -88,6 +89,10 @@ public:
     // file refuses a connection without it ("Usuário ou senha inválidos").
     std::string User;
     std::string Password;
+    // The certificate authorities (a PEM file) that a server's TLS certificate must chain to; set, every
+    // connection is TLS and the certificate must name the host connected to. Empty: plain TCP, and
+    // a password is then only ever sent to a loopback server.
+    std::string TlsCaFile;
 
     std::function<void(TNetConnection &)> BeforeConnect; // runs just before connecting
     // Runs after every connection that completed its handshake; ConnectedTo() names the server.
@@ -130,6 +135,8 @@ private:
     std::string address() const;
 
     std::unique_ptr<wire::Socket> m_socket; // Owned; null when not connected.
+    std::shared_ptr<const wire::TlsContext> m_tls; // read from m_tlsFile, the TlsCaFile it was made for
+    std::string m_tlsFile;
     std::string m_connectedTo;              // "host:port" of the open connection (or the last one)
     std::string m_skip;                     // a server to try last on the next connect (it just failed)
     uint32_t m_nextId = 0;

@@ -1,6 +1,7 @@
 #include "platform/protocol/rpcserver.h"
 
 #include "platform/protocol/socket.h"
+#include "platform/protocol/tls.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -189,6 +190,36 @@ struct RpcServer::Impl
         return false;
     }
 
+    // The TLS handshake of a new connection; false when the client opened in plain text (answered
+    // with a plain error frame) or left. A failed handshake raises TransportError.
+    bool startTls(Socket &socket, const std::string &peer, const WaitSpec &wait)
+    {
+        // A TLS client opens with a handshake record (0x16); a plain hello opens with its length.
+        unsigned char first = 0;
+        for (;;) {
+            const ssize_t count = ::recv(socket.fd(), &first, 1, MSG_PEEK);
+            if (count == 0)
+                return false;
+            if (count > 0)
+                break;
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                throw TransportError(errnoText(errno));
+            waitFor(socket.fd(), POLLIN, wait);
+        }
+        if (first != 0x16) {
+            refuseConnection(socket, peer, "this server takes TLS connections only");
+            return false;
+        }
+        try {
+            socket.startTls(*options.tls, {}, wait);
+        } catch (const TimeoutError &e) {
+            // Half a TLS handshake: no frame can be sent in the clear any more.
+            log("connection " + peer + ": tls handshake " + e.what());
+            return false;
+        }
+        return true;
+    }
+
     Response dispatch(const Request &request)
     {
         if (!request.refused.empty()) {
@@ -276,6 +307,8 @@ struct RpcServer::Impl
             helloWait.cancelFd = wakeRead;
             std::optional<std::string> hello;
             try {
+                if (options.tls && !startTls(socket, peer, helloWait))
+                    return;
                 hello = socket.readFrame(std::min(options.maxFrameBytes, kMaxHelloBytes), helloWait,
                                          options.handshakeTimeoutMs);
             } catch (const TimeoutError &e) {

@@ -20,6 +20,8 @@
 
 namespace wire {
 
+class TlsContext;
+
 // Answers one call. Throwing any std::exception answers an error whose text is its what().
 using MethodHandler = std::function<tk::Variant(const tk::VariantArray &args)>;
 // For the replay server: answers any method not registered.
@@ -52,6 +54,9 @@ public:
         // Called from connection threads at the same time. Unset: no sign-in, callUser() is empty.
         std::function<bool(const Credentials &)> checkCredentials;
         int signInDelayMs = 1000;
+        // When set (a server context), every connection starts with the TLS handshake, within the
+        // handshake timeout; a client that opens in plain text gets a plain error frame saying so.
+        std::shared_ptr<const TlsContext> tls;
     };
 
     explicit RpcServer(Options options);

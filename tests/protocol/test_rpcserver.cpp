@@ -3,7 +3,9 @@
 
 #include "platform/protocol/netconnection.h"
 #include "platform/protocol/rpcserver.h"
+#include "platform/protocol/tls.h"
 #include "tests/protocol/protocol_test_support.h"
+#include "tests/protocol/tls_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -210,6 +212,86 @@ TEST(RpcServer, WithoutACheckASignInIsIgnoredAndCallsHaveNoUser)
     client.send(wire::encodeHello(1, "s1", {"ana", "qualquer"}));
     ASSERT_TRUE(client.read().has_value());
     EXPECT_EQ(client.call("WhoAmI", {}).result.asString(), "");
+}
+
+// Over TLS: the sign-in and the calls travel encrypted; a client trusts only a certificate of its
+// authority that names the host it connected to, and a plain client is told the server wants TLS.
+TEST(RpcServer, TlsCarriesTheSignInAndRefusesWhatTheClientCannotTrust)
+{
+    const protocol_test::TestCertificates certs;
+    const auto serverWith = [&](const std::string &cert, const std::string &key) {
+        wire::RpcServer::Options options;
+        options.tls = wire::TlsContext::server(cert, key);
+        options.checkCredentials = [](const wire::Credentials &c) { return c.user == "ana" && c.password == "certa"; };
+        options.signInDelayMs = 1;
+        options.handshakeTimeoutMs = 300;
+        return std::make_unique<TestServer>(options);
+    };
+    const auto good = serverWith(certs.certFile, certs.keyFile);
+    tk::TNetConnection client;
+    client.Port = good->port;
+    client.TlsCaFile = certs.caFile;
+    client.User = "ana";
+    client.Password = "certa";
+    EXPECT_EQ(client.Call("Echo", {"um"}), Variant(VariantArray{"um"}));
+    // A 3 MB answer crosses many TLS records and partial writes; the connection stays the same.
+    EXPECT_EQ(client.Call("Big", {3000000}).asString().size(), 3000000u);
+    EXPECT_EQ(client.Call("Echo", {"dois"}), Variant(VariantArray{"dois"}));
+    client.Close();
+    client.Host = "localhost"; // checked against the certificate's DNS name this time
+    EXPECT_EQ(client.Call("Echo", {"três"}), Variant(VariantArray{"três"}));
+    const std::vector<std::string> log = good->log();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string &l) { return contains(l, "user 'ana' signed in"); }),
+              2);
+
+    const auto plain = std::make_unique<TestServer>();
+    const auto selfSigned = serverWith(certs.selfSignedCert, certs.selfSignedKey);
+    const auto otherHost = serverWith(certs.otherHostCert, certs.otherHostKey);
+    struct Case { const char *what; uint16_t port; std::string ca, password; const char *error; };
+    const Case cases[] = {
+        {"wrong password", good->port, certs.caFile, "errada", "Usuário ou senha inválidos"},
+        {"plain client", good->port, "", "certa", "this server takes TLS connections only"},
+        {"self-signed", selfSigned->port, certs.caFile, "certa", "certificate verify failed: self-signed certificate"},
+        {"another host's", otherHost->port, certs.caFile, "certa", "certificate verify failed: IP address mismatch"},
+        {"the server's own as the authority", selfSigned->port, certs.certFile, "certa", "certificate verify failed"},
+        {"a server without TLS", plain->port, certs.caFile, "certa", "tls: "},
+        {"an authority file that is not there", good->port, certs.dir + "/none.pem", "certa",
+         "cannot read the TLS certificate authorities"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        tk::TNetConnection refused;
+        refused.Port = c.port;
+        refused.TlsCaFile = c.ca;
+        refused.User = "ana";
+        refused.Password = c.password;
+        try {
+            refused.Call("Echo", {});
+            ADD_FAILURE() << "accepted";
+        } catch (const tk::ENetError &e) {
+            EXPECT_TRUE(contains(e.what(), c.error)) << e.what();
+            EXPECT_FALSE(contains(e.what(), c.password)) << e.what();
+        }
+    }
+    EXPECT_TRUE(eventually([&] { return selfSigned->logContains("tls: "); }));
+    // A password is never sent in the clear to another machine: refused before any connection.
+    tk::TNetConnection remote;
+    remote.Host = "192.0.2.1";
+    remote.User = "ana";
+    remote.Password = "certa";
+    EXPECT_THROW(
+        {
+            try {
+                remote.Call("Echo", {});
+            } catch (const tk::ENetError &e) {
+                EXPECT_TRUE(contains(e.what(), "only over TLS")) << e.what();
+                throw;
+            }
+        },
+        tk::ENetError);
+    // A client that connects and says nothing is closed after the handshake timeout.
+    RawClient silent(good->port);
+    EXPECT_TRUE(contains(silent.expectErrorAndClose(), "no hello: timed out after 300 ms"));
 }
 
 TEST(RpcServer, BadFramesCloseOnlyTheirOwnConnection)

@@ -13,6 +13,7 @@
 #include "platform/toolkit/data/formats.h"
 #include "platform/toolkit/data/text.h"
 #include "tests/protocol/protocol_test_support.h"
+#include "tests/protocol/tls_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -1110,8 +1111,8 @@ TEST(AppServerExecutableOptions, HelpAndBadOptions)
         GTEST_SKIP() << "no appserver or demo-db executable in " << binary("");
     struct Help { std::string program; std::vector<const char *> options; };
     const Help helps[] = {
-        {appserver, {"--db", "--listen", "--workset-max-age", "--workset-lease", "--workset-cap", "--help",
-                     "postgresql://", "Example"}},
+        {appserver, {"--db", "--listen", "--passwords", "--tls-cert", "--tls-key", "appserver passwd",
+                     "--workset-max-age", "--workset-lease", "--workset-cap", "--help", "postgresql://", "Example"}},
         {demo, {"--db", "--scale", "--month", "--months", "--branches", "--seed", "--schema-only", "--help",
                 "postgresql://", "Example"}},
     };
@@ -1127,6 +1128,7 @@ TEST(AppServerExecutableOptions, HelpAndBadOptions)
         {{appserver, "--db", "x.db", "--port", "1"}, "unknown option --port"},
         {{appserver, "--db", "x.db", "--listen", "127.0.0.1:70000"}, "--listen"},
         {{appserver, "--db", "x.db", "--workset-max-age", "0"}, "--workset-max-age"},
+        {{appserver, "--db", "x.db", "--tls-cert", "a.pem"}, "--tls-cert and --tls-key go together"},
         {{appserver, "--db", "x.db", "--workset-lease", "5"}, "--workset-lease"},
         {{appserver, "--db", "x.db", "--workset-cap", "0"}, "--workset-cap"},
         {{appserver, "--db"}, "--db"},
@@ -1145,6 +1147,54 @@ TEST(AppServerExecutableOptions, HelpAndBadOptions)
         const std::string first = f.err.substr(0, f.err.find('\n'));
         EXPECT_NE(first.find(b.named), std::string::npos) << f.err;
         EXPECT_NE(f.err.find("usage:"), std::string::npos) << f.err;
+    }
+}
+
+// A server for other machines: operators sign in from the password file that `appserver passwd`
+// writes, over TLS with the given certificate; files that cannot be used stop it at start.
+TEST_P(AppServerExecutable, OperatorsSignInOverTls)
+{
+    if (!std::filesystem::exists(binary("appserver")))
+        GTEST_SKIP() << "no appserver executable in " << binary("");
+    TempDb file("tls", GetParam());
+    buildTinyKitchen(*db::Connection::open(file.path()));
+    const protocol_test::TestCertificates certs;
+    const std::string passwords = certs.dir + "/senhas";
+    {
+        appsrv::PasswordFile operators;
+        operators.set("ana", "certa ç");
+        operators.save(passwords);
+    }
+    AppServerProcess server(file.path(), {"--passwords", passwords, "--tls-cert", certs.certFile, "--tls-key", certs.keyFile});
+    const tk::VariantArray comensPlan{"0001", "001", D(2026, 3, 1)};
+    tk::TNetConnection client;
+    client.Port = server.port;
+    client.TlsCaFile = certs.caFile;
+    client.User = "ana";
+    client.Password = "certa ç";
+    EXPECT_EQ(client.Call("GetComensPlan", comensPlan), tk::Variant::array({true, "", 140.0}));
+    client.Password = "errada";
+    client.Close();
+    try {
+        client.Call("GetComensPlan", comensPlan);
+        ADD_FAILURE() << "a wrong password was accepted";
+    } catch (const tk::ENetError &e) {
+        EXPECT_NE(std::string(e.what()).find("Usuário ou senha inválidos"), std::string::npos) << e.what();
+    }
+
+    struct Bad { std::vector<std::string> extra; const char *cause; };
+    const Bad bad[] = {
+        {{"--tls-cert", certs.certFile, "--tls-key", certs.selfSignedKey}, "does not belong to the certificate"},
+        {{"--tls-cert", certs.dir + "/none.pem", "--tls-key", certs.keyFile}, "cannot read the TLS certificate"},
+        {{"--passwords", certs.caFile}, "password file"},
+    };
+    for (const Bad &b : bad) {
+        std::vector<std::string> argv{binary("appserver"), "--db", file.path(), "--listen", "127.0.0.1:0"};
+        argv.insert(argv.end(), b.extra.begin(), b.extra.end());
+        const Finished f = runToEnd(argv);
+        EXPECT_EQ(f.status, 2) << f.err;
+        EXPECT_EQ(std::count(f.err.begin(), f.err.end(), '\n'), 1) << f.err;
+        EXPECT_NE(f.err.find(b.cause), std::string::npos) << f.err;
     }
 }
 
