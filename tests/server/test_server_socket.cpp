@@ -557,6 +557,53 @@ TEST_P(DemoServer, AWorkSetIsItsSessionsOnly)
     EXPECT_EQ(call("DelConsplan", {key, "0001"}), tk::Variant(""));
 }
 
+// A signed-in operator sees the branches of OPERADORFILIAL only, in every method, checked once before
+// the method runs; a connection without a sign-in still sees every branch.
+TEST_P(DemoServer, AnOperatorSeesOnlyTheBranchesAllowedToThem)
+{
+    db::Connection::open(file->path())->exec("INSERT INTO OPERADORFILIAL (NMOPERADOR, CDFILIAL) VALUES ('ana', '0001')");
+    wire::RpcServer::Options options;
+    options.checkCredentials = [](const wire::Credentials &c) { return c.password == "certa"; };
+    wire::RpcServer signedIn(options);
+    appsrv::CostServiceOptions serviceOptions;
+    appsrv::registerCostMethods(signedIn, file->path(), serviceOptions);
+    const uint16_t port = signedIn.start();
+    const auto as = [port](const char *user) {
+        auto c = std::make_unique<tk::TNetConnection>();
+        c->Port = port;
+        c->User = user;
+        c->Password = "certa";
+        return c;
+    };
+    const auto ana = as("ana"), bruno = as("bruno");
+    const tk::VariantArray cardapio{"0001", "001", D(2026, 3, 1)};
+    EXPECT_EQ(ana->Call("GetCardapio", cardapio), call("GetCardapio", cardapio));
+    EXPECT_EQ(ana->Call("RenovaSessao", {}).type(), tk::VarType::Integer);
+    // Any branch argument counts: the cost branch 0002 beside the allowed 0001 too.
+    const tk::VariantArray produto{"0001", "001", D(2026, 3, 10), 44, false, D(2026, 3, 10), D(2026, 3, 1), "0002"};
+    const tk::VariantArray origem{"0002", "100001", 44, D(2026, 3, 10)};
+    struct Case { tk::TNetConnection *client; const char *method; tk::VariantArray args; const char *error; };
+    const Case refused[] = {
+        {ana.get(), "GetProduto", produto, "GetProduto: O operador 'ana' não tem acesso à filial 0002"},
+        {ana.get(), "GetOrigemCusto", origem, "O operador 'ana' não tem acesso à filial 0002"},
+        {ana.get(), "DelConsplan", {"ABCDEFGHIJ", "0003"}, "não tem acesso à filial 0003"},
+        {bruno.get(), "GetCardapio", cardapio, "O operador 'bruno' não tem acesso à filial 0001"},
+        {bruno.get(), "GetProduto", produto, "não tem acesso às filiais 0001 e 0002"},
+    };
+    for (const Case &c : refused) {
+        SCOPED_TRACE(c.method);
+        try {
+            c.client->Call(c.method, c.args);
+            ADD_FAILURE() << "answered";
+        } catch (const tk::ERemoteError &e) {
+            EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
+        }
+    }
+    // Without a sign-in (the shared loopback server): every branch, as before.
+    EXPECT_FALSE(call("GetProduto", produto).packet().rows.empty());
+    signedIn.stop();
+}
+
 // Work sets live on a lease that their session's calls renew: a client that died without deleting its
 // set loses it within the lease (here 4 s), while a session that keeps calling keeps its own; a
 // session beyond its cap (here 2) loses its oldest set.
@@ -1165,7 +1212,10 @@ TEST_P(AppServerExecutable, OperatorsSignInOverTls)
         operators.set("ana", "certa ç");
         operators.save(passwords);
     }
+    // A database from before the operators' branches: the server adds the table at start.
+    db::Connection::open(file.path())->exec("DROP TABLE OPERADORFILIAL");
     AppServerProcess server(file.path(), {"--passwords", passwords, "--tls-cert", certs.certFile, "--tls-key", certs.keyFile});
+    db::Connection::open(file.path())->exec("INSERT INTO OPERADORFILIAL (NMOPERADOR, CDFILIAL) VALUES ('ana', '0001')");
     const tk::VariantArray comensPlan{"0001", "001", D(2026, 3, 1)};
     tk::TNetConnection client;
     client.Port = server.port;
