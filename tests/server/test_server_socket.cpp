@@ -1135,6 +1135,33 @@ TEST_P(AppServerExecutable, UnusableDatabasesAreOneLineAndStatusTwo)
     }
 }
 
+// The password file keeps a salted hash per operator, never the password, and reads back what it wrote.
+TEST(AppServerExecutableOptions, ThePasswordFileKeepsSaltedHashesOnly)
+{
+    const protocol_test::TestCertificates scratch; // a folder that goes with the test
+    const std::string path = scratch.dir + "/senhas";
+    appsrv::PasswordFile written;
+    written.set("ana", "mesma senha");
+    written.set("bruno", "mesma senha");
+    written.save(path);
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::ifstream in(path);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.find("mesma"), std::string::npos) << text;
+    const auto hashOf = [&](const std::string &user) {
+        const size_t at = text.find("\n" + user + ":");
+        return text.substr(text.rfind(':', text.find('\n', at + 1)) + 1, 64);
+    };
+    EXPECT_NE(hashOf("ana"), hashOf("bruno")) << "each user has a salt of its own";
+    const appsrv::PasswordFile read = appsrv::PasswordFile::load(path);
+    EXPECT_EQ(read.users(), (std::vector<std::string>{"ana", "bruno"}));
+    EXPECT_TRUE(read.check({"ana", "mesma senha"}));
+    EXPECT_FALSE(read.check({"ana", "mesma senhA"}));
+    EXPECT_FALSE(read.check({"carla", "mesma senha"}));
+    EXPECT_THROW(written.set("a:b", "x"), tk::Exception);
+}
+
 // Loopback is served as it always was; any other address only with passwords and TLS both.
 TEST(AppServerExecutableOptions, OnlyLoopbackIsServedWithoutPasswordsAndTls)
 {
