@@ -10,6 +10,7 @@ packages=(
     libxlsxwriter-dev qt6-svg-dev libqt6svg6 python3-openpyxl
     fonts-liberation
     clang libclang-rt-dev
+    libssl-dev
 )
 missing=()
 for p in "${packages[@]}"; do

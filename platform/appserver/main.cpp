@@ -1,14 +1,18 @@
-// appserver --db DATABASE [--listen HOST:PORT] [--workset-max-age SECONDS] [--workset-lease SECONDS]
-//           [--workset-cap N] [--max-connections N]
+// appserver --db DATABASE [--listen HOST:PORT] [--passwords FILE] [--tls-cert FILE --tls-key FILE]
+//           [--workset-max-age SECONDS]
+//           [--workset-lease SECONDS] [--workset-cap N] [--max-connections N]
 //           [--idle-timeout SECONDS] [--handshake-timeout SECONDS]
+// appserver passwd FILE USER | FILE --delete USER | FILE --list
 // Serves the cost-analysis methods over the wire protocol. Prints "listening on HOST:PORT" when ready,
 // logs every call on standard error (with the detail of each failure under its reference), and stops
 // cleanly on SIGTERM or SIGINT.
 
 #include "platform/appserver/cleanup.h"
 #include "platform/appserver/costmethods.h"
+#include "platform/appserver/passwords.h"
 #include "platform/protocol/netconnection.h"
 #include "platform/protocol/rpcserver.h"
+#include "platform/protocol/tls.h"
 
 #include <cerrno>
 #include <csignal>
@@ -31,9 +35,11 @@ void onSignal(int)
 }
 
 const char *const kUsage =
-    "usage: appserver --db DATABASE [--listen HOST:PORT] [--workset-max-age SECONDS]\n"
+    "usage: appserver --db DATABASE [--listen HOST:PORT] [--passwords FILE]\n"
+    "                 [--tls-cert FILE --tls-key FILE] [--workset-max-age SECONDS]\n"
     "                 [--workset-lease SECONDS] [--workset-cap N]\n"
-    "                 [--max-connections N] [--idle-timeout SECONDS] [--handshake-timeout SECONDS]\n";
+    "                 [--max-connections N] [--idle-timeout SECONDS] [--handshake-timeout SECONDS]\n"
+    "       appserver passwd FILE USER | passwd FILE --delete USER | passwd FILE --list\n";
 
 int usage(const std::string &error)
 {
@@ -48,7 +54,12 @@ int help()
                 "  --db DATABASE             the suite database: a SQLite file, or PostgreSQL as\n"
                 "                            postgresql://USER@HOST:PORT/DBNAME or \"host=... dbname=...\"\n"
                 "  --listen HOST:PORT        address to listen on (default 127.0.0.1:8211; port 0: any free)\n"
-                "  --listen [::]:PORT        IPv6 addresses are written in brackets\n"
+                "  --listen [::1]:PORT       IPv6 addresses are written in brackets; an address other than\n"
+                "                            loopback (127.0.0.0/8, ::1, localhost) needs --passwords and TLS\n"
+                "  --passwords FILE          operators must sign in with a user and password of FILE; a wrong\n"
+                "                            one is refused after a second and logged with the user and peer\n"                "  --tls-cert FILE           the server's TLS certificate chain (PEM); with --tls-key every\n"
+                "                            connection is encrypted, and clients check it with --tls-ca\n"
+                "  --tls-key FILE            the certificate's private key (PEM)\n"
                 "  --workset-max-age SECONDS work sets older than this are removed (default 43200, 60 to 2592000)\n"
                 "  --workset-lease SECONDS   work sets their session has not used for this long are removed\n"
                 "                            (default 600, 10 to 86400); every call of a session renews them\n"
@@ -58,7 +69,11 @@ int help()
                 "  --idle-timeout SECONDS    closes a connection idle between calls (default 30)\n"
                 "  --handshake-timeout SECONDS  a new connection must say hello within it (default 5)\n"
                 "  --help                    this text\n"
-                "Example: appserver --db postgresql://custos@db1:5432/suite --listen 0.0.0.0:8211\n",
+                "appserver passwd FILE USER  adds USER to the password file FILE or changes their password\n"
+                "                            (read from standard input; asked twice on a terminal)\n"
+                "appserver passwd FILE --delete USER, appserver passwd FILE --list\n"
+                "Example: appserver --db postgresql://custos@db1:5432/suite --listen 0.0.0.0:8211\n"
+                "         --passwords /etc/custos/senhas --tls-cert app1.pem --tls-key app1.key\n",
                 kUsage);
     return 0;
 }
@@ -80,7 +95,11 @@ std::optional<long long> number(const char *text, long long min, long long max)
 
 int main(int argc, char **argv)
 {
+    if (argc >= 2 && std::strcmp(argv[1], "passwd") == 0)
+        return appsrv::passwdCommand(argc - 2, argv + 2);
     std::string dbPath;
+    std::string passwordPath;
+    std::string tlsCert, tlsKey;
     tk::ServerAddress listen{"127.0.0.1", 8211};
     long long maxAge = 12 * 3600;
     appsrv::CostServiceOptions serviceOptions;
@@ -119,6 +138,16 @@ int main(int argc, char **argv)
             if (!v || !*v)
                 return usage("--db needs a database");
             dbPath = v;
+        } else if (arg == "--passwords") {
+            const char *v = value();
+            if (!v || !*v)
+                return usage("--passwords needs a password file (see appserver passwd)");
+            passwordPath = v;
+        } else if (arg == "--tls-cert" || arg == "--tls-key") {
+            const char *v = value();
+            if (!v || !*v)
+                return usage(arg + " needs a PEM file");
+            (arg == "--tls-cert" ? tlsCert : tlsKey) = v;
         } else if (arg == "--listen") {
             const char *v = value();
             std::string error;
@@ -134,6 +163,27 @@ int main(int argc, char **argv)
     }
     if (dbPath.empty())
         return usage("--db is required");
+    if (tlsCert.empty() != tlsKey.empty())
+        return usage("--tls-cert and --tls-key go together");
+    if (const std::string refusal = appsrv::listenRefusal(listen, !passwordPath.empty(), !tlsCert.empty());
+        !refusal.empty()) {
+        std::fprintf(stderr, "appserver: %s\n", refusal.c_str());
+        return 2;
+    }
+    // Files the operator named that cannot be used stop the start, as a database does.
+    std::shared_ptr<const appsrv::PasswordFile> passwords;
+    try {
+        if (!tlsCert.empty())
+            options.tls = wire::TlsContext::server(tlsCert, tlsKey);
+        if (!passwordPath.empty()) {
+            passwords = std::make_shared<const appsrv::PasswordFile>(appsrv::PasswordFile::load(passwordPath));
+            if (passwords->users().empty())
+                throw tk::Exception("the password file " + passwordPath + " has no users (see appserver passwd)");
+        }
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "appserver: %s\n", e.what());
+        return 2;
+    }
 
     std::mutex logMutex;
     auto log = [&logMutex](const std::string &line) {
@@ -145,6 +195,8 @@ int main(int argc, char **argv)
         options.host = listen.host;
         options.port = static_cast<uint16_t>(listen.port);
         options.log = log;
+        if (passwords)
+            options.checkCredentials = [passwords](const wire::Credentials &c) { return passwords->check(c); };
         wire::RpcServer server(options);
         serviceOptions.workSetMaxAgeSeconds = maxAge;
         serviceOptions.log = log;

@@ -26,6 +26,7 @@ tk::PacketField dt(const char *name)
 template<typename M>
 MethodInfo info()
 {
+    static_assert(declaresBranches<M>(), "a method marks its branch arguments with branch(), or is branchFree");
     return MethodInfo{M::name, M::checked, signature<M>(), &M::packets()};
 }
 
@@ -255,6 +256,15 @@ void checkArguments(const MethodInfo &method, const tk::VariantArray &args)
         if (refusal)
             refuseArgument(i + 1, wanted.name, describe(wanted.kind, *refusal));
     }
+}
+
+std::vector<size_t> branchPositions(const MethodInfo &method)
+{
+    std::vector<size_t> positions;
+    for (size_t i = 0; i < method.arguments.size(); ++i)
+        if (method.arguments[i].branch)
+            positions.push_back(i);
+    return positions;
 }
 
 } // namespace contract

@@ -18,18 +18,26 @@
 namespace contract {
 
 // One argument: its wire name (as the error texts name it), its kind and its member.
+// A branch argument (made by branch()) is a code naming a branch of the kitchen: a server where
+// operators sign in refuses a call whose branch arguments name a branch the operator may not see.
 template<typename M, typename T>
 struct Arg
 {
     const char *name;
     ArgKind kind;
     T M::*member;
+    bool branch = false;
 };
 
 template<typename M>
 constexpr Arg<M, std::string> code(const char *name, std::string M::*member)
 {
     return {name, ArgKind::Code, member};
+}
+template<typename M>
+constexpr Arg<M, std::string> branch(const char *name, std::string M::*member)
+{
+    return {name, ArgKind::Code, member, true};
 }
 template<typename M>
 constexpr Arg<M, int32_t> integer(const char *name, int32_t M::*member)
@@ -61,6 +69,7 @@ struct ArgSpec
 {
     const char *name;
     ArgKind kind;
+    bool branch = false; // names a branch (see Arg)
 };
 
 // What the registry knows of a method, for code that has only its name (the replay, a dispatcher).
@@ -82,7 +91,7 @@ struct GetParams
     static constexpr bool checked = false;
     std::string CdFilial;
 
-    static constexpr auto arguments() { return std::tuple{code("CdFilial", &GetParams::CdFilial)}; }
+    static constexpr auto arguments() { return std::tuple{branch("CdFilial", &GetParams::CdFilial)}; }
     static const std::vector<PacketLayout> &packets();
     bool operator==(const GetParams &) const = default;
 };
@@ -106,11 +115,11 @@ struct GetTrabCusto
     static constexpr auto arguments()
     {
         using M = GetTrabCusto;
-        return std::tuple{code("CdFilial", &M::CdFilial),     code("CdServFili", &M::CdServFili),
+        return std::tuple{branch("CdFilial", &M::CdFilial),     code("CdServFili", &M::CdServFili),
                           date("first", &M::first),           date("last", &M::last),
                           integer("CdTipoCusto", &M::CdTipoCusto), code("operator", &M::operador),
                           flag("IdRefeFixa", &M::IdRefeFixa), date("DtRefeFixa", &M::DtRefeFixa),
-                          code("CdFiliCust", &M::CdFiliCust), flag("write", &M::write)};
+                          branch("CdFiliCust", &M::CdFiliCust), flag("write", &M::write)};
     }
     static const std::vector<PacketLayout> &packets();
     bool operator==(const GetTrabCusto &) const = default;
@@ -128,7 +137,7 @@ struct GetCustoPadrao
     static constexpr auto arguments()
     {
         using M = GetCustoPadrao;
-        return std::tuple{code("CdFilial", &M::CdFilial), code("CdServFili", &M::CdServFili),
+        return std::tuple{branch("CdFilial", &M::CdFilial), code("CdServFili", &M::CdServFili),
                           date("first", &M::first)};
     }
     static const std::vector<PacketLayout> &packets();
@@ -147,7 +156,7 @@ struct GetComensPlan
     static constexpr auto arguments()
     {
         using M = GetComensPlan;
-        return std::tuple{code("CdFilial", &M::CdFilial), code("CdServFili", &M::CdServFili),
+        return std::tuple{branch("CdFilial", &M::CdFilial), code("CdServFili", &M::CdServFili),
                           date("DtIniMes", &M::DtIniMes)};
     }
     static const std::vector<PacketLayout> &packets();
@@ -166,7 +175,7 @@ struct GetCardapio
     static constexpr auto arguments()
     {
         using M = GetCardapio;
-        return std::tuple{code("CdFilial", &M::CdFilial), code("CdServFili", &M::CdServFili),
+        return std::tuple{branch("CdFilial", &M::CdFilial), code("CdServFili", &M::CdServFili),
                           date("first", &M::first)};
     }
     static const std::vector<PacketLayout> &packets();
@@ -190,10 +199,10 @@ struct GetProduto
     static constexpr auto arguments()
     {
         using M = GetProduto;
-        return std::tuple{code("CdFilial", &M::CdFilial),     code("CdServFili", &M::CdServFili),
+        return std::tuple{branch("CdFilial", &M::CdFilial),     code("CdServFili", &M::CdServFili),
                           date("day", &M::day),               integer("CdTipoCusto", &M::CdTipoCusto),
                           flag("IdRefeFixa", &M::IdRefeFixa), date("price date", &M::priceDate),
-                          date("first", &M::first),           code("CdFiliCust", &M::CdFiliCust)};
+                          date("first", &M::first),           branch("CdFiliCust", &M::CdFiliCust)};
     }
     static const std::vector<PacketLayout> &packets();
     bool operator==(const GetProduto &) const = default;
@@ -215,10 +224,10 @@ struct GetConsServ
     static constexpr auto arguments()
     {
         using M = GetConsServ;
-        return std::tuple{code("CdFilial", &M::CdFilial),   code("CdServFili", &M::CdServFili),
+        return std::tuple{branch("CdFilial", &M::CdFilial),   code("CdServFili", &M::CdServFili),
                           date("day", &M::day),             integer("CdTipoCusto", &M::CdTipoCusto),
                           code("day type", &M::dayType),    date("price date", &M::priceDate),
-                          code("CdFiliCust", &M::CdFiliCust)};
+                          branch("CdFiliCust", &M::CdFiliCust)};
     }
     static const std::vector<PacketLayout> &packets();
     bool operator==(const GetConsServ &) const = default;
@@ -238,10 +247,10 @@ struct RealizedMonth
     static constexpr auto arguments()
     {
         using M = RealizedMonth;
-        return std::tuple{code("CdFilial", &M::CdFilial),     code("CdServFili", &M::CdServFili),
+        return std::tuple{branch("CdFilial", &M::CdFilial),     code("CdServFili", &M::CdServFili),
                           date("first", &M::first),           integer("CdTipoCustoReal", &M::CdTipoCustoReal),
                           flag("IdRefeFixa", &M::IdRefeFixa), date("DtRefeFixa", &M::DtRefeFixa),
-                          code("CdFiliCust", &M::CdFiliCust)};
+                          branch("CdFiliCust", &M::CdFiliCust)};
     }
     bool operator==(const RealizedMonth &) const = default;
 };
@@ -277,8 +286,8 @@ struct GetProdCustZero
     static constexpr auto arguments()
     {
         using M = GetProdCustZero;
-        return std::tuple{code("CdFiliCust", &M::CdFiliCust), integer("CdTipoCusto", &M::CdTipoCusto),
-                          date("DtRefeFixa", &M::DtRefeFixa), code("CdFilial", &M::CdFilial),
+        return std::tuple{branch("CdFiliCust", &M::CdFiliCust), integer("CdTipoCusto", &M::CdTipoCusto),
+                          date("DtRefeFixa", &M::DtRefeFixa), branch("CdFilial", &M::CdFilial),
                           code("CdServFili", &M::CdServFili), date("first", &M::first),
                           date("last", &M::last),             flag("IdRefeFixa", &M::IdRefeFixa)};
     }
@@ -304,8 +313,8 @@ struct GetProdCotDesatu
     static constexpr auto arguments()
     {
         using M = GetProdCotDesatu;
-        return std::tuple{code("ChaveTrabCusto", &M::ChaveTrabCusto), code("CdFilial", &M::CdFilial),
-                          code("CdFiliCust", &M::CdFiliCust),         code("CdServFili", &M::CdServFili),
+        return std::tuple{code("ChaveTrabCusto", &M::ChaveTrabCusto), branch("CdFilial", &M::CdFilial),
+                          branch("CdFiliCust", &M::CdFiliCust),         code("CdServFili", &M::CdServFili),
                           integer("CdTipoCusto", &M::CdTipoCusto),    date("first", &M::first),
                           date("last", &M::last),                     date("DtRefeFixa", &M::DtRefeFixa),
                           flag("IdRefeFixa", &M::IdRefeFixa)};
@@ -327,7 +336,7 @@ struct GetOrigemCusto
     static constexpr auto arguments()
     {
         using M = GetOrigemCusto;
-        return std::tuple{code("branch", &M::branch), code("product", &M::product),
+        return std::tuple{contract::branch("branch", &M::branch), code("product", &M::product),
                           integer("CdTipoCusto", &M::CdTipoCusto), date("price date", &M::priceDate)};
     }
     static const std::vector<PacketLayout> &packets();
@@ -345,7 +354,7 @@ struct DelConsplan
     static constexpr auto arguments()
     {
         using M = DelConsplan;
-        return std::tuple{code("ChaveTrabCusto", &M::ChaveTrabCusto), code("CdFilial", &M::CdFilial)};
+        return std::tuple{code("ChaveTrabCusto", &M::ChaveTrabCusto), branch("CdFilial", &M::CdFilial)};
     }
     static const std::vector<PacketLayout> &packets();
     bool operator==(const DelConsplan &) const = default;
@@ -357,6 +366,7 @@ struct RenovaSessao
 {
     static constexpr const char *name = "RenovaSessao";
     static constexpr bool checked = false;
+    static constexpr bool branchFree = true; // renews the session's own work sets, of any branch
 
     static constexpr auto arguments() { return std::tuple<>{}; }
     static const std::vector<PacketLayout> &packets();
@@ -382,10 +392,10 @@ struct PlannedMonth
     static constexpr auto arguments()
     {
         using M = PlannedMonth;
-        return std::tuple{code("CdFilial", &M::CdFilial),         code("CdServFili", &M::CdServFili),
+        return std::tuple{branch("CdFilial", &M::CdFilial),         code("CdServFili", &M::CdServFili),
                           date("first", &M::first),               date("last", &M::last),
                           integer("CdTipoCusto", &M::CdTipoCusto), flag("IdRefeFixa", &M::IdRefeFixa),
-                          date("DtRefeFixa", &M::DtRefeFixa),     code("CdFiliCust", &M::CdFiliCust)};
+                          date("DtRefeFixa", &M::DtRefeFixa),     branch("CdFiliCust", &M::CdFiliCust)};
     }
     bool operator==(const PlannedMonth &) const = default;
 };
@@ -410,7 +420,7 @@ struct GetConfiancaTrab
     static constexpr auto arguments()
     {
         using M = GetConfiancaTrab;
-        return std::tuple{code("ChaveTrabCusto", &M::ChaveTrabCusto), code("CdFilial", &M::CdFilial)};
+        return std::tuple{code("ChaveTrabCusto", &M::ChaveTrabCusto), branch("CdFilial", &M::CdFilial)};
     }
     static const std::vector<PacketLayout> &packets();
     bool operator==(const GetConfiancaTrab &) const = default;
@@ -448,7 +458,7 @@ struct GetHistoricoPreco
     static constexpr auto arguments()
     {
         using M = GetHistoricoPreco;
-        return std::tuple{code("branch", &M::branch), code("product", &M::product),
+        return std::tuple{contract::branch("branch", &M::branch), code("product", &M::product),
                           integer("CdTipoCusto", &M::CdTipoCusto), date("price date", &M::priceDate)};
     }
     static const std::vector<PacketLayout> &packets();
@@ -545,9 +555,29 @@ M fromWire(const tk::VariantArray &args)
 template<typename M>
 std::vector<ArgSpec> signature()
 {
-    return std::apply([](const auto &...arg) { return std::vector<ArgSpec>{ArgSpec{arg.name, arg.kind}...}; },
+    return std::apply([](const auto &...arg) { return std::vector<ArgSpec>{ArgSpec{arg.name, arg.kind, arg.branch}...}; },
                       M::arguments());
 }
+
+// Whether a method names a branch among its arguments. Every method must, or say that it serves no
+// branch's data (static constexpr bool branchFree = true), so that no method escapes the check of an
+// operator's branches by forgetting to mark them (the registry refuses to compile otherwise).
+template<typename M>
+constexpr bool namesABranch()
+{
+    return std::apply([](const auto &...arg) { return (false || ... || arg.branch); }, M::arguments());
+}
+template<typename M>
+constexpr bool declaresBranches()
+{
+    if constexpr (requires { M::branchFree; })
+        return M::branchFree && !namesABranch<M>();
+    else
+        return namesABranch<M>();
+}
+
+// The 0-based positions of a method's branch arguments.
+std::vector<size_t> branchPositions(const MethodInfo &method);
 
 // A method's packet at `index` (as PacketLayout::index), empty and ready for rows.
 template<typename M>

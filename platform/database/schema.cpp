@@ -327,6 +327,15 @@ CREATE TABLE CONSPLAN (
     IDCUSTODESATU CHAR(1)     NOT NULL,
     PRIMARY KEY (CDCHAVETRAB, DTCONSPLAN, CDPRODUTO)
 );
+
+-- The branches an operator who signs in to a server (appserver --passwords) may see: every call that
+-- names another branch is refused. An operator without rows sees none; a connection without a
+-- sign-in (loopback, no password file) sees every branch.
+CREATE TABLE OPERADORFILIAL (
+    NMOPERADOR    VARCHAR(64) NOT NULL,
+    CDFILIAL      VARCHAR(4)  NOT NULL,
+    PRIMARY KEY (NMOPERADOR, CDFILIAL)
+);
 )SQL";
     return sql;
 }

@@ -38,7 +38,11 @@ Answering &answering()
 
 void AttachServerList(tk::TNetConnection &connection)
 {
-    connection.Alternates = settingsStore().alternateServers;
+    const Settings &settings = settingsStore();
+    connection.Alternates = settings.alternateServers;
+    connection.User = settings.serverUser;
+    connection.Password = settings.serverPassword;
+    connection.TlsCaFile = settings.tlsCaFile;
     connection.AfterConnect = [](tk::TNetConnection &c) {
         Answering &state = answering();
         state.server = c.ConnectedTo();

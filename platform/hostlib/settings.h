@@ -23,6 +23,11 @@ struct Settings
     int serverPort = 8211;
     // Further application servers over the same database, tried after serverHost:serverPort.
     std::vector<tk::ServerAddress> alternateServers;
+    // The sign-in to servers that ask for one (empty user: none) and the certificate authorities of
+    // servers on TLS (empty: plain TCP); see TNetConnection::User and TlsCaFile.
+    std::string serverUser;
+    std::string serverPassword;
+    std::string tlsCaFile;
     std::string operatorName;
     int moduloAtiv = 0;                  // active host module code (24: diets, 81: no warning colours)
     std::string locale = "pt_BR";
@@ -48,8 +53,8 @@ void CloseSharedDatabase();
 // database it cannot use says so at once (db::SqlError naming the database, never its password).
 void CheckSharedDatabase();
 
-// Gives a connection the alternate servers of the settings (WebURL:WebPort stays the first, set by
-// the connection's BeforeConnect) and reports every server it connects to (see AnsweringServer).
+// Gives a connection the alternate servers, the sign-in and the TLS authorities of the settings
+// (WebURL:WebPort stays the first, set by the connection's BeforeConnect) and reports every server it connects to (see AnsweringServer).
 void AttachServerList(tk::TNetConnection &connection);
 
 // The server that the last connection attached with AttachServerList opened to ("host:port"),

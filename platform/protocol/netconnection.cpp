@@ -1,8 +1,10 @@
 #include "platform/protocol/netconnection.h"
 
 #include "platform/protocol/socket.h"
+#include "platform/protocol/tls.h"
 #include "platform/protocol/wire.h"
 
+#include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -59,6 +61,21 @@ std::string ServerAddress::text() const
 {
     const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     return shown + ":" + std::to_string(port);
+}
+
+bool ServerAddress::isLoopback() const
+{
+    if (host == "localhost")
+        return true;
+    unsigned char v4[4];
+    if (inet_pton(AF_INET, host.c_str(), v4) == 1)
+        return v4[0] == 127;
+    unsigned char v6[16];
+    if (inet_pton(AF_INET6, host.c_str(), v6) != 1)
+        return false;
+    static const unsigned char loopback[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    static const unsigned char mapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    return std::equal(v6, v6 + 16, loopback) || (std::equal(v6, v6 + 12, mapped) && v6[12] == 127);
 }
 
 std::optional<ServerAddress> ParseServerAddress(const std::string &input, std::string &error, bool allowPortZero)
@@ -240,9 +257,21 @@ void TNetConnection::connectTo(const ServerAddress &server, const std::string &a
     wire::WaitSpec wait = wire::WaitSpec::within(ConnectTimeoutMs > 0 ? ConnectTimeoutMs : TimeoutMs);
     wait.onSlice = OnWait;
     try {
+        if (TlsCaFile.empty() && !User.empty() && !server.isLoopback())
+            failHere("a password goes to a server on another machine only over TLS (no TLS CA file is set)");
+        if (!TlsCaFile.empty() && (!m_tls || m_tlsFile != TlsCaFile)) {
+            try {
+                m_tls = wire::TlsContext::client(TlsCaFile);
+                m_tlsFile = TlsCaFile;
+            } catch (const tk::Exception &e) {
+                failHere(e.what());
+            }
+        }
         auto socket = std::make_unique<wire::Socket>(
             wire::Socket::connectTo(server.host, static_cast<uint16_t>(server.port), wait));
-        socket->sendAll(wire::encodeHello(wire::kProtocolVersion, SessionId), wait);
+        if (!TlsCaFile.empty())
+            socket->startTls(*m_tls, server.host, wait);
+        socket->sendAll(wire::encodeHello(wire::kProtocolVersion, SessionId, {User, Password}), wait);
         const auto payload = socket->readFrame(std::min(MaxFrameBytes, kMaxHandshakeBytes), wait, 0);
         if (!payload)
             throw wire::ClosedError("connection closed by the server during the handshake");
@@ -274,8 +303,7 @@ void TNetConnection::connectTo(const ServerAddress &server, const std::string &a
 // (idle too long, or closed to make room) or the end of the stream.
 bool TNetConnection::staleConnection() const
 {
-    pollfd fd{m_socket->fd(), POLLIN, 0};
-    return ::poll(&fd, 1, 0) > 0;
+    return m_socket->readable();
 }
 
 Variant TNetConnection::Call(const std::string &method, const VariantArray &args)

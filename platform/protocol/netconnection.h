@@ -14,6 +14,7 @@
 
 namespace wire {
 class Socket;
+class TlsContext;
 }
 
 namespace tk {
@@ -39,6 +40,9 @@ struct ServerAddress
     int port = 0;
 
     std::string text() const; // "host:port", "[::1]:port"
+    // Only this machine can reach it: 127.0.0.0/8, ::1 (also as ::ffff:127.x.x.x) or "localhost".
+    // Any other host, a wildcard ("0.0.0.0", "::") or another name, may be reached from elsewhere.
+    bool isLoopback() const;
     bool operator==(const ServerAddress &) const = default;
 };
 
@@ -81,6 +85,14 @@ public:
 
     // The id of this process's session: drawn once from the system's random source (32 hex digits).
     static const std::string &ProcessSessionId();
+    // The operator's sign-in, sent in every hello when User is not empty; a server with a password
+    // file refuses a connection without it ("Usuário ou senha inválidos").
+    std::string User;
+    std::string Password;
+    // The certificate authorities (a PEM file) that a server's TLS certificate must chain to; set, every
+    // connection is TLS and the certificate must name the host connected to. Empty: plain TCP, and
+    // a password is then only ever sent to a loopback server.
+    std::string TlsCaFile;
 
     std::function<void(TNetConnection &)> BeforeConnect; // runs just before connecting
     // Runs after every connection that completed its handshake; ConnectedTo() names the server.
@@ -123,6 +135,8 @@ private:
     std::string address() const;
 
     std::unique_ptr<wire::Socket> m_socket; // Owned; null when not connected.
+    std::shared_ptr<const wire::TlsContext> m_tls; // read from m_tlsFile, the TlsCaFile it was made for
+    std::string m_tlsFile;
     std::string m_connectedTo;              // "host:port" of the open connection (or the last one)
     std::string m_skip;                     // a server to try last on the next connect (it just failed)
     uint32_t m_nextId = 0;

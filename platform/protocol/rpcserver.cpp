@@ -1,6 +1,7 @@
 #include "platform/protocol/rpcserver.h"
 
 #include "platform/protocol/socket.h"
+#include "platform/protocol/tls.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -27,8 +28,9 @@ namespace {
 // Set on connection threads, so that stop() called from a handler does not join its own thread.
 thread_local const void *t_servingServer = nullptr;
 thread_local std::string t_callSession; // the hello's session of the connection this thread serves
+thread_local std::string t_callUser;    // the operator the connection signed in as; empty: none
 
-constexpr uint32_t kMaxHelloBytes = 256;
+constexpr uint32_t kMaxHelloBytes = 512; // session, user and password included
 constexpr int kLingerMs = 200;
 
 std::string formatMs(Clock::duration elapsed)
@@ -148,6 +150,12 @@ struct RpcServer::Impl
     void refuseConnection(Socket &socket, const std::string &peer, const std::string &text)
     {
         log("connection " + peer + ": " + text);
+        sendRefusal(socket, text);
+    }
+
+    // The error frame of a refused connection, then the end of it.
+    void sendRefusal(Socket &socket, const std::string &text)
+    {
         try {
             WaitSpec wait = WaitSpec::within(1000);
             wait.cancelFd = wakeRead;
@@ -156,6 +164,60 @@ struct RpcServer::Impl
             // The peer is gone or not reading; nothing more to tell it.
         }
         socket.shutdownAndDrain(kLingerMs, wakeRead);
+    }
+
+    // Checks a hello's sign-in. A refusal waits signInDelayMs first (on this connection's thread
+    // only, so other connections go on), is logged with the user and the peer, never the password.
+    bool signIn(Socket &socket, const std::string &peer, const Credentials &credentials)
+    {
+        bool accepted = false;
+        try {
+            accepted = !credentials.empty() && options.checkCredentials(credentials);
+        } catch (const std::exception &e) {
+            log("connection " + peer + ": the sign-in check failed: " + e.what());
+        }
+        if (accepted) {
+            log("connection " + peer + ": user '" + credentials.user + "' signed in");
+            return true;
+        }
+        log("connection " + peer + ": "
+            + (credentials.empty() ? std::string("no user given") : "user '" + credentials.user + "' refused: wrong user or password"));
+        if (options.signInDelayMs > 0) {
+            pollfd wake{wakeRead, POLLIN, 0};
+            ::poll(&wake, 1, options.signInDelayMs);
+        }
+        sendRefusal(socket, credentials.empty() ? "Este servidor exige usuário e senha" : "Usuário ou senha inválidos");
+        return false;
+    }
+
+    // The TLS handshake of a new connection; false when the client opened in plain text (answered
+    // with a plain error frame) or left. A failed handshake raises TransportError.
+    bool startTls(Socket &socket, const std::string &peer, const WaitSpec &wait)
+    {
+        // A TLS client opens with a handshake record (0x16); a plain hello opens with its length.
+        unsigned char first = 0;
+        for (;;) {
+            const ssize_t count = ::recv(socket.fd(), &first, 1, MSG_PEEK);
+            if (count == 0)
+                return false;
+            if (count > 0)
+                break;
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                throw TransportError(errnoText(errno));
+            waitFor(socket.fd(), POLLIN, wait);
+        }
+        if (first != 0x16) {
+            refuseConnection(socket, peer, "this server takes TLS connections only");
+            return false;
+        }
+        try {
+            socket.startTls(*options.tls, {}, wait);
+        } catch (const TimeoutError &e) {
+            // Half a TLS handshake: no frame can be sent in the clear any more.
+            log("connection " + peer + ": tls handshake " + e.what());
+            return false;
+        }
+        return true;
     }
 
     Response dispatch(const Request &request)
@@ -245,6 +307,8 @@ struct RpcServer::Impl
             helloWait.cancelFd = wakeRead;
             std::optional<std::string> hello;
             try {
+                if (options.tls && !startTls(socket, peer, helloWait))
+                    return;
                 hello = socket.readFrame(std::min(options.maxFrameBytes, kMaxHelloBytes), helloWait,
                                          options.handshakeTimeoutMs);
             } catch (const TimeoutError &e) {
@@ -255,11 +319,18 @@ struct RpcServer::Impl
                 return evicted();
             if (!hello)
                 return;
-            const uint16_t version = decodeHello(*hello, &t_callSession);
+            Credentials credentials;
+            const uint16_t version = decodeHello(*hello, &t_callSession, &credentials);
             if (version != kProtocolVersion) {
                 refuseConnection(socket, peer, "unsupported protocol version " + std::to_string(version)
                                                    + " (server speaks " + std::to_string(kProtocolVersion) + ")");
                 return;
+            }
+            t_callUser.clear();
+            if (options.checkCredentials) {
+                if (!signIn(socket, peer, credentials))
+                    return;
+                t_callUser = credentials.user;
             }
             socket.sendAll(encodeHelloAck(kProtocolVersion), writeWait());
 
@@ -558,6 +629,11 @@ void RpcServer::wait()
 const std::string &RpcServer::callSession()
 {
     return t_callSession;
+}
+
+const std::string &RpcServer::callUser()
+{
+    return t_callUser;
 }
 
 uint16_t RpcServer::port() const

@@ -20,6 +20,8 @@
 
 namespace wire {
 
+class TlsContext;
+
 // Answers one call. Throwing any std::exception answers an error whose text is its what().
 using MethodHandler = std::function<tk::Variant(const tk::VariantArray &args)>;
 // For the replay server: answers any method not registered.
@@ -46,6 +48,15 @@ public:
         // How requests are decoded; a refused request (a data packet argument) is answered with an
         // error, not run, and the connection stays open.
         DecodeLimits limits = requestLimits();
+        // When set, every connection must sign in: its hello's user and password are handed to it,
+        // and a hello without them, or a false answer, refuses the connection with an error frame
+        // ("Usuário ou senha inválidos") after signInDelayMs, logged with the user and the peer.
+        // Called from connection threads at the same time. Unset: no sign-in, callUser() is empty.
+        std::function<bool(const Credentials &)> checkCredentials;
+        int signInDelayMs = 1000;
+        // When set (a server context), every connection starts with the TLS handshake, within the
+        // handshake timeout; a client that opens in plain text gets a plain error frame saying so.
+        std::shared_ptr<const TlsContext> tls;
     };
 
     explicit RpcServer(Options options);
@@ -71,6 +82,8 @@ public:
     // The session that the client of the call this thread is answering sent in its hello; empty
     // outside a call or when the client sent none. For handlers: the server keeps nothing per session.
     static const std::string &callSession();
+    // The operator the connection of this thread's call signed in as; empty without a sign-in.
+    static const std::string &callUser();
 
 private:
     struct Impl;

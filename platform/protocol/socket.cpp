@@ -1,11 +1,18 @@
 #include "platform/protocol/socket.h"
 
+#include "platform/protocol/tls.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -93,28 +100,156 @@ void waitFor(int fd, short events, const WaitSpec &wait)
     }
 }
 
+Socket::Socket(Socket &&other) noexcept : m_fd(other.m_fd), m_ssl(other.m_ssl)
+{
+    other.m_fd = -1;
+    other.m_ssl = nullptr;
+}
+
 Socket &Socket::operator=(Socket &&other) noexcept
 {
     if (this != &other) {
         close();
-        m_fd = other.release();
+        m_fd = other.m_fd;
+        m_ssl = other.m_ssl;
+        other.m_fd = -1;
+        other.m_ssl = nullptr;
     }
     return *this;
 }
 
+void Socket::freeTls()
+{
+    if (m_ssl) {
+        SSL_free(m_ssl); // the descriptor is not the TLS state's to close
+        m_ssl = nullptr;
+    }
+}
+
 int Socket::release()
 {
+    freeTls();
     const int fd = m_fd;
     m_fd = -1;
     return fd;
 }
 
+namespace {
+
+// OpenSSL writes to the descriptor with write(), which raises SIGPIPE on a connection the peer has
+// closed. This blocks the signal on the calling thread for one TLS call and takes away a SIGPIPE the
+// call raised, so that a closed peer is an error, as with plain send(MSG_NOSIGNAL).
+class NoSigPipe
+{
+public:
+    NoSigPipe()
+    {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        m_wasPending = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_saved);
+    }
+    ~NoSigPipe()
+    {
+        if (!m_wasPending) {
+            const timespec now{0, 0};
+            while (sigtimedwait(&m_pipe, nullptr, &now) == SIGPIPE) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &m_saved, nullptr);
+    }
+    NoSigPipe(const NoSigPipe &) = delete;
+    NoSigPipe &operator=(const NoSigPipe &) = delete;
+
+private:
+    sigset_t m_pipe;
+    sigset_t m_saved;
+    bool m_wasPending = false;
+};
+
+// What a failed TLS call means: the event to wait for before trying again, or an error raised.
+short tlsWaitOrThrow(SSL *ssl, int result, int savedErrno)
+{
+    switch (SSL_get_error(ssl, result)) {
+    case SSL_ERROR_WANT_READ: return POLLIN;
+    case SSL_ERROR_WANT_WRITE: return POLLOUT;
+    case SSL_ERROR_ZERO_RETURN: throw ClosedError("connection closed by the peer");
+    case SSL_ERROR_SYSCALL:
+        ERR_clear_error();
+        if (savedErrno == EPIPE || savedErrno == ECONNRESET || savedErrno == 0)
+            throw ClosedError(savedErrno ? errnoText(savedErrno) : "connection closed by the peer");
+        throw TransportError(errnoText(savedErrno));
+    default: {
+        std::string text = "tls: " + tlsErrorText();
+        const long verify = SSL_get_verify_result(ssl);
+        if (verify != X509_V_OK)
+            text += ": " + std::string(X509_verify_cert_error_string(verify));
+        throw TransportError(text);
+    }
+    }
+}
+
+} // namespace
+
 void Socket::close()
 {
+    if (m_ssl && m_fd >= 0) {
+        NoSigPipe quiet;
+        SSL_shutdown(m_ssl); // the close alert, if the socket takes it now; no wait for the answer
+        ERR_clear_error();
+    }
+    freeTls();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
     }
+}
+
+void Socket::startTls(const TlsContext &context, const std::string &host, const WaitSpec &wait)
+{
+    if (m_ssl)
+        throw TransportError("tls: already started");
+    ERR_clear_error();
+    m_ssl = SSL_new(context.native());
+    if (!m_ssl || SSL_set_fd(m_ssl, m_fd) != 1)
+        throw TransportError("tls: " + tlsErrorText());
+    if (context.isServer()) {
+        SSL_set_accept_state(m_ssl);
+    } else {
+        SSL_set_connect_state(m_ssl);
+        unsigned char address[16];
+        const bool numeric = inet_pton(AF_INET, host.c_str(), address) == 1
+                             || inet_pton(AF_INET6, host.c_str(), address) == 1;
+        X509_VERIFY_PARAM *param = SSL_get0_param(m_ssl);
+        X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        const bool named = numeric ? X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) == 1
+                                   : SSL_set1_host(m_ssl, host.c_str()) == 1
+                                         && SSL_set_tlsext_host_name(m_ssl, host.c_str()) == 1;
+        if (!named)
+            throw TransportError("tls: cannot check the certificate against host '" + host + "'");
+    }
+    for (;;) {
+        int result, savedErrno;
+        {
+            NoSigPipe quiet;
+            errno = 0;
+            result = SSL_do_handshake(m_ssl);
+            savedErrno = errno;
+        }
+        if (result == 1)
+            return;
+        waitFor(m_fd, tlsWaitOrThrow(m_ssl, result, savedErrno), wait);
+    }
+}
+
+bool Socket::readable() const
+{
+    if (m_ssl && SSL_pending(m_ssl) > 0)
+        return true;
+    pollfd fd{m_fd, POLLIN, 0};
+    return ::poll(&fd, 1, 0) > 0;
 }
 
 Socket Socket::connectTo(const std::string &host, uint16_t port, const WaitSpec &wait)
@@ -164,6 +299,21 @@ void Socket::sendAll(std::string_view data, const WaitSpec &wait)
 {
     size_t sent = 0;
     while (sent < data.size()) {
+        if (m_ssl) {
+            size_t count = 0;
+            int result, savedErrno;
+            {
+                NoSigPipe quiet;
+                errno = 0;
+                result = SSL_write_ex(m_ssl, data.data() + sent, data.size() - sent, &count);
+                savedErrno = errno;
+            }
+            if (result == 1)
+                sent += count;
+            else
+                waitFor(m_fd, tlsWaitOrThrow(m_ssl, result, savedErrno), wait);
+            continue;
+        }
         const ssize_t count = ::send(m_fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
         if (count > 0) {
             sent += static_cast<size_t>(count);
@@ -182,13 +332,30 @@ void Socket::sendAll(std::string_view data, const WaitSpec &wait)
     }
 }
 
-namespace {
-
-// One recv; the count read (> 0), 0 at end of stream, or -1 when nothing is there yet.
-ssize_t receiveSome(int fd, char *buffer, size_t size)
+ssize_t Socket::receiveSome(char *buffer, size_t size, short &waitEvents)
 {
+    waitEvents = POLLIN;
+    if (m_ssl) {
+        size_t count = 0;
+        int result, savedErrno;
+        {
+            NoSigPipe quiet; // a read may have to write (an alert)
+            errno = 0;
+            result = SSL_read_ex(m_ssl, buffer, size, &count);
+            savedErrno = errno;
+        }
+        if (result == 1)
+            return static_cast<ssize_t>(count);
+        const int error = SSL_get_error(m_ssl, result);
+        if (error == SSL_ERROR_ZERO_RETURN || (error == SSL_ERROR_SYSCALL && savedErrno == 0)) {
+            ERR_clear_error();
+            return 0;
+        }
+        waitEvents = tlsWaitOrThrow(m_ssl, result, savedErrno);
+        return -1;
+    }
     for (;;) {
-        const ssize_t count = ::recv(fd, buffer, size, 0);
+        const ssize_t count = ::recv(m_fd, buffer, size, 0);
         if (count >= 0)
             return count;
         if (errno == EINTR)
@@ -202,19 +369,18 @@ ssize_t receiveSome(int fd, char *buffer, size_t size)
     }
 }
 
-} // namespace
-
 void Socket::readExact(char *buffer, size_t size, const WaitSpec &wait)
 {
     size_t got = 0;
+    short events = POLLIN;
     while (got < size) {
-        const ssize_t count = receiveSome(m_fd, buffer + got, size - got);
+        const ssize_t count = receiveSome(buffer + got, size - got, events);
         if (count > 0) {
             got += static_cast<size_t>(count);
         } else if (count == 0) {
             throw ClosedError("connection closed by the peer");
         } else {
-            waitFor(m_fd, POLLIN, wait);
+            waitFor(m_fd, events, wait);
         }
     }
 }
@@ -224,13 +390,14 @@ std::optional<std::string> Socket::readFrame(uint32_t maxFrameBytes, const WaitS
 {
     unsigned char header[kFrameHeaderBytes];
     ssize_t count;
+    short events = POLLIN;
     for (;;) {
-        count = receiveSome(m_fd, reinterpret_cast<char *>(header), sizeof header);
+        count = receiveSome(reinterpret_cast<char *>(header), sizeof header, events);
         if (count == 0)
             return std::nullopt;
         if (count > 0)
             break;
-        waitFor(m_fd, POLLIN, firstByte);
+        waitFor(m_fd, events, firstByte);
     }
 
     WaitSpec rest = firstByte;
@@ -261,6 +428,11 @@ void Socket::shutdownAndDrain(int lingerMs, int cancelFd)
 {
     if (m_fd < 0)
         return;
+    if (m_ssl) {
+        NoSigPipe quiet;
+        SSL_shutdown(m_ssl); // the close alert; what the peer still sends is drained as raw bytes
+        ERR_clear_error();
+    }
     ::shutdown(m_fd, SHUT_WR);
     WaitSpec wait = WaitSpec::within(lingerMs);
     wait.cancelFd = cancelFd;
@@ -268,16 +440,18 @@ void Socket::shutdownAndDrain(int lingerMs, int cancelFd)
     size_t drained = 0;
     try {
         while (drained < (4u << 20)) {
-            const ssize_t count = receiveSome(m_fd, sink, sizeof sink);
+            const ssize_t count = ::recv(m_fd, sink, sizeof sink, 0);
             if (count == 0)
                 break;
             if (count > 0)
                 drained += static_cast<size_t>(count);
-            else
+            else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                 waitFor(m_fd, POLLIN, wait);
+            else
+                break; // reset: the connection is gone
         }
     } catch (const TransportError &) {
-        // Timed out, reset or cancelled: the connection is being dropped anyway.
+        // Timed out or cancelled: the connection is being dropped anyway.
     }
     ::shutdown(m_fd, SHUT_RDWR);
 }

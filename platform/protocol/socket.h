@@ -11,8 +11,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
+
+struct ssl_st;
 
 namespace wire {
+
+class TlsContext;
 
 // A transport failure: refused, reset, closed, timed out. The text is short and lower case
 // ("connection refused"), for callers to put in context.
@@ -56,6 +61,8 @@ struct WaitSpec
     static WaitSpec within(int timeoutMs); // timeoutMs <= 0: no deadline
 };
 
+// A TCP connection, plain or, after startTls, encrypted: every read and write below goes through TLS
+// then, with the same waits.
 class Socket
 {
 public:
@@ -64,13 +71,21 @@ public:
     ~Socket() { close(); }
     Socket(const Socket &) = delete;
     Socket &operator=(const Socket &) = delete;
-    Socket(Socket &&other) noexcept : m_fd(other.release()) {}
+    Socket(Socket &&other) noexcept;
     Socket &operator=(Socket &&other) noexcept;
 
     int fd() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
-    int release();
-    void close();
+    int release(); // gives the descriptor up (and drops the TLS state without a close alert)
+    void close();  // a TLS connection sends its close alert first, without waiting
+
+    // Runs the TLS handshake within wait. A client context verifies the server's certificate and
+    // that it names host (a DNS name or an IP address); TransportError says why it failed ("tls:
+    // certificate verify failed: self-signed certificate").
+    void startTls(const TlsContext &context, const std::string &host, const WaitSpec &wait);
+    bool tls() const { return m_ssl != nullptr; }
+    // Something to read now (data, an alert, the end of the stream), without reading it.
+    bool readable() const;
 
     // Resolves host, connects (non-blocking, within wait's deadline) and sets TCP_NODELAY.
     static Socket connectTo(const std::string &host, uint16_t port, const WaitSpec &wait);
@@ -91,7 +106,12 @@ public:
     void shutdownAndDrain(int lingerMs, int cancelFd = -1);
 
 private:
+    // One read: the count (> 0), 0 at the end of the stream, or -1 with the events to wait for.
+    ssize_t receiveSome(char *buffer, size_t size, short &waitEvents);
+    void freeTls();
+
     int m_fd = -1;
+    ssl_st *m_ssl = nullptr; // Owned; set by startTls.
 };
 
 // Waits until fd is ready for events (POLLIN/POLLOUT) under wait's rules.

@@ -319,21 +319,31 @@ std::string finishFrame(std::string &out, size_t start)
     return std::move(out);
 }
 
-std::string encodeGreeting(FrameKind kind, uint16_t version, std::string_view session = {})
+std::string encodeGreeting(FrameKind kind, uint16_t version, std::string_view session = {},
+                           const Credentials *credentials = nullptr)
 {
     if (!isValidSession(session))
         throw ProtocolError("invalid session id");
+    if (credentials && !credentials->empty() && !isValidCredentials(*credentials))
+        throw ProtocolError("invalid user name or password");
     std::string out;
     const size_t start = beginFrame(out, kind);
     Writer writer(out);
     writer.bytes(kMagic);
     writer.u16(version);
-    if (!session.empty())
+    const bool signIn = credentials && !credentials->empty();
+    // The session goes first; with credentials after it, an empty session is written too.
+    if (!session.empty() || signIn)
         writer.string(session, "session id");
+    if (signIn) {
+        writer.string(credentials->user, "user name");
+        writer.string(credentials->password, "password");
+    }
     return finishFrame(out, start);
 }
 
-uint16_t decodeGreeting(std::string_view payload, FrameKind kind, std::string *session = nullptr)
+uint16_t decodeGreeting(std::string_view payload, FrameKind kind, std::string *session = nullptr,
+                        Credentials *credentials = nullptr)
 {
     DecodeLimits limits;
     Reader reader(payload, limits);
@@ -343,10 +353,20 @@ uint16_t decodeGreeting(std::string_view payload, FrameKind kind, std::string *s
     const uint16_t version = reader.u16("protocol version");
     if (kind == FrameKind::Hello && reader.remaining() > 0) {
         std::string text = reader.string("session id");
-        if (text.empty() || !isValidSession(text))
+        const bool signIn = reader.remaining() > 0;
+        if ((text.empty() && !signIn) || !isValidSession(text))
             throw ProtocolError("invalid session id");
         if (session)
             *session = std::move(text);
+        if (signIn) {
+            Credentials given;
+            given.user = reader.string("user name");
+            given.password = reader.string("password");
+            if (!isValidCredentials(given))
+                throw ProtocolError("invalid user name or password");
+            if (credentials)
+                *credentials = std::move(given);
+        }
     }
     reader.end();
     return version;
@@ -354,9 +374,9 @@ uint16_t decodeGreeting(std::string_view payload, FrameKind kind, std::string *s
 
 } // namespace
 
-std::string encodeHello(uint16_t version, std::string_view session)
+std::string encodeHello(uint16_t version, std::string_view session, const Credentials &credentials)
 {
-    return encodeGreeting(FrameKind::Hello, version, session);
+    return encodeGreeting(FrameKind::Hello, version, session, &credentials);
 }
 
 std::string encodeHelloAck(uint16_t version)
@@ -415,11 +435,25 @@ FrameKind frameKind(std::string_view payload)
     return static_cast<FrameKind>(kind);
 }
 
-uint16_t decodeHello(std::string_view payload, std::string *session)
+uint16_t decodeHello(std::string_view payload, std::string *session, Credentials *credentials)
 {
     if (session)
         session->clear();
-    return decodeGreeting(payload, FrameKind::Hello, session);
+    if (credentials)
+        *credentials = {};
+    return decodeGreeting(payload, FrameKind::Hello, session, credentials);
+}
+
+bool isValidCredentials(const Credentials &credentials)
+{
+    const auto printable = [](std::string_view text) {
+        return isValidUtf8(text)
+               && std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+    };
+    const Credentials &c = credentials;
+    return !c.user.empty() && c.user.size() <= kMaxUserBytes && c.user.find(':') == std::string::npos
+           && printable(c.user) && !c.password.empty() && c.password.size() <= kMaxPasswordBytes
+           && printable(c.password);
 }
 
 bool isValidSession(std::string_view text)

@@ -6,7 +6,8 @@
 // Frame:     u32 payload length (little-endian), then the payload. The length never exceeds the
 //            receiver's maximum frame size and is never 0.
 // Payload:   u8 frame kind, then the kind's body:
-//   Hello     magic "KPVW", u16 protocol version [, string session]   (client -> server, first frame)
+//   Hello     magic "KPVW", u16 protocol version [, string session [, string user, string password]]
+//             (client -> server, first frame; the session is empty only when a user follows)
 //   HelloAck  magic "KPVW", u16 protocol version                      (server -> client)
 //   Request   u32 id, string method, u32 argument count, Variant...   (client -> server)
 //   Response  u32 id, u8 status (0 ok, 1 error), Variant result | string error text
@@ -39,6 +40,17 @@ inline constexpr uint32_t kDefaultMaxFrameBytes = 64u << 20;
 inline constexpr size_t kFrameHeaderBytes = 4;
 // A client session's id, sent in the hello: at most this many bytes of letters, digits, '-' and '_'.
 inline constexpr size_t kMaxSessionBytes = 64;
+// An operator's sign-in in the hello: a user of at most kMaxUserBytes (no ':'), a password of at most
+// kMaxPasswordBytes, both valid UTF-8 without control characters.
+inline constexpr size_t kMaxUserBytes = 64;
+inline constexpr size_t kMaxPasswordBytes = 256;
+
+struct Credentials
+{
+    std::string user;
+    std::string password;
+    bool empty() const { return user.empty() && password.empty(); }
+};
 
 // A malformed, oversized or unexpected frame.
 class ProtocolError : public tk::Exception
@@ -95,7 +107,10 @@ struct Response
 // ProtocolError for a value the decoder would refuse (invalid UTF-8, nesting too deep, a packet
 // or payload too large for the 32-bit lengths), so a bad value fails at its sender.
 // session: the client's session (empty: none), which the server hands to every call of the connection.
-std::string encodeHello(uint16_t version = kProtocolVersion, std::string_view session = {});
+// credentials: the operator's sign-in (empty: none; the server then decides whether it serves the
+// connection at all).
+std::string encodeHello(uint16_t version = kProtocolVersion, std::string_view session = {},
+                        const Credentials &credentials = {});
 std::string encodeHelloAck(uint16_t version = kProtocolVersion);
 std::string encodeRequest(const Request &request, const DecodeLimits &limits = {});
 std::string encodeResponse(const Response &response, const DecodeLimits &limits = {});
@@ -109,7 +124,9 @@ FrameKind frameKind(std::string_view payload);
 
 // Payload decoders. Each checks the kind byte first.
 // The client's version; its session into *session when given (empty when the hello carries none).
-uint16_t decodeHello(std::string_view payload, std::string *session = nullptr);
+// The sign-in into *credentials when given (empty when the hello carries none).
+uint16_t decodeHello(std::string_view payload, std::string *session = nullptr,
+                     Credentials *credentials = nullptr);
 uint16_t decodeHelloAck(std::string_view payload);  // the server's version
 Request decodeRequest(std::string_view payload, const DecodeLimits &limits = {});
 Response decodeResponse(std::string_view payload, const DecodeLimits &limits = {});
@@ -137,6 +154,9 @@ private:
     size_t m_offset = 0;
     uint32_t m_maxFrameBytes;
 };
+
+// Whether a sign-in may travel in a hello (see kMaxUserBytes).
+bool isValidCredentials(const Credentials &credentials);
 
 // Whether text may be a session id (see kMaxSessionBytes); the empty text may.
 bool isValidSession(std::string_view text);

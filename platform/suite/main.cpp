@@ -14,6 +14,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QLocale>
 
 #include <iostream>
@@ -51,7 +53,23 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     suite::NameApplication();
     QLocale::setDefault(QLocale(QString::fromStdString(options.settings.locale)));
-    host::SetSettings(options.settings);
+    host::Settings &settings = options.settings;
+    if (!settings.serverUser.empty() && settings.serverPassword.empty()) {
+        if (options.batch) {
+            std::cerr << "suite: a senha de " << settings.serverUser << " vem da variável de ambiente "
+                      << suite::kPasswordVariable << "\n";
+            return 2;
+        }
+        bool ok = false;
+        const QString password = QInputDialog::getText(
+            nullptr, QStringLiteral("Servidor de aplicação"),
+            QStringLiteral("Senha de %1:").arg(QString::fromStdString(settings.serverUser)), QLineEdit::Password,
+            {}, &ok);
+        if (!ok || password.isEmpty())
+            return 2;
+        settings.serverPassword = password.toStdString();
+    }
+    host::SetSettings(settings);
     // A run by hand remembers its choices in the user's suite.ini; a batch run leaves it alone.
     if (!options.batch)
         host::SetUserSettingsFile(QString::fromStdString(suite::UserIniPath()));

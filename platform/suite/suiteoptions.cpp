@@ -89,6 +89,10 @@ void ReadIniFile(const std::string &path, host::Settings &settings)
     if (ini.contains("Server/Address"))
         // An unquoted value with commas reads as a list.
         ParseServerList(ini.value("Server/Address").toStringList().join(',').toStdString(), settings);
+    if (ini.contains("Server/User"))
+        settings.serverUser = ini.value("Server/User").toString().toStdString();
+    if (ini.contains("Server/TlsCa"))
+        settings.tlsCaFile = resolved(base, ini.value("Server/TlsCa").toString());
     if (ini.contains("Operator/Name"))
         settings.operatorName = ini.value("Operator/Name").toString().toStdString();
     if (ini.contains("Host/ModuloAtiv"))
@@ -153,6 +157,9 @@ std::string UsageText()
            "                         " + UserIniPath() + ", depois o da pasta do programa)\n"
            "  --db ARQUIVO           banco de dados da suíte\n"
            "  --server HOST:PORTA    servidor de aplicação\n"
+           "  --user NOME            usuário com que entrar num servidor que exige senha (a senha vem da\n"
+           "                         variável de ambiente " + std::string(kPasswordVariable) + " ou é perguntada)\n"
+           "  --tls-ca ARQUIVO       autoridades certificadoras (PEM) de um servidor com TLS\n"
            "  --operator NOME        nome do operador\n"
            "  --module-ativo N       módulo ativo do host (24: custos de dietas; 81: sem cores de alerta)\n"
            "  --locale NOME          pt_BR ou en_US\n"
@@ -175,13 +182,15 @@ SuiteOptions ParseOptions(const QStringList &arguments, const std::string &execu
     const QCommandLineOption server("server", "Servidores de aplicação, na ordem em que são tentados.",
                                     "HOST:PORT[,HOST:PORT...]");
     const QCommandLineOption oper("operator", "Nome do operador.", "NAME");
+    const QCommandLineOption user("user", "Usuário do servidor de aplicação.", "NAME");
+    const QCommandLineOption tlsCa("tls-ca", "Autoridades certificadoras do servidor.", "FILE");
     const QCommandLineOption modulo("module-ativo", "Módulo ativo do host.", "N");
     const QCommandLineOption locale("locale", "pt_BR ou en_US.", "NAME");
     const QCommandLineOption modulesDir("modules-dir", "Pasta dos módulos.", "DIR");
     const QCommandLineOption open("open", "Abre um módulo.", "CODE");
     const QCommandLineOption batch("batch", "Sem diálogos: erros na saída de erro.");
     const QCommandLineOption help(QStringList{"help", "h"}, "Mostra a ajuda.");
-    parser.addOptions({config, dbOption, server, oper, modulo, locale, modulesDir, open, batch, help});
+    parser.addOptions({config, dbOption, server, oper, user, tlsCa, modulo, locale, modulesDir, open, batch, help});
     parser.addPositionalArgument("args", "Argumentos do módulo aberto com --open.", "[ARGS...]");
     if (!parser.parse(arguments)) {
         // QCommandLineParser words its errors in English; the user reads Portuguese.
@@ -221,6 +230,15 @@ SuiteOptions ParseOptions(const QStringList &arguments, const std::string &execu
         ParseServerList(parser.value(server).toStdString(), s);
     if (parser.isSet(oper))
         s.operatorName = parser.value(oper).toStdString();
+    if (parser.isSet(user))
+        s.serverUser = parser.value(user).toStdString();
+    if (parser.isSet(tlsCa))
+        s.tlsCaFile = resolved(QDir::current(), parser.value(tlsCa));
+    if (!s.tlsCaFile.empty() && !QFileInfo::exists(QString::fromStdString(s.tlsCaFile)))
+        throw EOptionError("Arquivo de autoridades certificadoras não encontrado: " + s.tlsCaFile);
+    // Never an option: a command line is visible to every user of the machine.
+    if (!s.serverUser.empty())
+        s.serverPassword = qEnvironmentVariable(kPasswordVariable).toStdString();
     if (parser.isSet(modulo))
         s.moduloAtiv = toInt(parser.value(modulo), "--module-ativo");
     if (parser.isSet(locale))

@@ -13,6 +13,9 @@
 
 namespace suite {
 
+// The environment variable that may hold the password of --user / [Server] User.
+inline constexpr const char *kPasswordVariable = "CUSTOS_SENHA";
+
 struct OpenRequest
 {
     std::string code;  // module code, upper case
@@ -36,7 +39,8 @@ public:
 };
 
 // Reads the INI file into settings: [Database] Path (relative to the INI's folder), [Server]
-// Host and Port, or Address (HOST:PORT[,HOST:PORT...], which wins), [Operator] Name, [Host] ModuloAtiv, Locale and ModulesDir, [Custos] Indicadores (0 or 1: confidence and variance split) and
+// Host and Port, or Address (HOST:PORT[,HOST:PORT...], which wins), User (the sign-in to a server
+// with passwords) and TlsCa (the authorities of a server on TLS, relative to the INI's folder), [Operator] Name, [Host] ModuloAtiv, Locale and ModulesDir, [Custos] Indicadores (0 or 1: confidence and variance split) and
 // LimiteConfianca (percent, default 5). Keys that are absent
 // keep their value; a Port or ModuloAtiv that is not a number is an EOptionError.
 void ReadIniFile(const std::string &path, host::Settings &settings);

@@ -101,6 +101,12 @@ TEST(CostContract, EveryMethodRoundTripsAndKeepsItsWireSignature)
         EXPECT_TRUE(c.roundTrip(wire));
         ASSERT_EQ(wire.size(), info->arguments.size());
         EXPECT_NO_THROW(contract::checkArguments(*info, wire));
+        // Every argument naming a branch, and only those, is marked for the check of an operator's branches.
+        for (const contract::ArgSpec &arg : info->arguments) {
+            const std::string name = arg.name;
+            EXPECT_EQ(arg.branch, name == "CdFilial" || name == "CdFiliCust" || name == "branch") << name;
+        }
+        EXPECT_EQ(contract::branchPositions(*info).empty(), c.name == std::string("RenovaSessao"));
         // A date travels as a date-time, whatever else the readers accept.
         for (size_t i = 0; i < wire.size(); ++i) {
             EXPECT_TRUE(contract::accepts(info->arguments[i].kind, wire[i].type())) << i;

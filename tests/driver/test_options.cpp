@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <filesystem>
 #include <unistd.h>
 
@@ -53,7 +55,13 @@ TEST(DriverOptions, AcceptsAndRefuses)
         {"server list with a bad entry", {"--db", "s.db", "--server", "h:1,h2"}, false, "'h2' is not HOST:PORT"},
         {"server list with a repeat", {"--db", "s.db", "--server", "h:1,h:1"}, false, "listed twice"},
         {"empty locale", {"--db", "s.db", "--locale", ""}, false, "--locale"},
+        {"sign-in", {"--db", "s.db", "--server", "h:1", "--user", "ana", "--tls-ca", "/dev/null"}, true, ""},
+        {"sign-in without a server", {"--db", "s.db", "--user", "ana"}, false, "for a running server (--server)"},
+        {"authorities not there", {"--db", "s.db", "--server", "h:1", "--tls-ca", "/nao/ca.pem"}, false,
+         "--tls-ca: no file /nao/ca.pem"},
     };
+    // The password of --user comes from the environment only; the authorities file must exist.
+    ::setenv("CUSTOS_SENHA", "segredo", 1);
     for (const OptionsCase &c : cases) {
         DriverOptions o;
         std::string error;
@@ -62,6 +70,14 @@ TEST(DriverOptions, AcceptsAndRefuses)
             EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
         }
     }
+    DriverOptions signIn;
+    std::string error;
+    ASSERT_TRUE(driver::parseDriverOptions({"--db", "s.db", "--server", "h:1", "--user", "ana"}, signIn, error));
+    EXPECT_EQ(signIn.serverUser, "ana");
+    EXPECT_EQ(signIn.serverPassword, "segredo");
+    ::unsetenv("CUSTOS_SENHA");
+    EXPECT_FALSE(driver::parseDriverOptions({"--db", "s.db", "--server", "h:1", "--user", "ana"}, signIn, error));
+    EXPECT_NE(error.find("environment variable CUSTOS_SENHA"), std::string::npos) << error;
 }
 
 TEST(DriverOptions, ValuesLandInTheirFields)

@@ -111,10 +111,20 @@ TEST_F(SuiteOptionsTest, SeveralServersFromTheCommandLineOrTheIniFile)
     EXPECT_EQ(o.settings.serverPort, 8211);
     EXPECT_EQ(o.settings.alternateServers,
               (std::vector<tk::ServerAddress>{{"::1", 8212}, {"b", 8213}}));
-    writeFile(ini, "[Server]\nHost=ignorado\nAddress=c:1,d:2\n");
+    writeFile(ini, "[Server]\nHost=ignorado\nAddress=c:1,d:2\nUser=ana\nTlsCa=ca.pem\n");
+    writeFile(dir.filePath("ca.pem"), "-");
+    qputenv("CUSTOS_SENHA", "segredo");
     const SuiteOptions fromIni = ParseOptions(args({"--config", ini.toUtf8().constData()}), "/nao/existe");
     EXPECT_EQ(fromIni.settings.serverHost, "c");
     EXPECT_EQ(fromIni.settings.alternateServers, (std::vector<tk::ServerAddress>{{"d", 2}}));
+    // The sign-in and the TLS authorities (beside the INI file); the password from the environment only.
+    EXPECT_EQ(fromIni.settings.serverUser, "ana");
+    EXPECT_EQ(fromIni.settings.serverPassword, "segredo");
+    EXPECT_EQ(fromIni.settings.tlsCaFile, dir.filePath("ca.pem").toStdString());
+    const SuiteOptions overridden = ParseOptions(args({"--config", ini.toUtf8().constData(), "--user", "bruno"}), "/nao/existe");
+    EXPECT_EQ(overridden.settings.serverUser, "bruno");
+    qunsetenv("CUSTOS_SENHA");
+    EXPECT_EQ(ParseOptions(args({"--config", ini.toUtf8().constData()}), "/nao/existe").settings.serverPassword, "");
 }
 
 TEST_F(SuiteOptionsTest, DefaultIniBesideTheExecutable)
@@ -141,6 +151,7 @@ TEST_F(SuiteOptionsTest, BadOptionsAreClearErrors)
         {args({"--config", bad.constData()}), "[Server] Port deve ser um número inteiro"},
         {args({"--desconhecida"}), "desconhecida"},
         {args({"solto"}), "Argumento inesperado: solto"},
+        {args({"--tls-ca", "/nao/existe/ca.pem"}), "autoridades certificadoras não encontrado: /nao/existe/ca.pem"},
     };
     for (const Case &c : cases) {
         try {
@@ -469,6 +480,8 @@ TEST(SuiteMainWindow, TheStatusBarShowsTheServerThatAnswers)
     settings.serverHost = "127.0.0.1";
     settings.serverPort = 9; // nothing listens there
     settings.alternateServers = {{"127.0.0.1", port}};
+    settings.serverUser = "ana"; // ignored by a server without passwords
+    settings.serverPassword = "segredo";
     host::SetSettings(settings);
 
     MainWindow window;
@@ -481,6 +494,8 @@ TEST(SuiteMainWindow, TheStatusBarShowsTheServerThatAnswers)
         c.Port = host::WebPort();
     };
     host::AttachServerList(connection);
+    EXPECT_EQ(connection.User, "ana");
+    EXPECT_EQ(connection.Password, "segredo");
     EXPECT_EQ(connection.Call("GetEcho", {"oi"}), tk::Variant(tk::VariantArray{"oi"}));
     EXPECT_EQ(label->text().toStdString(), "Respondendo: 127.0.0.1:" + std::to_string(port));
     EXPECT_EQ(host::AnsweringServer(), "127.0.0.1:" + std::to_string(port));

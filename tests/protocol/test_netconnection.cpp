@@ -2,7 +2,9 @@
 // failures a real server does not produce on demand.
 
 #include "platform/protocol/netconnection.h"
+#include "platform/protocol/tls.h"
 #include "tests/protocol/protocol_test_support.h"
+#include "tests/protocol/tls_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -364,6 +366,14 @@ TEST(ServerAddresses, ParseHostPortListsAndIpv6)
     }
 }
 
+TEST(ServerAddresses, LoopbackIsOnlyThisMachine)
+{
+    for (const char *host : {"127.0.0.1", "127.0.0.2", "127.255.0.9", "::1", "::ffff:127.0.0.1", "localhost"})
+        EXPECT_TRUE((tk::ServerAddress{host, 8211}.isLoopback())) << host;
+    for (const char *host : {"0.0.0.0", "::", "10.0.0.1", "128.0.0.1", "::2", "::ffff:10.0.0.1", "app1", "localhost2"})
+        EXPECT_FALSE((tk::ServerAddress{host, 8211}.isLoopback())) << host;
+}
+
 TEST(ServerAddresses, OnlyKnownReadsCountAsRepeatable)
 {
     EXPECT_FALSE(tk::IsWritingCall("GetProduto", {"0001"}));
@@ -454,17 +464,25 @@ TEST(TNetConnectionFailover, ReadsAreResentOnceWritesNever)
 // even a writing call goes through without the user seeing anything.
 TEST(TNetConnectionFailover, AConnectionClosedWhileIdleIsReopenedTransparently)
 {
-    wire::RpcServer::Options options;
-    options.idleTimeoutMs = 100;
-    TestServer server(options);
-    TNetConnection connection;
-    connection.Port = server.port;
-    int connects = 0;
-    connection.AfterConnect = [&](TNetConnection &) { ++connects; };
-    EXPECT_EQ(connection.Call("Echo", {"1"}), Variant(VariantArray{"1"}));
-    ASSERT_TRUE(protocol_test::eventually([&] { return server.server->connectionCount() == 0; }));
-    EXPECT_EQ(connection.Call("Echo", {"2"}), Variant(VariantArray{"2"}));
-    EXPECT_EQ(connects, 2);
+    const protocol_test::TestCertificates certs;
+    for (const bool tls : {false, true}) {
+        SCOPED_TRACE(tls ? "tls" : "plain");
+        wire::RpcServer::Options options;
+        options.idleTimeoutMs = 100;
+        if (tls)
+            options.tls = wire::TlsContext::server(certs.certFile, certs.keyFile);
+        TestServer server(options);
+        TNetConnection connection;
+        connection.Port = server.port;
+        connection.TlsCaFile = tls ? certs.caFile : "";
+        int connects = 0;
+        connection.AfterConnect = [&](TNetConnection &) { ++connects; };
+        EXPECT_EQ(connection.Call("Echo", {"1"}), Variant(VariantArray{"1"}));
+        EXPECT_EQ(connection.Call("Echo", {"1b"}), Variant(VariantArray{"1b"}));
+        ASSERT_TRUE(protocol_test::eventually([&] { return server.server->connectionCount() == 0; }));
+        EXPECT_EQ(connection.Call("Echo", {"2"}), Variant(VariantArray{"2"}));
+        EXPECT_EQ(connects, 2);
+    }
 }
 
 } // namespace

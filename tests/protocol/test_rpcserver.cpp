@@ -3,7 +3,9 @@
 
 #include "platform/protocol/netconnection.h"
 #include "platform/protocol/rpcserver.h"
+#include "platform/protocol/tls.h"
 #include "tests/protocol/protocol_test_support.h"
+#include "tests/protocol/tls_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -127,7 +129,7 @@ TEST(RpcServer, RefusedHandshakesGetAnErrorFrameAndAreClosed)
         {"newer protocol version", wire::encodeHello(2), "unsupported protocol version 2 (server speaks 1)"},
         {"wrong magic", rawFrame(std::string("\x01HTTP\x01\x00", 7)), "bad magic"},
         {"request before the hello", wire::encodeRequest({1, "Echo", {}}), "unexpected frame kind 3"},
-        {"oversized hello", rawFrame(std::string(300, '\x01')), "exceeds the limit of 256 bytes"},
+        {"oversized hello", rawFrame(std::string(600, '\x01')), "exceeds the limit of 512 bytes"},
         {"an HTTP request", "GET / HTTP/1.1\r\nHost: x\r\n\r\n", "exceeds the limit"},
     };
     for (const auto &c : cases) {
@@ -141,6 +143,155 @@ TEST(RpcServer, RefusedHandshakesGetAnErrorFrameAndAreClosed)
     RawClient client(server.port);
     client.handshake();
     EXPECT_TRUE(client.call("Echo", {}).ok);
+}
+
+TEST(RpcServer, ASignInIsCheckedInTheHandshakeAndARefusalIsDelayedAndLogged)
+{
+    wire::RpcServer::Options options;
+    options.checkCredentials = [](const wire::Credentials &c) { return c.user == "ana" && c.password == "certa"; };
+    // Long enough that a refusal blocking the server would stall the next client; the stop ends it.
+    options.signInDelayMs = 60000;
+    TestServer server(options);
+    server.server->registerMethod("WhoAmI", [](const VariantArray &) { return Variant(wire::RpcServer::callUser()); });
+
+    RawClient wrong(server.port);
+    wrong.send(wire::encodeHello(1, "s1", {"ana", "errada"}));
+    ASSERT_TRUE(eventually([&] { return server.logContains("user 'ana' refused: wrong user or password"); }));
+    for (const std::string &line : server.log())
+        EXPECT_FALSE(contains(line, "errada")) << line;
+
+    // Another connection signs in meanwhile and its calls know their operator.
+    RawClient right(server.port);
+    right.send(wire::encodeHello(1, "s2", {"ana", "certa"}));
+    auto ack = right.read();
+    ASSERT_TRUE(ack.has_value());
+    ASSERT_EQ(wire::frameKind(*ack), wire::FrameKind::HelloAck);
+    EXPECT_EQ(right.call("WhoAmI", {}).result.asString(), "ana");
+    EXPECT_TRUE(server.logContains("user 'ana' signed in"));
+}
+
+TEST(RpcServer, WithoutAValidSignInTheConnectionIsRefused)
+{
+    wire::RpcServer::Options options;
+    options.checkCredentials = [](const wire::Credentials &c) { return c.user == "ana" && c.password == "certa"; };
+    options.signInDelayMs = 1;
+    TestServer server(options);
+    const std::pair<std::string, std::string> cases[] = {
+        {wire::encodeHello(1, "s1", {"ana", "errada"}), "Usuário ou senha inválidos"},
+        {wire::encodeHello(1, "s1", {"bruno", "certa"}), "Usuário ou senha inválidos"},
+        {wire::encodeHello(1, "s1"), "Este servidor exige usuário e senha"},
+        {wire::encodeHello(), "Este servidor exige usuário e senha"},
+    };
+    for (const auto &[hello, text] : cases) {
+        RawClient client(server.port);
+        client.send(hello);
+        EXPECT_EQ(client.expectErrorAndClose(), text);
+    }
+    EXPECT_TRUE(server.logContains("user 'bruno' refused"));
+    EXPECT_TRUE(server.logContains("no user given"));
+    // Through the client: its user and password travel in every hello.
+    tk::TNetConnection connection;
+    connection.Port = server.port;
+    connection.User = "ana";
+    connection.Password = "errada";
+    try {
+        connection.Call("Echo", {});
+        ADD_FAILURE() << "a wrong password was accepted";
+    } catch (const tk::ENetError &e) {
+        EXPECT_TRUE(contains(e.what(), "Usuário ou senha inválidos")) << e.what();
+    }
+    connection.Password = "certa";
+    EXPECT_TRUE(connection.Call("Echo", {"um"}).isArray());
+}
+
+TEST(RpcServer, WithoutACheckASignInIsIgnoredAndCallsHaveNoUser)
+{
+    TestServer server;
+    server.server->registerMethod("WhoAmI", [](const VariantArray &) { return Variant(wire::RpcServer::callUser()); });
+    RawClient client(server.port);
+    client.send(wire::encodeHello(1, "s1", {"ana", "qualquer"}));
+    ASSERT_TRUE(client.read().has_value());
+    EXPECT_EQ(client.call("WhoAmI", {}).result.asString(), "");
+}
+
+// Over TLS: the sign-in and the calls travel encrypted; a client trusts only a certificate of its
+// authority that names the host it connected to, and a plain client is told the server wants TLS.
+TEST(RpcServer, TlsCarriesTheSignInAndRefusesWhatTheClientCannotTrust)
+{
+    const protocol_test::TestCertificates certs;
+    const auto serverWith = [&](const std::string &cert, const std::string &key) {
+        wire::RpcServer::Options options;
+        options.tls = wire::TlsContext::server(cert, key);
+        options.checkCredentials = [](const wire::Credentials &c) { return c.user == "ana" && c.password == "certa"; };
+        options.signInDelayMs = 1;
+        options.handshakeTimeoutMs = 300;
+        return std::make_unique<TestServer>(options);
+    };
+    const auto good = serverWith(certs.certFile, certs.keyFile);
+    tk::TNetConnection client;
+    client.Port = good->port;
+    client.TlsCaFile = certs.caFile;
+    client.User = "ana";
+    client.Password = "certa";
+    EXPECT_EQ(client.Call("Echo", {"um"}), Variant(VariantArray{"um"}));
+    // A 3 MB answer crosses many TLS records and partial writes; the connection stays the same.
+    EXPECT_EQ(client.Call("Big", {3000000}).asString().size(), 3000000u);
+    EXPECT_EQ(client.Call("Echo", {"dois"}), Variant(VariantArray{"dois"}));
+    client.Close();
+    client.Host = "localhost"; // checked against the certificate's DNS name this time
+    EXPECT_EQ(client.Call("Echo", {"três"}), Variant(VariantArray{"três"}));
+    const std::vector<std::string> log = good->log();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string &l) { return contains(l, "user 'ana' signed in"); }),
+              2);
+
+    const auto plain = std::make_unique<TestServer>();
+    const auto selfSigned = serverWith(certs.selfSignedCert, certs.selfSignedKey);
+    const auto otherHost = serverWith(certs.otherHostCert, certs.otherHostKey);
+    struct Case { const char *what; uint16_t port; std::string ca, password; const char *error; };
+    const Case cases[] = {
+        {"wrong password", good->port, certs.caFile, "errada", "Usuário ou senha inválidos"},
+        {"plain client", good->port, "", "certa", "this server takes TLS connections only"},
+        {"self-signed", selfSigned->port, certs.caFile, "certa", "certificate verify failed: self-signed certificate"},
+        {"another host's", otherHost->port, certs.caFile, "certa", "certificate verify failed: IP address mismatch"},
+        {"the server's own as the authority", selfSigned->port, certs.certFile, "certa", "certificate verify failed"},
+        {"a server without TLS", plain->port, certs.caFile, "certa", "tls: "},
+        {"an authority file that is not there", good->port, certs.dir + "/none.pem", "certa",
+         "cannot read the TLS certificate authorities"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        tk::TNetConnection refused;
+        refused.Port = c.port;
+        refused.TlsCaFile = c.ca;
+        refused.User = "ana";
+        refused.Password = c.password;
+        try {
+            refused.Call("Echo", {});
+            ADD_FAILURE() << "accepted";
+        } catch (const tk::ENetError &e) {
+            EXPECT_TRUE(contains(e.what(), c.error)) << e.what();
+            EXPECT_FALSE(contains(e.what(), c.password)) << e.what();
+        }
+    }
+    EXPECT_TRUE(eventually([&] { return selfSigned->logContains("tls: "); }));
+    // A password is never sent in the clear to another machine: refused before any connection.
+    tk::TNetConnection remote;
+    remote.Host = "192.0.2.1";
+    remote.User = "ana";
+    remote.Password = "certa";
+    EXPECT_THROW(
+        {
+            try {
+                remote.Call("Echo", {});
+            } catch (const tk::ENetError &e) {
+                EXPECT_TRUE(contains(e.what(), "only over TLS")) << e.what();
+                throw;
+            }
+        },
+        tk::ENetError);
+    // A client that connects and says nothing is closed after the handshake timeout.
+    RawClient silent(good->port);
+    EXPECT_TRUE(contains(silent.expectErrorAndClose(), "no hello: timed out after 300 ms"));
 }
 
 TEST(RpcServer, BadFramesCloseOnlyTheirOwnConnection)

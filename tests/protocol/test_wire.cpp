@@ -149,6 +149,32 @@ TEST(WireCodec, GreetingsAndErrorFramesRoundTrip)
         EXPECT_THROW(wire::decodeHello(forged, &session), wire::ProtocolError);
     }
     EXPECT_THROW(wire::decodeHello(std::string("\x01KPVW\x01\x00", 7) + le32(0)), wire::ProtocolError);
+
+    // An operator's sign-in follows the session (an empty session is written before it); an old
+    // hello reads as no sign-in.
+    wire::Credentials signIn{"stale", "stale"};
+    EXPECT_EQ(wire::decodeHello(payloadOf(wire::encodeHello(1, "s1", {"ana", "segredo ç"})), &session, &signIn), 1);
+    EXPECT_EQ(session, "s1");
+    EXPECT_EQ(signIn.user, "ana");
+    EXPECT_EQ(signIn.password, "segredo ç");
+    EXPECT_EQ(wire::decodeHello(payloadOf(wire::encodeHello(1, "", {"José", "x"})), &session, &signIn), 1);
+    EXPECT_EQ(session, "");
+    EXPECT_EQ(signIn.user, "José");
+    EXPECT_EQ(wire::decodeHello(payloadOf(wire::encodeHello(1, "s1")), &session, &signIn), 1);
+    EXPECT_TRUE(signIn.empty());
+    const std::string longUser(wire::kMaxUserBytes + 1, 'u');
+    const std::string longPassword(wire::kMaxPasswordBytes + 1, 'p');
+    for (const wire::Credentials &bad : std::vector<wire::Credentials>{
+             {"ana", ""}, {"", "x"}, {"a:b", "x"}, {"ana", "a\nb"}, {longUser, "x"}, {"ana", longPassword}, {"\xff", "x"}}) {
+        SCOPED_TRACE(bad.user + "/" + bad.password);
+        EXPECT_THROW(wire::encodeHello(1, "s1", bad), wire::ProtocolError);
+        const std::string forged = std::string("\x01KPVW\x01\x00", 7) + le32(2) + "s1" + le32(bad.user.size())
+                                   + bad.user + le32(bad.password.size()) + bad.password;
+        EXPECT_THROW(wire::decodeHello(forged, &session, &signIn), wire::ProtocolError);
+    }
+    // The longest sign-in fits the server's hello limit.
+    const std::string user(wire::kMaxUserBytes, 'u'), password(wire::kMaxPasswordBytes, 'p');
+    EXPECT_LE(payloadOf(wire::encodeHello(1, longest, {user, password})).size(), 512u);
 }
 
 // The byte layout is the contract with other implementations and recorded traffic.

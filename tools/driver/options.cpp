@@ -16,7 +16,7 @@ const char *driverUsage()
 {
     return "usage: cost-driver --db FILE [--server HOST:PORT[,HOST:PORT...] | --replay FILE] [--record FILE]\n"
            "                   [--module-ativo N] [--operator NAME] [--locale NAME]\n"
-           "                   [--indicadores LIMITE]\n"
+           "                   [--indicadores LIMITE] [--user NAME] [--tls-ca FILE]\n"
            "Reads one command a line from standard input and answers each with one JSON line.\n";
 }
 
@@ -55,7 +55,8 @@ bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out
             continue;
         }
         static const std::vector<std::string> valued = {
-            "--db", "--server", "--replay", "--record", "--module-ativo", "--operator", "--locale", "--indicadores"};
+            "--db", "--server", "--replay", "--record", "--module-ativo", "--operator", "--locale", "--indicadores",
+            "--user", "--tls-ca"};
         bool known = false;
         for (const std::string &name : valued)
             known = known || name == arg;
@@ -91,6 +92,10 @@ bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out
             }
         } else if (arg == "--operator") {
             o.operatorName = value;
+        } else if (arg == "--user") {
+            o.serverUser = value;
+        } else if (arg == "--tls-ca") {
+            o.tlsCaFile = value;
         } else if (arg == "--indicadores") {
             double limit = 0;
             if (!tk::ParsePercent(value, limit)) {
@@ -119,6 +124,23 @@ bool parseDriverOptions(const std::vector<std::string> &args, DriverOptions &out
         error = "--db FILE is required";
         return false;
     }
+    if ((!o.serverUser.empty() || !o.tlsCaFile.empty()) && !o.externalServer()) {
+        error = "--user and --tls-ca are for a running server (--server)";
+        return false;
+    }
+    if (!o.serverUser.empty()) {
+        // Never an option: a command line is visible to every user of the machine.
+        const char *password = std::getenv("CUSTOS_SENHA");
+        if (!password || !*password) {
+            error = "--user takes its password from the environment variable CUSTOS_SENHA";
+            return false;
+        }
+        o.serverPassword = password;
+    }
+    if (!o.tlsCaFile.empty() && !std::filesystem::exists(o.tlsCaFile)) {
+        error = "--tls-ca: no file " + o.tlsCaFile;
+        return false;
+    }
     if (o.externalServer() && o.replay()) {
         error = "--server and --replay exclude each other";
         return false;
@@ -139,6 +161,9 @@ std::string driverHelp()
              "  --record FILE         write every answer received to FILE when the driver ends\n"
              "  --module-ativo N      active host module code (24: diets, 81: no warning colours)\n"
              "  --operator NAME       operator name passed to the server (default: driver)\n"
+             "  --user NAME           sign in to a --server that asks for passwords (the password comes\n"
+             "                        from the environment variable CUSTOS_SENHA)\n"
+             "  --tls-ca FILE         the certificate authorities (PEM) of a --server on TLS\n"
              "  --locale NAME         pt_BR (default) or en_US\n"
              "  --indicadores LIMITE  the confidence column (days above LIMITE % flagged) and the\n"
              "                        variance split of the comparison page\n"

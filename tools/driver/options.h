@@ -22,6 +22,9 @@ struct DriverOptions
     std::string recordPath;
     int moduloAtiv = 0;
     std::string operatorName = "driver";
+    std::string serverUser;     // --user; the password from CUSTOS_SENHA
+    std::string serverPassword;
+    std::string tlsCaFile;      // --tls-ca
     std::string locale = "pt_BR";
     bool indicadores = false;     // --indicadores: confidence column (flagged above the limit), variance split
     double limiteConfianca = 5.0;

@@ -119,6 +119,9 @@ Session::Session(const DriverOptions &options) : m_options(options)
     settings.serverHost = host;
     settings.serverPort = m_port;
     settings.alternateServers = options.alternateServers;
+    settings.serverUser = options.serverUser;
+    settings.serverPassword = options.serverPassword;
+    settings.tlsCaFile = options.tlsCaFile;
     settings.operatorName = options.operatorName;
     settings.moduloAtiv = options.moduloAtiv;
     settings.locale = options.locale;
