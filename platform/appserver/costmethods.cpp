@@ -680,9 +680,7 @@ tk::Variant CostService::getProdCotDesatu(const tk::VariantArray &argv)
     checkRange(first, last, 7);
 
     return read([&](db::Connection &c) {
-        // Another session's set reads as absent: its key tells nothing to whoever guessed it.
-        if (key.size() != kWorkSetKeyLength || !workSetExists(c, key, filial, wire::RpcServer::callSession()))
-            throw UserError(workSetNotFound(key, filial));
+        requireWorkSet(c, key, filial, wire::RpcServer::callSession());
         tk::DataPacket packet = contract::newPacket<contract::GetProdCotDesatu>();
         const tk::DataPacket rows = c.query(
             "SELECT C.DTCONSPLAN, P.CDARVPROD, C.CDPRODUTO, P.NMPRODUTO, C.QTCONSPLAN, C.CUSTOPROD, C.DTCUSTOSUP, "

@@ -1,7 +1,6 @@
 #include "platform/appserver/insightmethods.h"
 
 #include "platform/appserver/costmethods.h"
-#include "platform/appserver/errors.h"
 #include "platform/appserver/rounding.h"
 #include "platform/appserver/workset.h"
 #include "platform/contract/costmethods.h"
@@ -252,10 +251,7 @@ tk::Variant getConfiancaTrab(CostService &service, const tk::VariantArray &argv)
     const auto args = contract::fromWire<contract::GetConfiancaTrab>(argv);
     std::vector<DayConfidence> days;
     service.readTransaction([&](db::Connection &c) {
-        // Another session's set reads as absent, as for every work-set read.
-        if (args.ChaveTrabCusto.size() != kWorkSetKeyLength
-            || !workSetExists(c, args.ChaveTrabCusto, args.CdFilial, wire::RpcServer::callSession()))
-            throw UserError(workSetNotFound(args.ChaveTrabCusto, args.CdFilial));
+        requireWorkSet(c, args.ChaveTrabCusto, args.CdFilial, wire::RpcServer::callSession());
         days = readWorkSetConfidence(c, args.ChaveTrabCusto);
     });
     return confidencePackets(days);

@@ -1,5 +1,7 @@
 #include "platform/appserver/workset.h"
 
+#include "platform/appserver/errors.h"
+
 #include "platform/toolkit/data/datetime.h"
 #include "platform/toolkit/data/formats.h"
 
@@ -256,6 +258,13 @@ std::vector<DayConfidence> readWorkSetConfidence(db::Connection &connection, con
             {row[1].asString(), row[2].asString(), row[3].asString() == "E", row[4].asDouble()});
     }
     return days;
+}
+
+void requireWorkSet(db::Connection &connection, const std::string &key, const std::string &filial,
+                    const std::string &session)
+{
+    if (key.size() != kWorkSetKeyLength || !workSetExists(connection, key, filial, session))
+        throw UserError(workSetNotFound(key, filial));
 }
 
 bool deleteWorkSet(db::Connection &connection, const std::string &key, const std::string &filial,

@@ -61,6 +61,12 @@ std::vector<DayConfidence> readWorkSetConfidence(db::Connection &connection, con
 bool workSetExists(db::Connection &connection, const std::string &key, const std::string &filial,
                    const std::string &session);
 
+// For every read of a work set: UserError (workSetNotFound) unless the key names a work set of the
+// branch that belongs to the session. Another session's set reads as absent: its key tells nothing
+// to whoever guessed it.
+void requireWorkSet(db::Connection &connection, const std::string &key, const std::string &filial,
+                    const std::string &session);
+
 // Deletes the session's work set of the branch; false when there is none.
 bool deleteWorkSet(db::Connection &connection, const std::string &key, const std::string &filial,
                    const std::string &session);
